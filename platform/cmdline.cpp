@@ -1,0 +1,114 @@
+#include "platform/cmdline.h"
+
+std::vector<std::string> SplitCommandLineWindows(const std::string& line) {
+    std::vector<std::string> args;
+    size_t i = 0;
+    const size_t n = line.size();
+    while (true) {
+        while (i < n && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        if (i >= n)
+            break;
+        std::string arg;
+        bool inQuotes = false;
+        while (i < n) {
+            char c = line[i];
+            if (!inQuotes && (c == ' ' || c == '\t'))
+                break;
+            if (c == '\\') {
+                size_t count = 0;
+                while (i < n && line[i] == '\\') {
+                    ++count;
+                    ++i;
+                }
+                if (i < n && line[i] == '"') {
+                    arg.append(count / 2, '\\');
+                    if (count % 2 == 1) {
+                        arg += '"';
+                        ++i;
+                    }
+                } else {
+                    arg.append(count, '\\');
+                }
+                continue;
+            }
+            if (c == '"') {
+                if (inQuotes && i + 1 < n && line[i + 1] == '"') {
+                    arg += '"';
+                    i += 2;
+                    continue;
+                }
+                inQuotes = !inQuotes;
+                ++i;
+                continue;
+            }
+            arg += c;
+            ++i;
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+std::string QuoteCommandLineArg(const std::string& argument) {
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            out.append(backslashes * 2 + 1, '\\');
+            out += '"';
+        } else {
+            out.append(backslashes, '\\');
+            out += c;
+        }
+        backslashes = 0;
+    }
+    // Backslashes right before the closing quote must not escape it.
+    out.append(backslashes * 2, '\\');
+    out += '"';
+    return out;
+}
+
+std::vector<std::string> podziel(const std::string& line) {
+    std::vector<std::string> args;
+    size_t i = 0;
+    const size_t n = line.size();
+    while (i < n) {
+        if (line[i] == ' ') {
+            ++i;
+            continue;
+        }
+        if (line[i] == '"') {
+            size_t close = line.find('"', i + 1);
+            if (close == std::string::npos) {
+                args.push_back(line.substr(i + 1));
+                break;
+            }
+            args.push_back(line.substr(i + 1, close - i - 1));
+            i = close + 1;
+            continue;
+        }
+        size_t end = line.find(' ', i);
+        if (end == std::string::npos)
+            end = n;
+        args.push_back(line.substr(i, end - i));
+        i = end;
+    }
+    return args;
+}
+
+std::string ShellQuote(const std::string& argument) {
+    std::string out = "'";
+    for (char c : argument) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    out += '\'';
+    return out;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Command lines as single strings, the way the player and the tools are started: the string is
+// split into argv with the Windows rules, and arguments are quoted so that they survive it.
+#include <string>
+#include <vector>
+
+// Splits with the Windows C runtime rules: blanks and tabs separate; double quotes group;
+// 2n backslashes before a quote give n backslashes, 2n+1 give n and a literal quote; other
+// backslashes are literal; "" inside a quoted argument is a literal quote. A quote never
+// closed runs to the end of the text.
+std::vector<std::string> SplitCommandLineWindows(const std::string& commandLine);
+
+// Quotes one argument for SplitCommandLineWindows. A text without quotes and without a trailing
+// backslash comes back as '"' + text + '"', byte for byte.
+std::string QuoteCommandLineArg(const std::string& argument);
+
+// The program's own command-line splitter: blanks separate (tabs do not); an argument that
+// begins with '"' runs to the next '"' (a quote never closed takes the rest of the line);
+// other arguments run to the next blank and keep any quotes inside them.
+std::vector<std::string> podziel(const std::string& commandLine);
+
+// Quotes one argument for /bin/sh (single quotes; embedded single quotes closed and escaped).
+std::string ShellQuote(const std::string& argument);

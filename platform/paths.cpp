@@ -1,0 +1,100 @@
+#include "platform/paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+std::mutex g_folderMutex;
+std::string g_programFolderOverride;
+
+std::string ExecutableFolder() {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+    if (n <= 0)
+        return "./";
+    buf[n] = 0;
+    std::string path(buf, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/') + 1);
+}
+} // namespace
+
+char* KatalogExe() {
+    static char buffer[4096];
+    std::lock_guard<std::mutex> lock(g_folderMutex);
+    std::string folder = g_programFolderOverride.empty() ? ExecutableFolder()
+                                                         : g_programFolderOverride;
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    // A folder longer than the buffer is cut; the buffer always stays terminated.
+    std::snprintf(buffer, sizeof(buffer), "%s", folder.c_str());
+    return buffer;
+}
+
+void SetProgramFolder(const std::string& folder) {
+    std::lock_guard<std::mutex> lock(g_folderMutex);
+    g_programFolderOverride = folder;
+}
+
+std::string FileNameFromPath(const std::string& path) {
+    size_t pos = path.rfind('/');
+    if (pos == std::string::npos)
+        return path;
+    return path.substr(pos + 1);
+}
+
+std::string GetDirectoryFromPath(const std::string& path) {
+    size_t pos = path.rfind('/');
+    if (pos == std::string::npos)
+        return path;
+    return path.substr(0, pos);
+}
+
+char* findostatnie(char* path) {
+    char* last = std::strrchr(path, '/');
+    if (last == nullptr || last == path)
+        return path;
+    return last + 1;
+}
+
+int IsFileExist(const char* path) {
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    close(fd);
+    return 1;
+}
+
+int TestCreationFile(const char* path) {
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return 0;
+    close(fd);
+    unlink(path);
+    return 1;
+}
+
+int TestWriteCurrentDirectory() {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof(cwd)) == nullptr)
+        return 0;
+    std::string path = std::string(cwd) + "/test.test";
+    return TestCreationFile(path.c_str());
+}
+
+std::string GetTempDirectory() {
+    const char* env = std::getenv("TMPDIR");
+    std::string dir = (env != nullptr && *env != 0) ? env : "/tmp";
+    if (dir.size() > 1594)
+        dir.resize(1594);
+    if (dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+
+std::string SystemFontsFolder() { return "/usr/share/fonts"; }
+
+std::string ProgramFilesFolder() { return "/usr/bin"; }

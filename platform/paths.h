@@ -1,0 +1,32 @@
+#pragma once
+// Path and file helpers shared by every subsystem. Paths use the native separator '/'.
+#include <string>
+
+// Folder of the running executable, ending with '/'. Returns a pointer to a static buffer that
+// the next call overwrites (callers copy what they keep).
+char* KatalogExe();
+// Makes KatalogExe() answer `folder` instead (the tests stage a program folder of their own).
+// An empty string restores the executable's folder.
+void SetProgramFolder(const std::string& folder);
+
+// Text after the last separator, or the whole path when it has none.
+std::string FileNameFromPath(const std::string& path);
+// Text before the last separator (without it), or the whole path when it has none.
+std::string GetDirectoryFromPath(const std::string& path);
+// Like FileNameFromPath, returning a pointer into `path`. A path whose only separator is its
+// first character is returned whole; a path ending in a separator yields an empty name.
+char* findostatnie(char* path);
+
+// 1 when the file can be opened for reading, else 0.
+int IsFileExist(const char* path);
+// Creates the file (replacing any file of that name), closes and deletes it; 1 or 0.
+int TestCreationFile(const char* path);
+// TestCreationFile of "<working directory>/test.test".
+int TestWriteCurrentDirectory();
+// The user's temporary folder ($TMPDIR or /tmp), always ending with '/', at most 1595 chars.
+std::string GetTempDirectory();
+
+// Folder where the system keeps its fonts; the player wrapper resolves missing font files.
+std::string SystemFontsFolder();
+// The system's program folder (stands in for "Program Files").
+std::string ProgramFilesFolder();

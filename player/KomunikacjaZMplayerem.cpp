@@ -1,0 +1,348 @@
+// The player process and its pipes.
+//
+// Every launch makes a session (process, stdin write end, output read end) and starts one reader
+// thread for it. Readers take turns in launch order (a ticket each): a new reader waits until the
+// reader of the previous player has seen that player's output end, so lines are interpreted
+// strictly one after another, and never by two readers at once. The reader owns its session's
+// output pipe and reaps its process; a replaced player has its stdin closed at once (the
+// wrapper takes that as "quit") and is killed if it is still there a few seconds later.
+#include "player/KomunikacjaZMplayerem.h"
+
+#include "platform/cmdline.h"
+#include "platform/process.h"
+#include "platform/windowport.h"
+#include "player/interpreter.h"
+#include "player/mplayerinfo.h"
+
+#include <cerrno>
+#include <csignal>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <list>
+#include <memory>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
+char bufnamplayera[2000];
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr int kKillGraceMs = 3000;
+constexpr int kWriteTimeoutMs = 500;
+constexpr size_t kSendBufferSize = 7048;
+
+struct Session {
+    pid_t pid = -1;
+    int inFd = -1;  // guarded by g_mutex
+    int outFd = -1; // owned by the reader (or by the closing code once the reader detached)
+    std::atomic<bool> ended{false};
+    std::atomic<bool> superseded{false};
+    std::atomic<bool> readerDetached{false};
+    std::atomic<long long> killAtMs{0}; // steady-clock ms after which a superseded player is killed
+};
+
+struct ReaderThread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+};
+
+std::mutex g_mutex; // current session and the reader list
+std::shared_ptr<Session> g_current;
+std::list<ReaderThread> g_readers;
+
+std::mutex g_turnMutex;
+std::condition_variable g_turnCv;
+unsigned long long g_nextTicket = 0;
+unsigned long long g_serving = 0;
+std::atomic<int> g_activeReaders{0};
+std::atomic<int> g_maxActiveReaders{0};
+
+long long NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
+// Tells a replaced player to go: its stdin is closed and a deadline for killing it is set.
+void Supersede(const std::shared_ptr<Session>& session) {
+    if (!session)
+        return;
+    session->superseded = true;
+    session->killAtMs = NowMs() + kKillGraceMs;
+    CloseFd(session->inFd);
+}
+
+// Reads one line like ReadLine, but wakes up regularly to kill a replaced player that does not
+// end by itself. Returns false at the end of the pipe.
+bool ReadSessionLine(Session& session, char* buffer, int size) {
+    int i = 0;
+    while (i < size - 2) {
+        pollfd p{session.outFd, POLLIN, 0};
+        int rc = poll(&p, 1, 200);
+        if (rc == 0) {
+            if (session.superseded && NowMs() > session.killAtMs && session.pid > 0) {
+                kill(session.pid, SIGKILL);
+                session.killAtMs = NowMs() + 60000;
+            }
+            continue;
+        }
+        if (rc < 0 && errno == EINTR)
+            continue;
+        char c;
+        ssize_t n = read(session.outFd, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        if (c == '\n')
+            c = '\r';
+        buffer[i] = c;
+        if (c == '\r') {
+            buffer[i + 1] = 0;
+            return true;
+        }
+        ++i;
+    }
+    buffer[i] = 0;
+    return true;
+}
+
+void ReapSession(Session& session) {
+    CloseFd(session.outFd);
+    if (session.pid > 0) {
+        // The output has ended; the process follows at once unless something holds its pipe.
+        if (!WaitProcess(session.pid, kKillGraceMs, nullptr))
+            KillProcess(session.pid, 100);
+    }
+    session.ended = true;
+}
+
+void ThreadObslugujacyPdczytzPpipe(std::shared_ptr<Session> session, unsigned long long ticket) {
+    {
+        std::unique_lock<std::mutex> lock(g_turnMutex);
+        g_turnCv.wait(lock, [&] { return g_serving == ticket; });
+    }
+    int active = ++g_activeReaders;
+    int seen = g_maxActiveReaders.load();
+    while (active > seen && !g_maxActiveReaders.compare_exchange_weak(seen, active)) {
+    }
+
+    bool detached = false;
+    while (true) {
+        if (Mp1.screenshotSeries) {
+            // The screenshot series reads this pipe itself from now on.
+            detached = true;
+            break;
+        }
+        if (!ReadSessionLine(*session, bufnamplayera, 1990))
+            break;
+        if (Mp1.screenshotSeries)
+            continue; // a line read while a series runs is dropped
+        obsluzto_co_mplayer_podeslal(bufnamplayera);
+    }
+    if (detached)
+        session->readerDetached = true;
+    else
+        ReapSession(*session);
+
+    --g_activeReaders;
+    {
+        std::lock_guard<std::mutex> lock(g_turnMutex);
+        ++g_serving;
+    }
+    g_turnCv.notify_all();
+}
+
+void JoinFinishedReaders() {
+    for (auto it = g_readers.begin(); it != g_readers.end();) {
+        if (*it->done) {
+            it->thread.join();
+            it = g_readers.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+// Cleans up a session whose reader handed its pipe to the screenshot series.
+void CloseDetachedSession(const std::shared_ptr<Session>& session) {
+    if (session && session->readerDetached && !session->ended) {
+        CloseFd(session->outFd);
+        if (session->pid > 0)
+            KillProcess(session->pid, kKillGraceMs);
+        session->ended = true;
+    }
+}
+} // namespace
+
+bool Launch2(const char* commandLine) {
+    IgnoreSigPipe();
+    SpawnOptions options;
+    options.argv = SplitCommandLineWindows(commandLine != nullptr ? commandLine : "");
+    options.pipeStdin = true;
+    options.pipeOutput = true;
+    SpawnResult started = SpawnProcess(options);
+
+    std::lock_guard<std::mutex> lock(g_mutex);
+    JoinFinishedReaders();
+    if (!started.ok()) {
+        std::fprintf(stderr, "Failed to run scanner\n");
+        return false;
+    }
+    auto session = std::make_shared<Session>();
+    session->pid = started.pid;
+    session->inFd = started.stdinFd;
+    session->outFd = started.outputFd;
+    if (g_current) {
+        Supersede(g_current);
+        CloseDetachedSession(g_current);
+    }
+    g_current = session;
+    return true;
+}
+
+bool Launch(const char* commandLine) {
+    bool started = Launch2(commandLine);
+    if (!started || Mp1.screenshotSeries)
+        return started; // a reader for a failed start would end at once
+    std::lock_guard<std::mutex> lock(g_mutex);
+    unsigned long long ticket;
+    {
+        std::lock_guard<std::mutex> turn(g_turnMutex);
+        ticket = g_nextTicket++;
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<Session> session = g_current;
+    g_readers.push_back({std::thread([session, ticket, done] {
+                             ThreadObslugujacyPdczytzPpipe(session, ticket);
+                             *done = true;
+                         }),
+                         done});
+    return started;
+}
+
+int DodajSlaveComendtoOutput(const char* command) {
+    std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+    Mp1.consoleText += "\r\n> ";
+    Mp1.consoleText += command;
+    return 0;
+}
+
+bool SendCommand(const char* command) {
+    if (command == nullptr)
+        return false;
+    DodajSlaveComendtoOutput(command);
+    // The line must fit the slave buffer: command, line feed and terminator.
+    size_t length = std::strlen(command);
+    if (length > kSendBufferSize - 2)
+        length = kSendBufferSize - 2;
+    std::string line(command, length);
+    line += '\n';
+
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!g_current || g_current->ended || g_current->inFd < 0)
+        return false;
+    return WriteAllNonBlocking(g_current->inFd, line.data(), line.size(), kWriteTimeoutMs);
+}
+
+bool ReadLine(int fd, char* buffer, int size) {
+    int i = 0;
+    while (i < size - 2) {
+        char c;
+        ssize_t n = read(fd, &c, 1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLIN, 0};
+            poll(&p, 1, -1);
+            continue;
+        }
+        if (n <= 0)
+            return false;
+        if (c == '\n')
+            c = '\r';
+        buffer[i] = c;
+        if (c == '\r') {
+            buffer[i + 1] = 0;
+            return true;
+        }
+        ++i;
+    }
+    buffer[i] = 0;
+    return true;
+}
+
+bool MySystem(const char* commandLine) {
+    SpawnOptions options;
+    options.argv = SplitCommandLineWindows(commandLine != nullptr ? commandLine : "");
+    options.nullStdio = true;
+    SpawnResult started = SpawnProcess(options);
+    if (!started.ok())
+        return false;
+    pid_t pid = started.pid;
+    std::thread([pid] { WaitProcess(pid, -1, nullptr); }).detach();
+    return true;
+}
+
+bool runprocess(const char* commandLine) {
+    SpawnOptions options;
+    options.argv = SplitCommandLineWindows(commandLine != nullptr ? commandLine : "");
+    SpawnResult started = SpawnProcess(options);
+    if (!started.ok()) {
+        Port().MessageBox(std::string("CreateProcess\n") + (commandLine ? commandLine : "") + "\n",
+                          "Error", MB_ICONERROR_);
+        return false;
+    }
+    WaitProcess(started.pid, -1, nullptr);
+    return true;
+}
+
+void ClosePlayer(int graceMs) {
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        session = g_current;
+        if (session && session->inFd >= 0) {
+            static const char quit[] = "quit\n";
+            WriteAllNonBlocking(session->inFd, quit, sizeof(quit) - 1, 100);
+        }
+        if (session) {
+            Supersede(session);
+            session->killAtMs = NowMs() + graceMs;
+            CloseDetachedSession(session);
+        }
+    }
+    std::list<ReaderThread> readers;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        readers.swap(g_readers);
+    }
+    for (auto& r : readers)
+        r.thread.join();
+}
+
+bool PlayerRunning() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_current && !g_current->ended;
+}
+
+bool WaitForReaders(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(g_turnMutex);
+    return g_turnCv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [] { return g_serving == g_nextTicket; });
+}
+
+int PlayerOutputFd() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_current ? g_current->outFd : -1;
+}
+
+int MaxConcurrentReaders() { return g_maxActiveReaders.load(); }

@@ -1,0 +1,40 @@
+#pragma once
+// The player process and its pipes: starting it, writing slave commands, reading its output
+// line by line on a reader thread that hands each line to the output interpreter.
+#include <string>
+
+// Starts the player (Launch2) and, unless a screenshot series runs, a reader thread for it.
+// Returns what Launch2 returned.
+bool Launch(const char* commandLine);
+// Creates the pipes and the player process from the command line (split with the Windows
+// rules). The previous player's pipes are closed; it is told to quit by its closed stdin and
+// ended by force if it has not gone a few seconds later. True when the process was started.
+bool Launch2(const char* commandLine);
+// Echoes the command to the console transcript and writes it with "\n" to the player. False
+// when no player runs or it has gone; never blocks for long.
+bool SendCommand(const char* command);
+inline bool SendCommand(const std::string& command) { return SendCommand(command.c_str()); }
+// Reads one line (see the .cpp): the terminator stays as '\r'; false at the end of the pipe.
+bool ReadLine(int fd, char* buffer, int size);
+// Appends "\r\n> " and the command to the console transcript; returns 0.
+int DodajSlaveComendtoOutput(const char* command);
+// Starts another program and returns at once; false when it could not be started.
+bool MySystem(const char* commandLine);
+// Starts a program and waits until it ends; a failed start is reported with a message box.
+bool runprocess(const char* commandLine);
+
+// Quits the running player, closes its pipes and waits for every reader thread to end
+// (program exit, and tests). The player is killed if it has not ended within `graceMs`.
+void ClosePlayer(int graceMs = 3000);
+// True while a player process started by Launch2 has not been seen to end.
+bool PlayerRunning();
+// Waits until every reader thread started so far has ended; false on time-out.
+bool WaitForReaders(int timeoutMs);
+// The output read end of the current player (for the screenshot series), or -1.
+int PlayerOutputFd();
+
+// The 2000-byte line buffer of the reader thread.
+extern char bufnamplayera[2000];
+
+// The most reader threads ever seen reading at the same time (1 when the turns hold).
+int MaxConcurrentReaders();

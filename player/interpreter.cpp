@@ -1,0 +1,201 @@
+#include "player/interpreter.h"
+
+#include "persist/history.h"
+#include "persist/playlist.h"
+#include "platform/textutil.h"
+#include "platform/windowport.h"
+#include "player/launchtables.h"
+#include "player/mplayerinfo.h"
+#include "player/statusline.h"
+#include "player/subtitletracks.h"
+#include "rar/nextpart.h"
+#include "subtitles/voiceover.h"
+
+#include <cstdio>
+#include <cstring>
+
+std::atomic<bool> isPaused{false};
+std::atomic<int> oldTime{0};
+std::atomic<float> timelenght{0};
+
+namespace {
+// The transcript is kept to a sane size over a long evening of playback; the oldest half goes.
+constexpr size_t kConsoleLimit = 4 * 1024 * 1024;
+
+void AppendToConsole(const char* line) {
+    std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+    if (Mp1.consoleText.size() > kConsoleLimit)
+        Mp1.consoleText.erase(0, Mp1.consoleText.size() / 2);
+    Mp1.consoleText += "< ";
+    Mp1.consoleText += line;
+    Mp1.consoleText += "\n";
+}
+
+// A window title cannot show the carriage return the player's lines end with.
+std::string TitleText(const char* line) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+void ShowPlayerError(const char* line) {
+    Port().SetTitle(TitleText(line));
+    Port().ShowControl(IDC_ERROR_BUTTON, true);
+}
+
+void EndOfMovie(const char* line) {
+    std::string movie = Mp1.MovieFileSnapshot();
+    Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + movie);
+    Mp1.timePosition = 0;
+    history1.add(movie, 0);
+
+    std::string next = sp1.getnextfilename();
+    if (next.empty())
+        next = findnextmovie(movie);
+    if (next.empty())
+        return; // the chain ends; the window keeps its state
+    // The relaunch belongs to the user-interface thread, like every other launch.
+    Port().PostToUi([next] {
+        ResetSubsLoaded();
+        {
+            std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+            Mp1.movieFile = next;
+        }
+        Mp1.init();
+        Mp1.LanchRefresh();
+    });
+}
+
+void ApplyRows(char* line) {
+    int a = 0;
+    int b = 0;
+    if (StartsWithNoCase(line, "  =====  PAUSE  =====")) {
+        isPaused = true;
+        return;
+    }
+    int dw = 0;
+    int dh = 0;
+    if (std::sscanf(line, "VO: %*s %dx%d => %dx%d", &dw, &dh, &dw, &dh) >= 2) {
+        Mp1.displayWidth = dw;
+        Mp1.displayHeight = dh;
+        if (Mp1.videoWindow != 0)
+            Port().ResizeMainWindow(dw + 2, dh + 100);
+        return;
+    }
+    if (std::sscanf(line, "VIDEO: %*s %dx%d", &a, &b) == 2) {
+        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+        Mp1.videoInfoLine = line;
+        Mp1.movieInfo = line;
+        return;
+    }
+    if (StartsWithNoCase(line, "Generating Index")) {
+        Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + " Please wait!" +
+                        Mp1.MovieFileSnapshot());
+        return;
+    }
+    if (StartsWithNoCase(line, "Error parsing option on the command line:")) {
+        ShowPlayerError(line);
+        return;
+    }
+    if (StartsWithNoCase(line, "Exiting... (Fatal error)")) {
+        ShowPlayerError(line);
+        history1.add(Mp1.MovieFileSnapshot(), 0);
+        Mp1.timePosition = 0;
+        return;
+    }
+    if (StartsWithNoCase(line, "- MPlayer crashed by bad usage of CPU") ||
+        StartsWithNoCase(line, "- Pelnix crashed by bad usage of CPU") ||
+        StartsWithNoCase(line, "<vo_directx><FATAL ERROR>can't set co")) {
+        ShowPlayerError(line);
+        return;
+    }
+    if (StartsWithNoCase(line, "AVI: Generated index tabl")) {
+        Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + Mp1.MovieFileSnapshot());
+        return;
+    }
+    if (StartsWithNoCase(line, "AUDIO: ")) {
+        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+        Mp1.movieInfo += "\n";
+        Mp1.movieInfo += line;
+        return;
+    }
+    if (StartsWithNoCase(line, "ID_")) {
+        if (std::sscanf(line, "ID_VIDEO_WIDTH=%d", &a) == 1)
+            Mp1.videoWidth = a;
+        if (std::sscanf(line, "ID_VIDEO_HEIGHT=%d", &a) == 1)
+            Mp1.videoHeight = a;
+        if (!StartsWithNoCase(line, "ID_FILE")) {
+            std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+            Mp1.movieInfo += line + 3;
+            Mp1.movieInfo += "\n";
+        }
+        return;
+    }
+    if (std::sscanf(line, "ANS_TIME_POSITION=%d.%d ", &a, &b) == 2) {
+        if (a <= 1313199) {
+            Mp1.timePosition = a;
+            Port().SetSliderPos(IDC_TIME_SLIDER, a);
+        }
+        return;
+    }
+    if (StartsWithNoCase(line, "Exiting... (End of file")) {
+        EndOfMovie(line);
+        return;
+    }
+    if (StartsWithNoCase(line, "Starting playback..")) {
+        isPaused = false;
+        return;
+    }
+}
+
+void ApplyFinalChecks(const char* line) {
+    int value = 0;
+    if (std::sscanf(line, "VO_FULLSCREEN=%d ", &value) == 1)
+        Mp1.fullScreen = value != 0;
+    float length = 0;
+    if (std::sscanf(line, "ANS_LENGTH=%f", &length) == 1) {
+        timelenght = length;
+        bool noExternalAudio;
+        {
+            std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+            noExternalAudio = Mp1.externalAudioFile.empty();
+        }
+        if (noExternalAudio) {
+            // The slider takes the whole seconds; a wrapped 16-bit range would be wrong for
+            // movies past 18 hours, so the full value is kept.
+            int whole = length > 0 && length < 2.0e9f ? static_cast<int>(length) : 0;
+            Port().SetSliderRange(IDC_TIME_SLIDER, 0, whole);
+            Port().SetSliderPageSize(IDC_TIME_SLIDER, 201);
+            Mp1.movieLength = length;
+        }
+    }
+}
+} // namespace
+
+void obsluzto_co_mplayer_podeslal(char* line) {
+    int seconds = 0;
+    if (ParseStatusLine(line, &seconds)) {
+        // Several times a second: no strings, and the slider only when the second changes.
+        isPaused = false;
+        Mp1.timePosition = seconds;
+        if (seconds != oldTime) {
+            oldTime = seconds;
+            if (seconds > 1 && timelenght > static_cast<float>(seconds))
+                Port().SetSliderPos(IDC_TIME_SLIDER, seconds);
+        }
+        return;
+    }
+    if (std::strcmp(line, "\r") != 0)
+        AppendToConsole(line);
+    obsluz_subtitles(line);
+
+    int mode = Mp1.voiceOverMode;
+    if (mode != 0 && StartsWithNoCase(line, "XX :") && !StartsWithNoCase(line, "XX :  movie inf")) {
+        VoiceOverDispatch(mode, line + 4);
+        if (mode == 8)
+            return;
+    }
+    ApplyRows(line);
+    ApplyFinalChecks(line);
+}

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the program need.
+# Idempotent: packages already installed are skipped; runs as root or through sudo.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake g++ make pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  zlib1g-dev libmbedtls-dev libcurl4-openssl-dev libarchive-dev
+  libcpp-httplib-dev libuchardet-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  # run time
+  mplayer 7zip espeak-ng fontconfig fonts-liberation xdg-utils
+  # tests
+  ffmpeg xvfb xauth xdotool x11-utils python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

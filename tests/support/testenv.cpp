@@ -1,0 +1,115 @@
+#include "tests/support/testenv.h"
+
+#include "platform/paths.h"
+#include "platform/process.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string pattern = GetTempDirectory() + "quorvan-test-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back(0);
+    char* made = mkdtemp(buf.data());
+    path_ = made != nullptr ? made : "";
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty())
+        fs::remove_all(path_, ec);
+}
+
+std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(line);
+    return lines;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::string TestBinDir() { return QUORVAN_TEST_BIN; }
+std::string StageDir() { return QUORVAN_STAGE_DIR; }
+std::string SourceDir() { return QUORVAN_SOURCE_DIR; }
+std::string SharedDir() { return QUORVAN_SHARED_DIR; }
+
+void StageFakePlayerFolder(const std::string& dir) {
+    fs::create_directories(dir + "/binary");
+    std::error_code ec;
+    fs::remove(dir + "/binary/QUORVAN", ec);
+    fs::create_symlink(TestBinDir() + "/fakeplayer", dir + "/binary/QUORVAN");
+    SetProgramFolder(dir + "/");
+    setenv("FAKEPLAYER_LOG", (dir + "/fake.log").c_str(), 1);
+    setenv("FAKEPLAYER_SCRIPT", (dir + "/fake.script").c_str(), 1);
+}
+
+int RunCommand(const std::vector<std::string>& argv, std::string* output) {
+    SpawnOptions options;
+    options.argv = argv;
+    options.pipeOutput = true;
+    SpawnResult child = SpawnProcess(options);
+    if (!child.ok())
+        return -1;
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(child.outputFd, buf, sizeof(buf))) > 0)
+        out.append(buf, static_cast<size_t>(n));
+    close(child.outputFd);
+    int status = 0;
+    WaitProcess(child.pid, -1, &status);
+    if (output != nullptr)
+        *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string GeneratedMovie(int seconds) {
+    std::string dir = std::string(QUORVAN_TEST_BIN) + "/movies";
+    fs::create_directories(dir);
+    std::string path = dir + "/sample" + std::to_string(seconds) + "s.avi";
+    if (fs::exists(path) && fs::file_size(path) > 0)
+        return path;
+    // Written under a temporary name first, so parallel tests never see half a movie.
+    std::string tmp = path + "." + std::to_string(getpid()) + ".avi";
+    std::string duration = std::to_string(seconds);
+    int rc = RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                         "testsrc=size=160x120:rate=25:duration=" + duration, "-f", "lavfi",
+                         "-i", "sine=frequency=440:duration=" + duration, "-c:v", "mpeg4",
+                         "-q:v", "5", "-c:a", "libmp3lame", "-b:a", "64k", "-shortest", tmp},
+                        nullptr);
+    if (rc != 0)
+        return "";
+    fs::rename(tmp, path);
+    return path;
+}

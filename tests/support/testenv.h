@@ -1,0 +1,48 @@
+#pragma once
+// Temporary folders, a staged program folder and waiting helpers for tests.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+// A fresh folder under the temporary directory, removed with everything in it at the end.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    // path() + "/" + name
+    std::string file(const std::string& name) const;
+
+  private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& data);
+std::vector<std::string> ReadLines(const std::string& path);
+
+// Polls `condition` every few milliseconds until it holds or `timeoutMs` passes.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+
+// Folder of the test programs (the fake player lives there).
+std::string TestBinDir();
+// The staged program folder of the build (build/QuorvanPlayer).
+std::string StageDir();
+std::string SourceDir();
+std::string SharedDir();
+
+// Makes `dir` a program folder whose binary/QUORVAN is the fake player (a symlink) and points
+// KatalogExe() at it. The fake player logs to dir/fake.log and follows dir/fake.script when
+// the test writes one (FAKEPLAYER_* variables are set for the process).
+void StageFakePlayerFolder(const std::string& dir);
+
+// A movie made by ffmpeg at test time (cached in the build folder): `seconds` long, 160x120.
+// Returns "" when ffmpeg is missing or failed.
+std::string GeneratedMovie(int seconds);
+
+// Runs a command (argv, no shell) and returns its exit status and merged output.
+int RunCommand(const std::vector<std::string>& argv, std::string* output);

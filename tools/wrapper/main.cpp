@@ -1,0 +1,41 @@
+// binary/QUORVAN: the player the front end starts. It runs the system's mplayer with options
+// translated for it, proxies slave commands and output, and reports a crash the way the front
+// end recognises.
+#include "platform/audiodevices.h"
+#include "platform/paths.h"
+#include "tools/wrapper/fontmatch.h"
+#include "tools/wrapper/playerproxy.h"
+#include "tools/wrapper/wrapperoptions.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    // The front end recognises a (re)started player by this first line.
+    std::fputs("Quorvan player wrapper 0.9 (mplayer in slave mode)\n", stdout);
+    std::fflush(stdout);
+
+    std::vector<std::string> args(argv + 1, argv + argc);
+    WrapperEnvironment env;
+    env.audioDevice = [](int n) {
+        auto devices = LocalAudioOutputDevices();
+        return n >= 0 && static_cast<size_t>(n) < devices.size() ? devices[n].playerOption : "";
+    };
+    env.matchFont = MatchFontFile;
+    env.fileExists = [](const std::string& path) { return IsFileExist(path.c_str()) == 1; };
+    std::vector<std::string> translated = TranslatePlayerOptions(args, env);
+
+    const char* configured = std::getenv("QUORVAN_MPLAYER");
+    std::string program = configured != nullptr && *configured ? configured : "mplayer";
+
+    std::vector<std::unique_ptr<WrapperPlugin>> plugins;
+    ProxyResult result = RunPlayerProxy(program, translated, plugins);
+    if (result.crashed) {
+        static const char line[] = "- Pelnix crashed by bad usage of CPU/FPU/RAM\n";
+        if (write(1, line, sizeof(line) - 1) < 0) {
+            // The front end has gone; nothing is left to tell.
+        }
+    }
+    return result.exitCode;
+}

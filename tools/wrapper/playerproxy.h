@@ -1,0 +1,44 @@
+#pragma once
+// Runs mplayer as a child: copies slave commands from our stdin to it, its merged output back
+// to our stdout line by line (carriage returns kept), and reports a crash. Features such as
+// serving RAR sets or printing subtitle lines plug in as WrapperPlugin objects.
+#include <memory>
+#include <string>
+#include <vector>
+
+class PlayerIo {
+  public:
+    virtual ~PlayerIo() = default;
+    // Writes one slave command line (a "\n" is added) to mplayer.
+    virtual void SendToPlayer(const std::string& command) = 0;
+    // Writes text to the front end, as if mplayer had printed it.
+    virtual void Print(const std::string& text) = 0;
+};
+
+class WrapperPlugin {
+  public:
+    virtual ~WrapperPlugin() = default;
+    // Before mplayer starts; may change its arguments (for example, the movie argument).
+    virtual void Prepare(std::vector<std::string>& /*mplayerArgs*/) {}
+    // A slave command from the front end (without "\n"); false keeps it from mplayer.
+    virtual bool OnCommand(const std::string& /*command*/, PlayerIo& /*io*/) { return true; }
+    // One piece of mplayer's output ending in its '\r' or '\n' (the last piece may have
+    // none); false swallows it.
+    virtual bool OnOutput(const std::string& /*piece*/, PlayerIo& /*io*/) { return true; }
+    // About ten times a second while mplayer runs.
+    virtual void OnTick(PlayerIo& /*io*/) {}
+};
+
+struct ProxyResult {
+    int exitCode = 0;
+    bool crashed = false; // ended by a signal we did not send
+};
+
+// Splits `data` into pieces that each end with '\r' or '\n'; the unterminated rest stays in
+// `pending` for the next call. Pure; the pieces joined give the input back.
+std::vector<std::string> SplitOutputPieces(std::string& pending, const char* data, size_t size);
+
+// Starts `program` with `args`, proxies until it ends, and returns how it ended. The crash line
+// is printed by the caller.
+ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> args,
+                           std::vector<std::unique_ptr<WrapperPlugin>>& plugins);

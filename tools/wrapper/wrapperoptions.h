@@ -1,0 +1,29 @@
+#pragma once
+// Turning the front end's player options, written for the Windows player build, into options
+// the stock mplayer of this system understands.
+#include <functional>
+#include <string>
+#include <vector>
+
+struct WrapperEnvironment {
+    // -ao value for the N-th local audio device (N >= 1); "" when there is no such device.
+    std::function<std::string(int)> audioDevice;
+    // Font file for a face pattern ("Liberation Sans:bold"); "" when none is found.
+    std::function<std::string(const std::string&)> matchFont;
+    std::function<bool(const std::string&)> fileExists;
+};
+
+// The translated argument list (without the program name).
+std::vector<std::string> TranslatePlayerOptions(const std::vector<std::string>& args,
+                                                const WrapperEnvironment& env);
+
+// Indexes in `args` of the movie arguments: words that are neither options nor option values
+// ("-" alone, standing for standard input, is a movie).
+std::vector<size_t> FindMovieArguments(const std::vector<std::string>& args);
+
+// The fontconfig pattern that stands in for a Windows font file name (ARIAL.TTF ->
+// "Liberation Sans", COURBD.TTF -> "Liberation Mono:bold", ...).
+std::string FontPatternForWindowsFile(const std::string& fileName);
+
+// The optical drive offered under a drive letter (d -> /dev/sr0, e -> /dev/sr1, ...).
+std::string OpticalDeviceForLetter(char letter);
