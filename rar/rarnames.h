@@ -1,12 +1,37 @@
 #pragma once
-// Names of RAR volume sets.
+// Names of RAR volume sets: recognising a set, its first volume, and the name of volume k.
+#include <cstdint>
 #include <string>
 
 // True when the name is longer than 4 characters and ends in ".rar", ignoring case.
 bool CzyToRar(const char* name);
-inline bool CzyToRar(const std::string& name) { return CzyToRar(name.c_str()); }
+inline bool CzyToRar(const std::string& name) {
+    return CzyToRar(name.c_str());
+}
 
 // Rewrites the name of any volume of a set, in place, into the name of the set's first volume
 // (movie.r07 -> movie.rar, movie.part05.rar -> movie.part01.rar, movie.part3.rar ->
 // movie.part1.rar, unfinished-download suffixes removed). Other names stay.
 void ZrobPierwszyPart(std::string& name);
+
+// One way of numbering the volumes of a set, recognised by the first volume's ending.
+struct RarNamingRule {
+    const char* ending; // first-volume ending, matched case-sensitively
+    const char* prefix; // text before the volume number
+    int digits;         // minimum digits of the number (printing widens past it)
+    const char* tail;   // text after the number
+    int scheme;         // 1 = old (.rar, .r00, .r01 ...), 2 = numbered
+};
+
+// The rule whose ending the name has (endings tried in their fixed order), or nullptr.
+const RarNamingRule* FindFirstVolumeRule(const std::string& name);
+
+// Name of volume k (0 = first) of the set whose first volume is `firstVolume` and whose name
+// without the rule's ending is `base`. Old-scheme sets call volume 0 by the first volume's name
+// and volume k >= 1 by the number k - 1; numbered sets use k + 1.
+std::string RarVolumeName(const std::string& firstVolume, const std::string& base,
+                          const RarNamingRule& rule, int64_t k);
+
+// The set's printf-style name pattern: `base` with every '%' doubled, so that the one integer
+// conversion of the suffix is the only conversion in it.
+std::string RarNamePattern(const std::string& base, const RarNamingRule& rule);

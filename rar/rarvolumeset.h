@@ -1,0 +1,83 @@
+#pragma once
+// Reading a file stored without compression in a RAR volume set as if it were one file.
+// Stored RAR sets keep one slice per volume: every volume but the last carries exactly
+// `volumeDataSize` bytes of the stored file starting at `dataOffset`, so the volume and the
+// offset of any position are computed, not looked up, and only the first volume is parsed.
+//
+// One instance per reader: the process-wide `s` (rarreader.h) serves the windows and the
+// upload thread; the player wrapper serves a set with an instance of its own.
+//
+// Threads: every operation takes `mutex` (recursive). A caller that needs a consistent
+// sequence (name, open, rewind, reads, then the fields) holds Lock() across it.
+#include "rar/rarnames.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+constexpr size_t kRarNameBuffer = 5000;
+
+class RarVolumeSet {
+  public:
+    RarVolumeSet() = default;
+    ~RarVolumeSet();
+    RarVolumeSet(const RarVolumeSet&) = delete;
+    RarVolumeSet& operator=(const RarVolumeSet&) = delete;
+
+    // Geometry of the set last opened and the reading state. Read them under Lock().
+    uint64_t unpackedSize = 0;
+    int32_t volumeDataSize = 0; // 0 while no geometry is established: reads are refused
+    int32_t dataOffset = 0;
+    int64_t position = 0;
+    int namingScheme = 0;
+    int openVolumeIndex = -1;
+    FILE* openVolumeFile = nullptr;
+    // Name of the first volume, and the set's printf-style name pattern.
+    char rarfilename[kRarNameBuffer] = {};
+    char rarfilenamewzorzec[kRarNameBuffer] = {};
+
+    std::unique_lock<std::recursive_mutex> Lock() const;
+
+    // Recognises a first-volume name by its ending and remembers the set (clearing the old
+    // geometry). Always closes the volume held open. False, with the names unchanged, for a
+    // name with none of the endings or one too long for the name buffers.
+    bool isRarFileName(const char* name);
+    // Opens the first volume and reads the geometry. An unopenable first volume, a bad
+    // signature and no usable file header show the bad-archive message and leave no geometry
+    // (false); a compressed file shows the bad-method message and keeps its geometry (true).
+    bool raropen();
+    // isRarFileName + raropen + rarseek(0) under one lock; false when any step fails.
+    bool OpenSet(const std::string& name);
+
+    // Position arithmetic; all three answer 0 while no geometry is established.
+    int64_t numerpliku(int64_t pos) const;
+    int64_t seekinpart(int64_t pos) const;
+    int64_t pozostalo(int64_t pos) const;
+
+    // Fills buffer[0, length) with the stored file's bytes from `pos` on, across volumes.
+    // Bytes of a missing volume, and bytes past the end of a volume file, read as zeros.
+    // Without geometry, or for a negative position, the buffer is zeroed and false returned.
+    bool rarread(char* buffer, int64_t pos, int length);
+    void rarseek(int64_t pos);
+    // rarread at `position`, which then advances by `length`; always returns `length`.
+    int rarreadnic(char* buffer, int length);
+
+    // Name of volume k of the set last recognised ("" before any).
+    std::string VolumeName(int64_t k) const;
+
+  private:
+    void CloseVolume();
+    void ClearGeometry();
+    // The open volume file for volume k, opening it (and closing the previous one) when
+    // needed; nullptr when the volume cannot be opened under any of its names.
+    FILE* VolumeFile(int64_t k);
+
+    mutable std::recursive_mutex mutex_;
+    const RarNamingRule* rule_ = nullptr;
+    std::string base_;
+    int64_t fileOffset_ = -1; // where the open volume file stands, -1 = unknown
+};
+
+// Opens `name`, else `name` + ".bc!", else `name` + ".!ut" (unfinished downloads); "rb".
+FILE* OpenRarVolume(const std::string& name);
