@@ -5,7 +5,7 @@
 #include <vector>
 
 struct AudioDevice {
-    std::string description; // shown in the sound-output menu
+    std::string description;  // shown in the sound-output menu
     std::string playerOption; // the player's -ao value for it ("" = the player's default)
 };
 

@@ -21,7 +21,7 @@ std::vector<AudioDevice> ParseAlsaPcmList(const std::string& text) {
         if (first != std::string::npos) {
             size_t second = line.find(" : ", first + 3);
             name = line.substr(first + 3, second == std::string::npos ? std::string::npos
-                                                                    : second - first - 3);
+                                                                      : second - first - 3);
         }
         if (name.empty())
             name = "ALSA card " + std::to_string(card) + " device " + std::to_string(device);

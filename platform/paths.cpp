@@ -25,8 +25,8 @@ std::string ExecutableFolder() {
 char* KatalogExe() {
     static char buffer[4096];
     std::lock_guard<std::mutex> lock(g_folderMutex);
-    std::string folder = g_programFolderOverride.empty() ? ExecutableFolder()
-                                                         : g_programFolderOverride;
+    std::string folder =
+        g_programFolderOverride.empty() ? ExecutableFolder() : g_programFolderOverride;
     if (folder.empty() || folder.back() != '/')
         folder += '/';
     // A folder longer than the buffer is cut; the buffer always stays terminated.
@@ -95,6 +95,10 @@ std::string GetTempDirectory() {
     return dir;
 }
 
-std::string SystemFontsFolder() { return "/usr/share/fonts"; }
+std::string SystemFontsFolder() {
+    return "/usr/share/fonts";
+}
 
-std::string ProgramFilesFolder() { return "/usr/bin"; }
+std::string ProgramFilesFolder() {
+    return "/usr/bin";
+}

@@ -1,10 +1,12 @@
 #include "platform/windowport.h"
 
 #include "platform/headlessport.h"
+#include "platform/process.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace {
 HeadlessPort& DefaultPort() {
@@ -19,11 +21,27 @@ WindowPort& Port() {
     return port != nullptr ? *port : DefaultPort();
 }
 
-void SetWindowPort(WindowPort* port) { g_port.store(port, std::memory_order_release); }
+void SetWindowPort(WindowPort* port) {
+    g_port.store(port, std::memory_order_release);
+}
 
 int MessageBoxS(int, const char* text, const char* caption, int) {
     return Port().MessageBox(text != nullptr ? text : "", caption != nullptr ? caption : "",
                              MB_OK_);
+}
+
+void WindowPort::OpenWithDefaultApplication(const std::string& path) {
+    SpawnOptions options;
+    options.argv = {"xdg-open", path};
+    options.nullStdio = true;
+    SpawnResult child = SpawnProcess(options);
+    if (!child.ok())
+        return;
+    // Reap the opener in the background so it never lingers as a zombie.
+    std::thread([pid = child.pid] {
+        int status = 0;
+        WaitProcess(pid, -1, &status);
+    }).detach();
 }
 
 void HeadlessPort::SetTitle(const std::string& title) {

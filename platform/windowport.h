@@ -42,6 +42,10 @@ class WindowPort {
     virtual void SetMenuItemText(int command, const std::string& text) = 0;
     // Runs `work` on the user-interface thread, later; never waits for it.
     virtual void PostToUi(std::function<void()> work) = 0;
+    // Opens a document with the desktop's default application for it (the shell's "open"
+    // verb) and does not wait. Failures are not reported: the callers have nothing to add.
+    // The default runs xdg-open; a GUI may use its own desktop services instead.
+    virtual void OpenWithDefaultApplication(const std::string& path);
 };
 
 // The port in force; never null (the headless port until a GUI or a test sets its own).

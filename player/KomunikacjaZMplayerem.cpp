@@ -15,9 +15,9 @@
 #include "player/mplayerinfo.h"
 
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <list>
@@ -57,6 +57,7 @@ std::mutex g_turnMutex;
 std::condition_variable g_turnCv;
 unsigned long long g_nextTicket = 0;
 unsigned long long g_serving = 0;
+std::string g_lastCommandLine; // guarded by g_mutex
 std::atomic<int> g_activeReaders{0};
 std::atomic<int> g_maxActiveReaders{0};
 
@@ -192,6 +193,7 @@ bool Launch2(const char* commandLine) {
     SpawnResult started = SpawnProcess(options);
 
     std::lock_guard<std::mutex> lock(g_mutex);
+    g_lastCommandLine = commandLine != nullptr ? commandLine : "";
     JoinFinishedReaders();
     if (!started.ok()) {
         std::fprintf(stderr, "Failed to run scanner\n");
@@ -345,4 +347,11 @@ int PlayerOutputFd() {
     return g_current ? g_current->outFd : -1;
 }
 
-int MaxConcurrentReaders() { return g_maxActiveReaders.load(); }
+std::string LastLaunchCommandLine() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_lastCommandLine;
+}
+
+int MaxConcurrentReaders() {
+    return g_maxActiveReaders.load();
+}

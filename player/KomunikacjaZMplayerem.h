@@ -13,7 +13,9 @@ bool Launch2(const char* commandLine);
 // Echoes the command to the console transcript and writes it with "\n" to the player. False
 // when no player runs or it has gone; never blocks for long.
 bool SendCommand(const char* command);
-inline bool SendCommand(const std::string& command) { return SendCommand(command.c_str()); }
+inline bool SendCommand(const std::string& command) {
+    return SendCommand(command.c_str());
+}
 // Reads one line (see the .cpp): the terminator stays as '\r'; false at the end of the pipe.
 bool ReadLine(int fd, char* buffer, int size);
 // Appends "\r\n> " and the command to the console transcript; returns 0.
@@ -35,6 +37,9 @@ int PlayerOutputFd();
 
 // The 2000-byte line buffer of the reader thread.
 extern char bufnamplayera[2000];
+
+// The command line of the last Launch2 call, as given.
+std::string LastLaunchCommandLine();
 
 // The most reader threads ever seen reading at the same time (1 when the turns hold).
 int MaxConcurrentReaders();

@@ -165,9 +165,9 @@ void ApplyFinalChecks(const char* line) {
             // The slider takes the whole seconds; a wrapped 16-bit range would be wrong for
             // movies past 18 hours, so the full value is kept.
             int whole = length > 0 && length < 2.0e9f ? static_cast<int>(length) : 0;
+            Mp1.movieLength = length;
             Port().SetSliderRange(IDC_TIME_SLIDER, 0, whole);
             Port().SetSliderPageSize(IDC_TIME_SLIDER, 201);
-            Mp1.movieLength = length;
         }
     }
 }

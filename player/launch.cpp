@@ -36,7 +36,8 @@ int MplayerInfo::LanchMovie() {
     if (CzyToRar(movieFile)) {
         // The player reads the stored movie across the volumes itself; a set resumes exactly
         // where it was left.
-        std::string command = primeExeRar + QuoteCommandLineArg(movieFile) + " -sub-fuzziness 2    ";
+        std::string command =
+            primeExeRar + QuoteCommandLineArg(movieFile) + " -sub-fuzziness 2    ";
         if (remembered > 0)
             command += Format(" -ss %d  ", remembered);
         Launch(command.c_str());
@@ -71,7 +72,9 @@ int MplayerInfo::LanchMovie(std::string extra) {
     return 1;
 }
 
-int MplayerInfo::LanchRefresh() { return LanchMovie(Format(" -ss %d  ", timePosition.load())); }
+int MplayerInfo::LanchRefresh() {
+    return LanchMovie(Format(" -ss %d  ", timePosition.load()));
+}
 
 int MplayerInfo::LanchPanScrenRefresh() {
     std::string extra;

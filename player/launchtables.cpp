@@ -31,9 +31,9 @@ const char* const sound_device_labels[kSoundDeviceCount] = {
 };
 
 const char* const fonts_tt[kFontCount] = {
-    "ARIAL.TTF",   "ARIALBD.TTF", "ARIALBI.TTF", "ARIALBI.TTF", "COUR.TTF",
-    "COURBD.TTF",  "COURI.TTF",   "COURBI.TTF",  "TIMES.TTF",   "TIMESBI.TTF",
-    "TIMESI.TTF",  "TIMESBD.TTF", "L_10646.TTF",
+    "ARIAL.TTF",  "ARIALBD.TTF", "ARIALBI.TTF", "ARIALBI.TTF", "COUR.TTF",
+    "COURBD.TTF", "COURI.TTF",   "COURBI.TTF",  "TIMES.TTF",   "TIMESBI.TTF",
+    "TIMESI.TTF", "TIMESBD.TTF", "L_10646.TTF",
 };
 
 const char* const font_labels[kFontCount] = {
@@ -53,14 +53,8 @@ const char* const font_labels[kFontCount] = {
 };
 
 const char* const overwritechannelsT[kChannelModeCount] = {
-    "",
-    " -channels 1 ",
-    " -channels 2 ",
-    " -af hrtf ",
-    " -channels 6 ",
-    "-channels 4",
-    " -af sub ",
-    " -af surround ",
+    "",          " -channels 1 ",  " -channels 2 ", " -af hrtf ", " -channels 6 ", "-channels 4",
+    " -af sub ", " -af surround ",
 };
 
 const char* const channel_labels[kChannelModeCount] = {

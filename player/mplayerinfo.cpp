@@ -10,13 +10,19 @@
 
 MplayerInfo Mp1;
 
-std::string PlayerWrapperPath() { return std::string(KatalogExe()) + "binary/QUORVAN"; }
+std::string PlayerWrapperPath() {
+    return std::string(KatalogExe()) + "binary/QUORVAN";
+}
 
-MplayerInfo::MplayerInfo() { init(); }
+MplayerInfo::MplayerInfo() {
+    init();
+}
 
 namespace {
 // "%g": at most six significant digits, no trailing zeros (160 gives 3.04, 108 gives 2).
-std::string DefaultDouble(double value) { return Format("%g", value); }
+std::string DefaultDouble(double value) {
+    return Format("%g", value);
+}
 } // namespace
 
 int MplayerInfo::init() {

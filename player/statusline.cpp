@@ -3,7 +3,9 @@
 #include <climits>
 
 namespace {
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // One "%d" conversion as sscanf does it: blanks skipped, an optional sign, one or more digits.
 bool ScanInt(const char*& p, long long* value) {

@@ -109,8 +109,8 @@ int main(int argc, char** argv) {
                 }
             } else if (verb == "on") {
                 size_t bar = rest.find('|');
-                g_answers.push_back({rest.substr(0, bar),
-                                     bar == std::string::npos ? "" : rest.substr(bar + 1)});
+                g_answers.push_back(
+                    {rest.substr(0, bar), bar == std::string::npos ? "" : rest.substr(bar + 1)});
             } else if (verb == "exit") {
                 return std::atoi(rest.c_str());
             } else if (verb == "crash") {

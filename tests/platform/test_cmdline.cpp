@@ -21,9 +21,9 @@ TEST(WindowsCommandLine, BackslashRules) {
 }
 
 TEST(WindowsCommandLine, QuotedArgumentsSurviveTheSplit) {
-    const std::vector<std::string> hard = {
-        "plain.avi", "with blank.avi", "quote\"inside.avi", "trailing\\", "back\\\"slash",
-        "zażółć gęślą.mkv", "tab\there", "$(touch x);'`", ""};
+    const std::vector<std::string> hard = {"plain.avi",  "with blank.avi", "quote\"inside.avi",
+                                           "trailing\\", "back\\\"slash",  "zażółć gęślą.mkv",
+                                           "tab\there",  "$(touch x);'`",  ""};
     for (const auto& text : hard) {
         std::string line = "prog " + QuoteCommandLineArg(text) + " next";
         EXPECT_EQ(SplitCommandLineWindows(line), (Args{"prog", text, "next"})) << text;

@@ -10,7 +10,9 @@ void RecorderPort::Record(const std::string& event) {
     cv_.notify_all();
 }
 
-void RecorderPort::SetTitle(const std::string& title) { Record("title:" + title); }
+void RecorderPort::SetTitle(const std::string& title) {
+    Record("title:" + title);
+}
 void RecorderPort::SetSliderRange(int c, int a, int b) {
     Record("range:" + std::to_string(c) + ":" + std::to_string(a) + ":" + std::to_string(b));
 }
@@ -32,6 +34,9 @@ int RecorderPort::MessageBox(const std::string& text, const std::string& caption
 }
 void RecorderPort::SetMenuItemText(int command, const std::string& text) {
     Record("menu:" + std::to_string(command) + ":" + text);
+}
+void RecorderPort::OpenWithDefaultApplication(const std::string& path) {
+    Record("open:" + path);
 }
 void RecorderPort::PostToUi(std::function<void()> work) {
     if (runAtOnce_) {

@@ -23,6 +23,7 @@ class RecorderPort : public WindowPort {
     int MessageBox(const std::string& text, const std::string& caption, int flags) override;
     void SetMenuItemText(int command, const std::string& text) override;
     void PostToUi(std::function<void()> work) override;
+    void OpenWithDefaultApplication(const std::string& path) override;
 
     std::vector<std::string> Events() const;
     void Clear();

@@ -26,7 +26,9 @@ TempDir::~TempDir() {
         fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(const std::string& name) const { return path_ + "/" + name; }
+std::string TempDir::file(const std::string& name) const {
+    return path_ + "/" + name;
+}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -59,10 +61,18 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     return true;
 }
 
-std::string TestBinDir() { return QUORVAN_TEST_BIN; }
-std::string StageDir() { return QUORVAN_STAGE_DIR; }
-std::string SourceDir() { return QUORVAN_SOURCE_DIR; }
-std::string SharedDir() { return QUORVAN_SHARED_DIR; }
+std::string TestBinDir() {
+    return QUORVAN_TEST_BIN;
+}
+std::string StageDir() {
+    return QUORVAN_STAGE_DIR;
+}
+std::string SourceDir() {
+    return QUORVAN_SOURCE_DIR;
+}
+std::string SharedDir() {
+    return QUORVAN_SHARED_DIR;
+}
 
 void StageFakePlayerFolder(const std::string& dir) {
     fs::create_directories(dir + "/binary");
@@ -103,11 +113,14 @@ std::string GeneratedMovie(int seconds) {
     // Written under a temporary name first, so parallel tests never see half a movie.
     std::string tmp = path + "." + std::to_string(getpid()) + ".avi";
     std::string duration = std::to_string(seconds);
-    int rc = RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
-                         "testsrc=size=160x120:rate=25:duration=" + duration, "-f", "lavfi",
-                         "-i", "sine=frequency=440:duration=" + duration, "-c:v", "mpeg4",
-                         "-q:v", "5", "-c:a", "libmp3lame", "-b:a", "64k", "-shortest", tmp},
-                        nullptr);
+    int rc = RunCommand(
+        {"ffmpeg",    "-v",         "error", "-y",
+         "-f",        "lavfi",      "-i",    "testsrc=size=160x120:rate=25:duration=" + duration,
+         "-f",        "lavfi",      "-i",    "sine=frequency=440:duration=" + duration,
+         "-c:v",      "mpeg4",      "-q:v",  "5",
+         "-c:a",      "libmp3lame", "-b:a",  "64k",
+         "-shortest", tmp},
+        nullptr);
     if (rc != 0)
         return "";
     fs::rename(tmp, path);

@@ -4,6 +4,7 @@
 #include "platform/audiodevices.h"
 #include "platform/paths.h"
 #include "tools/wrapper/fontmatch.h"
+#include "tools/wrapper/openfailure.h"
 #include "tools/wrapper/playerproxy.h"
 #include "tools/wrapper/wrapperoptions.h"
 
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     std::string program = configured != nullptr && *configured ? configured : "mplayer";
 
     std::vector<std::unique_ptr<WrapperPlugin>> plugins;
+    plugins.push_back(std::make_unique<OpenFailurePlugin>());
     ProxyResult result = RunPlayerProxy(program, translated, plugins);
     if (result.crashed) {
         static const char line[] = "- Pelnix crashed by bad usage of CPU/FPU/RAM\n";

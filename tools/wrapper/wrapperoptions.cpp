@@ -9,18 +9,47 @@ namespace {
 // mplayer options we meet that take no value; every other option takes one.
 const std::set<std::string>& FlagOptions() {
     static const std::set<std::string> flags = {
-        "-slave",       "-identify",  "-quiet",         "-really-quiet", "-fs",
-        "-nosound",     "-novideo",   "-hr-mp3-seek",   "-nokeepaspect", "-keepaspect",
-        "-noautosub",   "-nolirc",    "-benchmark",     "-nocache",      "-forceidx",
-        "-idx",         "-fixed-vo",  "-nomsgcolor",    "-noconsolecontrols",
-        "-noidx",       "-loop0",     "-nofs",          "-double",       "-nodouble",
-        "-noaspect",    "-zoom",      "-nozoom",        "-nograbpointer", "-noar",
-        "-nojoystick",  "-nomouseinput", "-nostop-xscreensaver", "-rootwin", "-ontop",
+        "-slave",
+        "-identify",
+        "-quiet",
+        "-really-quiet",
+        "-fs",
+        "-nosound",
+        "-novideo",
+        "-hr-mp3-seek",
+        "-nokeepaspect",
+        "-keepaspect",
+        "-noautosub",
+        "-nolirc",
+        "-benchmark",
+        "-nocache",
+        "-forceidx",
+        "-idx",
+        "-fixed-vo",
+        "-nomsgcolor",
+        "-noconsolecontrols",
+        "-noidx",
+        "-loop0",
+        "-nofs",
+        "-double",
+        "-nodouble",
+        "-noaspect",
+        "-zoom",
+        "-nozoom",
+        "-nograbpointer",
+        "-noar",
+        "-nojoystick",
+        "-nomouseinput",
+        "-nostop-xscreensaver",
+        "-rootwin",
+        "-ontop",
     };
     return flags;
 }
 
-bool IsOption(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
+bool IsOption(const std::string& word) {
+    return word.size() > 1 && word[0] == '-';
+}
 
 std::string Upper(std::string text) {
     for (auto& c : text)
@@ -139,7 +168,8 @@ std::vector<std::string> TranslatePlayerOptions(const std::vector<std::string>& 
         if (word == "-dvd-device" && hasValue) {
             const std::string& drive = args[++i];
             out.push_back(word);
-            if (drive.size() >= 2 && drive[1] == ':' && std::isalpha(static_cast<unsigned char>(drive[0])))
+            if (drive.size() >= 2 && drive[1] == ':' &&
+                std::isalpha(static_cast<unsigned char>(drive[0])))
                 out.push_back(OpticalDeviceForLetter(drive[0]));
             else
                 out.push_back(drive);

@@ -1,0 +1,71 @@
+#include "platform/statefolder.h"
+
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string WithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+// Whether files can really be created in `folder`. access() is not enough: it says yes to
+// root on a read-only mount's neighbours and ignores some network file systems' rules.
+bool CanCreateFilesIn(const std::string& folder) {
+    std::string probe = folder + ".quorvan-write-test-" + std::to_string(getpid());
+    return TestCreationFile(probe.c_str()) == 1;
+}
+
+// mkdir -p; folders that already exist are fine.
+void MakeFolders(const std::string& folder) {
+    for (size_t pos = 1; pos < folder.size(); ++pos) {
+        if (folder[pos] != '/')
+            continue;
+        std::string part = folder.substr(0, pos);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return;
+    }
+}
+
+std::string EnvOrEmpty(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+} // namespace
+
+std::string ChooseStateFolder(const std::string& programFolder, bool programFolderWritable,
+                              const std::string& xdgConfigHome, const std::string& home) {
+    if (programFolderWritable)
+        return WithSlash(programFolder);
+    // The XDG rules ignore a relative XDG_CONFIG_HOME.
+    if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/')
+        return WithSlash(xdgConfigHome) + "quorvan/";
+    if (!home.empty())
+        return WithSlash(home) + ".config/quorvan/";
+    return WithSlash(programFolder);
+}
+
+std::string StateFolder() {
+    std::string program = KatalogExe();
+    bool writable = CanCreateFilesIn(program);
+    std::string folder =
+        ChooseStateFolder(program, writable, EnvOrEmpty("XDG_CONFIG_HOME"), EnvOrEmpty("HOME"));
+    if (folder != program)
+        MakeFolders(folder);
+    return folder;
+}
+
+std::string StateFile(const std::string& name) {
+    return StateFolder() + name;
+}
+
+std::string SettingsFilePath() {
+    return StateFile("QuorvanPlayer.ini");
+}

@@ -1,0 +1,124 @@
+// The player process end to end over real pipes, with the fake player as binary/QUORVAN.
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/interpreter.h"
+#include "player/mplayerinfo.h"
+#include "tests/support/recorderport.h"
+#include "tests/support/testenv.h"
+
+#include <algorithm>
+#include <chrono>
+#include <gtest/gtest.h>
+
+namespace {
+class PlayerPipe : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        StageFakePlayerFolder(dir_.path());
+        SetWindowPort(&port_);
+        Mp1.videoWindow = 0;
+        Mp1.init();
+        Mp1.movieFile = dir_.file("movie.avi");
+    }
+    void TearDown() override {
+        ClosePlayer(2000);
+        SetWindowPort(nullptr);
+        SetProgramFolder("");
+    }
+    void Script(const std::string& text) { WriteFile(dir_.file("fake.script"), text); }
+    std::vector<std::string> Logged(const std::string& prefix) {
+        std::vector<std::string> out;
+        for (const auto& line : ReadLines(dir_.file("fake.log")))
+            if (line.rfind(prefix, 0) == 0)
+                out.push_back(line.substr(prefix.size()));
+        return out;
+    }
+    TempDir dir_;
+    RecorderPort port_;
+};
+} // namespace
+
+TEST_F(PlayerPipe, LaunchReaderAndInterpreterWorkTogether) {
+    Script("print Quorvan fake\nprint ID_VIDEO_WIDTH=320\nprint ID_VIDEO_HEIGHT=240\r\n"
+           "on get_time_length|ANS_LENGTH=42.50\n");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("range:106:0:42", 5000));
+    EXPECT_EQ(Mp1.videoWidth, 320);
+    EXPECT_EQ(Mp1.videoHeight, 240);
+    EXPECT_FLOAT_EQ(Mp1.movieLength, 42.5f);
+    EXPECT_TRUE(PlayerRunning());
+    EXPECT_TRUE(SendCommand("pause"));
+    ClosePlayer(2000);
+    EXPECT_FALSE(PlayerRunning());
+    EXPECT_EQ(Logged("stdin: "),
+              (std::vector<std::string>{"osd 0", "get_time_length", "osd 1", "pause", "quit"}));
+}
+
+TEST_F(PlayerPipe, PathsWithBlanksQuotesAndPolishLettersArriveIntact) {
+    const std::string movie = dir_.file("zażółć \"gęślą\" jaźń (2).avi");
+    Mp1.movieFile = movie;
+    Mp1.LanchMovie();
+    ClosePlayer(2000);
+    auto argv = Logged("argv: ");
+    ASSERT_FALSE(argv.empty());
+    EXPECT_EQ(argv.front(), PlayerWrapperPath());
+    EXPECT_NE(std::find(argv.begin(), argv.end(), movie), argv.end());
+    EXPECT_EQ(std::find(argv.begin(), argv.end(), "-sub-fuzziness") - argv.begin(),
+              std::find(argv.begin(), argv.end(), movie) - argv.begin() + 1);
+}
+
+TEST_F(PlayerPipe, ManyQuickRelaunchesNeverOverlapReadersAndLeakNothing) {
+    Script("print Quorvan fake\non get_time_length|ANS_LENGTH=100.00\n");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("range:106:0:100", 5000));
+    ClosePlayer(2000);
+    const int before = CountOpenDescriptors();
+    for (int i = 0; i < 200; ++i) {
+        Mp1.timePosition = i;
+        Mp1.LanchRefresh();
+    }
+    ASSERT_TRUE(SendCommand("get_time_pos"));
+    ClosePlayer(5000);
+    ASSERT_TRUE(WaitForReaders(10000));
+    EXPECT_EQ(MaxConcurrentReaders(), 1);
+    EXPECT_EQ(CountOpenDescriptors(), before);
+    EXPECT_EQ(Logged("pid: ").size(), 201u);
+    EXPECT_EQ(Logged("exit").size(), 201u) << "every replaced player was told to go";
+}
+
+TEST_F(PlayerPipe, CommandsToAnEndedPlayerFailAtOnce) {
+    Script("print Quorvan fake\nexit 0\n");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(WaitUntil([] { return !PlayerRunning(); }, 5000));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(SendCommand("pause"));
+    EXPECT_FALSE(SendCommand("seek 10 2"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+}
+
+TEST_F(PlayerPipe, CommandsBeforeAnyPlayerFailButReachTheTranscript) {
+    EXPECT_FALSE(SendCommand("volume 50 1"));
+    EXPECT_NE(Mp1.ConsoleTextSnapshot().find("\r\n> volume 50 1"), std::string::npos);
+}
+
+TEST_F(PlayerPipe, AMissingMovieShowsThePlayersErrorInTheTitle) {
+    Script("print Quorvan fake\nprint File not found: 'nothing.avi'\nprint Failed to open "
+           "nothing.avi.\n"
+           "print Exiting... (Fatal error)\nexit 1\n");
+    Mp1.movieFile = dir_.file("nothing.avi");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("show:2302:1", 5000));
+    EXPECT_TRUE(port_.Has("title:Exiting... (Fatal error)"));
+}
+
+TEST_F(PlayerPipe, OverlongCommandsAreCutToTheSlaveBuffer) {
+    Script("print Quorvan fake\n");
+    Mp1.LanchMovie();
+    std::string huge(10000, 'k');
+    EXPECT_TRUE(SendCommand(huge));
+    ClosePlayer(2000);
+    auto lines = Logged("stdin: ");
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[3], std::string(7046, 'k'));
+}

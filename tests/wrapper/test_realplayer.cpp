@@ -1,0 +1,94 @@
+// The real mplayer of this system through binary/QUORVAN, driven by the engine as the program
+// drives it, on movies made by ffmpeg at test time.
+#include "persist/history.h"
+#include "platform/paths.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/interpreter.h"
+#include "player/launchtables.h"
+#include "player/mplayerinfo.h"
+#include "tests/support/recorderport.h"
+#include "tests/support/testenv.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+class RealPlayer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetProgramFolder(StageDir());
+        SetWindowPort(&port_);
+        Mp1.videoWindow = 0;
+        Mp1.extraOptions = "-vo null -ao null";
+        Mp1.init();
+    }
+    void TearDown() override {
+        ClosePlayer(3000);
+        SetWindowPort(nullptr);
+        SetProgramFolder("");
+        unsetenv("QUORVAN_MPLAYER");
+    }
+    RecorderPort port_;
+};
+} // namespace
+
+TEST_F(RealPlayer, LearnsTheMovieAndRunsTheEndOfMovie) {
+    std::string movie = GeneratedMovie(10);
+    ASSERT_FALSE(movie.empty()) << "ffmpeg could not make the test movie";
+    history1.add(movie, 4); // at most 10 s remembered: starts from the beginning
+    Mp1.movieFile = movie;
+    Mp1.LanchMovie();
+
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_NEAR(Mp1.movieLength.load(), 10.0, 0.1);
+    EXPECT_EQ(Mp1.videoWidth, 160);
+    EXPECT_EQ(Mp1.videoHeight, 120);
+    ASSERT_TRUE(WaitUntil(
+        [] { return Mp1.ConsoleTextSnapshot().find("Starting playback...") != std::string::npos; },
+        20000));
+
+    // Skip to the end rather than waiting ten seconds.
+    EXPECT_TRUE(SendCommand("seek 9 2"));
+    std::string end = port_.WaitForPrefix(
+        "title:" + std::string(ProgramTitle) + "Exiting... (End of file)", 30000);
+    ASSERT_FALSE(end.empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_EQ(end, "title:" + std::string(ProgramTitle) + "Exiting... (End of file)" + movie);
+    EXPECT_EQ(history1.get(movie), 0);
+    EXPECT_EQ(Mp1.timePosition, 0);
+    EXPECT_EQ(Mp1.ConsoleTextSnapshot().find("Error parsing option"), std::string::npos);
+    ASSERT_TRUE(WaitUntil([] { return !PlayerRunning(); }, 10000));
+}
+
+TEST_F(RealPlayer, PositionQueriesAreAnswered) {
+    std::string movie = GeneratedMovie(10);
+    ASSERT_FALSE(movie.empty());
+    Mp1.movieFile = movie;
+    Mp1.LanchMovie();
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty());
+    SendCommand("pausing_keep seek 6 2");
+    SendCommand("pausing_keep get_time_pos");
+    std::string pos = port_.WaitForPrefix("pos:106:", 20000);
+    ASSERT_FALSE(pos.empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_GE(Mp1.timePosition, 5);
+}
+
+TEST_F(RealPlayer, AMissingMovieReachesTheTitleAndTheErrorButton) {
+    Mp1.movieFile = "/nonexistent/movie that is not there.avi";
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("show:2302:1", 20000)) << Mp1.ConsoleTextSnapshot();
+    std::string title = port_.WaitForPrefix("title:Exiting...", 1000);
+    EXPECT_FALSE(title.empty());
+}
+
+TEST_F(RealPlayer, ACrashingPlayerIsReportedThroughTheWrapper) {
+    TempDir dir;
+    WriteFile(dir.file("crash.script"), "print MPlayer stand-in\ncrash\n");
+    setenv("QUORVAN_MPLAYER", (TestBinDir() + "/fakeplayer").c_str(), 1);
+    setenv("FAKEPLAYER_SCRIPT", dir.file("crash.script").c_str(), 1);
+    Mp1.movieFile = dir.file("movie.avi");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("title:- Pelnix crashed by bad usage of CPU/FPU/RAM", 10000))
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_TRUE(port_.Has("show:2302:1"));
+    unsetenv("FAKEPLAYER_SCRIPT");
+}

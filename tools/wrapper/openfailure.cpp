@@ -1,0 +1,22 @@
+#include "tools/wrapper/openfailure.h"
+
+namespace {
+std::string WithoutTerminator(const std::string& piece) {
+    std::string text = piece;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+} // namespace
+
+bool OpenFailurePlugin::OnOutput(const std::string& piece, PlayerIo& io) {
+    if (piece.rfind("Starting playback...", 0) == 0) {
+        started_ = true;
+    } else if (piece.rfind("Failed to open ", 0) == 0) {
+        failure_ = WithoutTerminator(piece);
+    } else if (piece.rfind("Exiting... (End of file)", 0) == 0 && !started_ && !failure_.empty()) {
+        io.Print("Exiting... (Fatal error) " + failure_ + "\n");
+        return false;
+    }
+    return true;
+}
