@@ -1,0 +1,52 @@
+#pragma once
+// Writes stored (uncompressed) RAR volume sets with the old volume naming: name.rar, name.r00,
+// name.r01, ... Every volume but the last is exactly the volume size long, and the header of a
+// file has the same size in every volume, so a player can find any byte of the file by
+// arithmetic alone.
+#include "tools/rarwriter/rarblocks.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rarwriter {
+
+struct InputFile {
+    std::string path;       // where to read it
+    std::string storedName; // name inside the archive
+    uint64_t size = 0;
+    uint32_t unixMode = 0;
+    std::time_t mtime = 0;
+};
+
+// Where each piece of each file goes.
+struct PlannedPiece {
+    size_t file = 0;     // index into the input files
+    uint64_t offset = 0; // first byte of the file in this piece
+    uint64_t length = 0;
+    bool splitBefore = false;
+    bool splitAfter = false;
+};
+using PlannedVolume = std::vector<PlannedPiece>;
+
+// Lays the files out over volumes of at most `volumeSize` bytes (0: one volume of any size).
+// False, with a message, when the volume size cannot hold a file header and a byte of data.
+bool PlanVolumes(const std::vector<InputFile>& files, uint64_t volumeSize,
+                 std::vector<PlannedVolume>* volumes, std::string* error);
+
+// The file name of volume `index` of the set whose first volume is `firstVolume` (a ".rar"
+// name): the first volume itself, then .r00, .r01, ... (.r100 after .r99).
+std::string OldVolumeName(const std::string& firstVolume, size_t index);
+
+struct WriteOptions {
+    std::string firstVolume; // ends in ".rar"
+    uint64_t volumeSize = 0;
+    bool overwrite = false;
+};
+
+// Writes the set. On failure nothing of the new set is left behind, and `error` says why.
+// `written` receives the names of the volumes written.
+bool WriteVolumeSet(const std::vector<InputFile>& files, const WriteOptions& options,
+                    std::vector<std::string>* written, std::string* error);
+
+} // namespace rarwriter

@@ -1,0 +1,251 @@
+#include "tools/unrar/extract.h"
+#include "tools/unrar/rar4check.h"
+
+#include <algorithm>
+#include <archive.h>
+#include <archive_entry.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// libarchive reads a volume set as one stream of "client" data blocks; each volume is one
+// client. We serve them ourselves (rather than archive_read_open_filenames) to know when the
+// reader ran off the end of the last volume we have: that is the missing-volume case.
+struct VolumeSet;
+struct VolumeClient {
+    VolumeSet* set = nullptr;
+    size_t index = 0;
+    int fd = -1;
+};
+
+struct VolumeSet {
+    std::vector<VolumeClient> clients;
+    std::vector<char> buffer = std::vector<char>(1 << 18);
+    bool endOfLastVolume = false;
+    std::string openError;
+    const std::vector<std::string>* names = nullptr;
+};
+
+int OpenClient(struct archive* a, void* data) {
+    auto* c = static_cast<VolumeClient*>(data);
+    if (c->fd >= 0)
+        return ARCHIVE_OK;
+    const std::string& name = (*c->set->names)[c->index];
+    c->fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (c->fd < 0) {
+        c->set->openError = "Cannot open " + name + ": " + std::strerror(errno);
+        archive_set_error(a, errno, "%s", c->set->openError.c_str());
+        return ARCHIVE_FATAL;
+    }
+    return ARCHIVE_OK;
+}
+
+int CloseClient(struct archive*, void* data) {
+    auto* c = static_cast<VolumeClient*>(data);
+    if (c->fd >= 0)
+        close(c->fd);
+    c->fd = -1;
+    return ARCHIVE_OK;
+}
+
+la_ssize_t ReadClient(struct archive* a, void* data, const void** block) {
+    auto* c = static_cast<VolumeClient*>(data);
+    if (c->fd < 0 && OpenClient(a, data) != ARCHIVE_OK)
+        return -1;
+    VolumeSet* set = c->set;
+    for (;;) {
+        ssize_t n = read(c->fd, set->buffer.data(), set->buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            archive_set_error(a, errno, "Cannot read %s", (*set->names)[c->index].c_str());
+            return -1;
+        }
+        if (n == 0 && c->index + 1 == set->clients.size())
+            set->endOfLastVolume = true;
+        *block = set->buffer.data();
+        return n;
+    }
+}
+
+la_int64_t SeekClient(struct archive* a, void* data, la_int64_t offset, int whence) {
+    auto* c = static_cast<VolumeClient*>(data);
+    if (c->fd < 0 && OpenClient(a, data) != ARCHIVE_OK)
+        return ARCHIVE_FATAL;
+    off_t at = lseek(c->fd, static_cast<off_t>(offset), whence);
+    return at < 0 ? ARCHIVE_FATAL : static_cast<la_int64_t>(at);
+}
+
+int SwitchClient(struct archive* a, void* from, void* to) {
+    if (from != nullptr)
+        CloseClient(a, from);
+    return to != nullptr ? OpenClient(a, to) : ARCHIVE_OK;
+}
+
+// Masks are matched against the whole name inside the archive; '\\' and '/' both separate.
+bool Matches(const std::vector<std::string>& masks, const char* name) {
+    if (masks.empty())
+        return true;
+    for (std::string mask : masks) {
+        std::replace(mask.begin(), mask.end(), '\\', '/');
+        if (fnmatch(mask.c_str(), name, 0) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+struct ArchiveFree {
+    void operator()(struct archive* a) const { archive_read_free(a); }
+};
+
+// Explains a failure of the reader in the user's terms.
+int Failure(struct archive* a, const VolumeSet& set, const ExtractRequest& request,
+            const char* entryName, bool encrypted, std::string* message) {
+    const char* why = archive_error_string(a);
+    std::string what = why != nullptr ? why : "unknown error";
+    std::string where = entryName != nullptr ? std::string(entryName) + " in " : "";
+    where += request.volumes.front();
+    if (!set.openError.empty()) {
+        *message = set.openError;
+        return kUnrarOpen;
+    }
+    if (encrypted) {
+        *message = "Cannot extract " + where + ": the file is encrypted and " +
+                   (request.password.empty() ? "no password was given"
+                                             : "the password is wrong or its encryption is not "
+                                               "supported") +
+                   " (" + what + ")";
+        return kUnrarPassword;
+    }
+    if (set.endOfLastVolume && !request.nextVolume.empty()) {
+        *message = "Cannot extract " + where + ": volume " + request.nextVolume + " is missing (" +
+                   what + ")";
+        return kUnrarDamaged;
+    }
+    *message = "Cannot extract " + where + ": the archive is damaged (" + what + ")";
+    return entryName != nullptr ? kUnrarDamaged : kUnrarFatal;
+}
+
+} // namespace
+
+int ExtractFiles(const ExtractRequest& request, int outFd, std::string* message) {
+    if (request.volumes.empty()) {
+        *message = "No archive given";
+        return kUnrarOpen;
+    }
+    VolumeSet set;
+    set.names = &request.volumes;
+    set.clients.resize(request.volumes.size());
+    for (size_t i = 0; i < set.clients.size(); ++i)
+        set.clients[i] = VolumeClient{&set, i, -1};
+
+    std::unique_ptr<struct archive, ArchiveFree> holder(archive_read_new());
+    struct archive* a = holder.get();
+    archive_read_support_format_rar(a);
+    archive_read_support_format_rar5(a);
+    if (!request.password.empty())
+        archive_read_add_passphrase(a, request.password.c_str());
+    archive_read_set_open_callback(a, OpenClient);
+    archive_read_set_read_callback(a, ReadClient);
+    archive_read_set_seek_callback(a, SeekClient);
+    archive_read_set_close_callback(a, CloseClient);
+    archive_read_set_switch_callback(a, SwitchClient);
+    archive_read_set_callback_data(a, &set.clients[0]);
+    for (size_t i = 1; i < set.clients.size(); ++i)
+        archive_read_append_callback_data(a, &set.clients[i]);
+    if (archive_read_open1(a) != ARCHIVE_OK)
+        return Failure(a, set, request, nullptr, false, message);
+
+    // RAR 1.5 - 4.x sets: our own CRC check of stored files (see rar4check.h).
+    std::vector<Rar4File> rar4Files;
+    bool checkRar4 = ScanRar4Volumes(request.volumes, &rar4Files);
+    size_t entryIndex = 0;
+
+    int extracted = 0;
+    struct archive_entry* entry = nullptr;
+    for (;; ++entryIndex) {
+        int r = archive_read_next_header(a, &entry);
+        if (r == ARCHIVE_EOF)
+            break;
+        if (r < ARCHIVE_WARN)
+            return Failure(a, set, request, nullptr, false, message);
+        if (archive_entry_filetype(entry) != AE_IFREG)
+            continue;
+        const char* name = archive_entry_pathname(entry);
+        if (name == nullptr || !Matches(request.masks, name))
+            continue;
+        bool encrypted = archive_entry_is_data_encrypted(entry) != 0;
+        const Rar4File* listed = checkRar4 && entryIndex < rar4Files.size() &&
+                                         rar4Files[entryIndex].name == name &&
+                                         rar4Files[entryIndex].stored
+                                     ? &rar4Files[entryIndex]
+                                     : nullptr;
+        Rar4CrcCheck check(listed);
+        auto output = [&](const char* data, size_t n) -> int {
+            size_t volume = 0;
+            if (listed != nullptr && !check.Feed(data, n, &volume)) {
+                *message = "CRC error in " + std::string(name) + " (volume " +
+                           request.volumes[volume] + "): the data is damaged";
+                return kUnrarDamaged;
+            }
+            if (!WriteAll(outFd, data, n)) {
+                *message = std::string("Cannot write the output: ") + std::strerror(errno);
+                return kUnrarWrite;
+            }
+            return kUnrarOk;
+        };
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        la_int64_t written = 0;
+        for (;;) {
+            r = archive_read_data_block(a, &block, &size, &offset);
+            if (r == ARCHIVE_EOF)
+                break;
+            if (r < ARCHIVE_WARN)
+                return Failure(a, set, request, name, encrypted, message);
+            // Sparse entries come with gaps: fill them with zeros.
+            static const char zeros[65536] = {};
+            while (written < offset) {
+                size_t n = static_cast<size_t>(
+                    std::min<la_int64_t>(offset - written, static_cast<la_int64_t>(sizeof zeros)));
+                if (int rc = output(zeros, n); rc != kUnrarOk)
+                    return rc;
+                written += static_cast<la_int64_t>(n);
+            }
+            if (int rc = output(static_cast<const char*>(block), size); rc != kUnrarOk)
+                return rc;
+            written += static_cast<la_int64_t>(size);
+        }
+        size_t volume = 0;
+        if (listed != nullptr && !check.Finish(&volume)) {
+            *message = "CRC error in " + std::string(name) + " (volume " + request.volumes[volume] +
+                       "): the data is damaged or incomplete";
+            return kUnrarDamaged;
+        }
+        ++extracted;
+    }
+    if (extracted == 0) {
+        *message = "No files to extract in " + request.volumes.front();
+        return kUnrarNoFiles;
+    }
+    return kUnrarOk;
+}

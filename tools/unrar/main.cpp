@@ -1,0 +1,63 @@
+// binary/unrar: "unrar p -inul [-pPASSWORD] archive [files...]" prints the files of a RAR set
+// to standard output, so that a player can read the movie from a pipe. Errors always go to
+// standard error (-inul only keeps the tool from chatting) with a non-zero exit.
+#include "tools/unrar/extract.h"
+#include "tools/unrar/rarvolumes.h"
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+int Usage() {
+    std::fprintf(stderr, "Usage: unrar p [-inul] [-p<password>] <archive> [files...]\n");
+    return kUnrarUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] != "p")
+        return Usage();
+    ExtractRequest request;
+    std::string archive;
+    bool switches = true;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (switches && a == "--") {
+            switches = false;
+        } else if (switches && a.size() > 1 && a[0] == '-') {
+            if (a == "-inul" || a == "-y" || a == "-p-" || a == "-idq")
+                continue;
+            if (a.rfind("-p", 0) == 0) {
+                request.password = a.substr(2);
+                continue;
+            }
+            std::fprintf(stderr, "Unknown switch %s\n", a.c_str());
+            return Usage();
+        } else if (archive.empty()) {
+            archive = a;
+        } else {
+            request.masks.push_back(a);
+        }
+    }
+    if (archive.empty())
+        return Usage();
+
+    VolumeList volumes = ListVolumes(archive);
+    if (volumes.names.empty()) {
+        std::string missing = volumes.nextName.empty() ? archive : volumes.nextName;
+        std::fprintf(stderr, "Cannot open %s: the file does not exist\n", missing.c_str());
+        return kUnrarOpen;
+    }
+    request.volumes = volumes.names;
+    request.nextVolume = volumes.nextName;
+    std::string message;
+    int rc = ExtractFiles(request, STDOUT_FILENO, &message);
+    if (rc != kUnrarOk)
+        std::fprintf(stderr, "%s\n", message.c_str());
+    return rc;
+}
