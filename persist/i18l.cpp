@@ -1,0 +1,110 @@
+#include "persist/i18l.h"
+
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/statefolder.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
+
+I18lc I18l;
+I18lc_str_class I18lcStrings;
+std::vector<std::string> localiztionfiles;
+
+void I18lc::SetFile(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    file_ = path;
+}
+
+std::string I18lc::File() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return file_;
+}
+
+void I18lc::SetSection(const std::string& section) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    section_ = section;
+}
+
+std::string I18lc::Section() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return section_;
+}
+
+std::string I18lc::get(const std::string& key) {
+    std::string file;
+    std::string section;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        file = file_;
+        section = section_;
+    }
+    return GetProfileString(section, key, key + " ?", file, kLanguageValueLimit);
+}
+
+std::string I18lc::getString(const std::string& key) {
+    SetSection("Strings");
+    return get(key);
+}
+
+void I18lc::SetMenu(MenuModel* model, const std::string& menu) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    model_ = model;
+    menu_ = menu;
+    position_ = 0;
+}
+
+void I18lc::renameMenu(const std::string& key) {
+    std::string text = get(key);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (model_ != nullptr)
+        model_->SetItemText(menu_, position_, text);
+    ++position_;
+}
+
+void I18lc::opuscMenu() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++position_;
+}
+
+int I18lc::Position() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return position_;
+}
+
+std::vector<std::string> FindLanguageFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr)
+        return names;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".ini") != 0)
+            continue;
+        struct stat st {};
+        std::string path = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + name;
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<LanguageMenuItem> LanguageMenuItems(const std::vector<std::string>& files) {
+    std::vector<LanguageMenuItem> items;
+    for (size_t i = files.size(); i-- > 0;) {
+        int command = i < static_cast<size_t>(kMaxLanguageCommands)
+                          ? kFirstLanguageCommand + static_cast<int>(i)
+                          : 0;
+        items.push_back({files[i], command});
+    }
+    return items;
+}
+
+void SetLangFile(const std::string& name) {
+    std::string stored = name.substr(0, 498);
+    WritePrivateProfileStringA("quorvan", "localefile", stored.c_str(), SettingsFilePath().c_str());
+    I18l.SetFile(std::string(KatalogExe()) + "locale/" + stored);
+}
