@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (Release with assertions, plus tests) and runs every test.
+# Installs what is missing, builds (Release with assertions, plus tests) and runs every test
+# through CTest; then builds the unit tests again with the address and undefined-behaviour
+# sanitizers and runs them (QUORVAN_SKIP_SANITIZERS=1 skips that second pass).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 JOBS=$(nproc)
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORVAN_TESTS=ON -DQUORVAN_WERROR=ON >/dev/null
 cmake --build build -j"$JOBS"
-cd build
-ctest --output-on-failure -j"$JOBS" --timeout 300
+(cd build && ctest --output-on-failure -j"$JOBS" --timeout 300)
+
+if [ "${QUORVAN_SKIP_SANITIZERS:-0}" != 1 ]; then
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g0" \
+    -DQUORVAN_SANITIZE=address,undefined -DQUORVAN_GUI=OFF -DQUORVAN_TESTS=ON >/dev/null
+  cmake --build build-asan -j"$JOBS"
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j"$JOBS" --timeout 300 -L unit)
+fi
