@@ -42,6 +42,7 @@ void RarVolumeSet::ClearGeometry() {
     unpackedSize = 0;
     volumeDataSize = 0;
     dataOffset = 0;
+    stored = false;
 }
 
 bool RarVolumeSet::isRarFileName(const char* name) {
@@ -89,6 +90,7 @@ bool RarVolumeSet::raropen() {
     if (!info.stored)
         Port().MessageBox(kBadMethod, kCaption, MB_ICONERROR_);
     dataOffset = info.dataOffset;
+    stored = info.stored;
     return true;
 }
 

@@ -29,6 +29,7 @@ class RarVolumeSet {
     uint64_t unpackedSize = 0;
     int32_t volumeDataSize = 0; // 0 while no geometry is established: reads are refused
     int32_t dataOffset = 0;
+    bool stored = false; // method "0": the volumes hold the movie's own bytes
     int64_t position = 0;
     int namingScheme = 0;
     int openVolumeIndex = -1;

@@ -1,0 +1,177 @@
+#include "tools/quorvan/commands.h"
+
+#include "online/moviehash.h"
+#include "online/napiprojekttoken.h"
+#include "rar/rarreader.h"
+#include "tools/quorvan/jsonwriter.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+// Sets with more volumes than this are not walked for missing files (a hostile header can
+// claim billions of one-byte volumes).
+constexpr uint64_t kMaxVolumesChecked = 10000;
+constexpr size_t kCatChunk = 1 << 20;
+
+struct SetDescription {
+    std::string firstVolume;
+    std::string pattern;
+    int scheme = 0;
+    int32_t dataOffset = 0;
+    int32_t share = 0;
+    uint64_t storedSize = 0;
+    bool stored = false;
+    uint64_t volumes = 0;
+    bool checked = false;
+    std::vector<std::string> missing;
+};
+
+// Reads the geometry of `set` (opened, its lock held by the caller).
+SetDescription Describe(RarVolumeSet& set) {
+    SetDescription d;
+    d.firstVolume = set.rarfilename;
+    d.pattern = set.rarfilenamewzorzec;
+    d.scheme = set.namingScheme;
+    d.dataOffset = set.dataOffset;
+    d.share = set.volumeDataSize;
+    d.storedSize = set.unpackedSize;
+    d.stored = set.stored;
+    uint64_t share = uint64_t(std::max(d.share, 1));
+    d.volumes = std::max<uint64_t>(1, (d.storedSize + share - 1) / share);
+    d.checked = d.volumes <= kMaxVolumesChecked;
+    for (uint64_t k = 0; d.checked && k < d.volumes; ++k) {
+        std::string name = set.VolumeName(int64_t(k));
+        if (FILE* f = OpenRarVolume(name))
+            std::fclose(f);
+        else
+            d.missing.push_back(name);
+    }
+    return d;
+}
+
+JsonObject ToJson(const SetDescription& d) {
+    JsonObject o;
+    o.Add("firstVolume", d.firstVolume)
+        .Add("namingScheme", d.scheme)
+        .Add("namePattern", d.pattern)
+        .Add("dataOffset", int64_t(d.dataOffset))
+        .Add("volumeShare", int64_t(d.share))
+        .Add("storedSize", d.storedSize)
+        .Add("stored", d.stored)
+        .Add("volumes", d.volumes);
+    if (d.checked)
+        o.Add("missing", d.missing);
+    else
+        o.AddNull("missing");
+    return o;
+}
+
+void PrintText(const SetDescription& d, FILE* out) {
+    std::fprintf(out, "first volume: %s\n", d.firstVolume.c_str());
+    std::fprintf(out, "naming scheme: %d (%s)\n", d.scheme,
+                 d.scheme == 1 ? ".rar .r00 .r01 ..." : "numbered");
+    std::fprintf(out, "name pattern: %s\n", d.pattern.c_str());
+    std::fprintf(out, "data offset: %d\n", int(d.dataOffset));
+    std::fprintf(out, "volume share: %d\n", int(d.share));
+    std::fprintf(out, "stored size: %llu\n", static_cast<unsigned long long>(d.storedSize));
+    std::fprintf(out, "method: %s\n", d.stored ? "store" : "compressed");
+    std::fprintf(out, "volumes: %llu\n", static_cast<unsigned long long>(d.volumes));
+    if (!d.checked)
+        std::fprintf(out, "missing volumes: not checked\n");
+    for (const std::string& name : d.missing)
+        std::fprintf(out, "missing volume: %s\n", name.c_str());
+}
+
+// Any volume's name becomes the first volume's, as the player launch does.
+std::string FirstVolume(const std::string& name) {
+    std::string first = name;
+    ZrobPierwszyPart(first);
+    return first;
+}
+
+// Opens the set `s` for `volume` under the caller's lock; complains and gives the exit status
+// on failure, 0 when open.
+int OpenSetFor(const std::string& volume) {
+    std::string first = FirstVolume(volume);
+    if (FindFirstVolumeRule(first) == nullptr) {
+        std::fprintf(stderr, "quorvan: %s is not a RAR volume name\n", volume.c_str());
+        return kExitNotASet;
+    }
+    if (!s.OpenSet(first)) {
+        std::fprintf(stderr, "quorvan: cannot read the RAR set of %s\n", volume.c_str());
+        return kExitUnreadable;
+    }
+    return 0;
+}
+} // namespace
+
+int RunHash(const std::string& movie, bool json, FILE* out) {
+    std::string name = FirstVolume(movie);
+    auto lock = s.Lock();
+    MovieHash hash(name);
+    if (hash.hashOpenSubtitles.empty()) {
+        std::fprintf(stderr, "quorvan: cannot read %s\n", movie.c_str());
+        return kExitUnreadable;
+    }
+    std::string token = GeneratePseudoHashNapiprojekt(hash.hashNapiprojekt);
+    bool isSet = FindFirstVolumeRule(name) != nullptr;
+    SetDescription set = isSet ? Describe(s) : SetDescription();
+    if (json) {
+        JsonObject o;
+        o.Add("file", name)
+            .Add("size", hash.fileSize)
+            .Add("opensubtitles", hash.hashOpenSubtitles)
+            .Add("napiprojekt", hash.hashNapiprojekt)
+            .Add("napiprojektToken", token)
+            .Add("napisyinfo", hash.hashNapisyInfo);
+        if (isSet)
+            o.Add("rar", ToJson(set));
+        else
+            o.AddNull("rar");
+        std::fprintf(out, "%s\n", o.str().c_str());
+    } else {
+        std::fprintf(out, "file: %s\n", name.c_str());
+        std::fprintf(out, "size: %s\n", hash.getfilesize().c_str());
+        std::fprintf(out, "opensubtitles: %s\n", hash.hashOpenSubtitles.c_str());
+        std::fprintf(out, "napiprojekt: %s\n", hash.hashNapiprojekt.c_str());
+        std::fprintf(out, "napiprojekt token: %s\n", token.c_str());
+        std::fprintf(out, "napisyinfo: %s\n", hash.hashNapisyInfo.c_str());
+        if (isSet)
+            PrintText(set, out);
+    }
+    return std::fflush(out) == 0 ? 0 : kExitUnreadable;
+}
+
+int RunRarInfo(const std::string& volume, bool json, FILE* out) {
+    auto lock = s.Lock();
+    if (int status = OpenSetFor(volume))
+        return status;
+    SetDescription set = Describe(s);
+    if (json)
+        std::fprintf(out, "%s\n", ToJson(set).str().c_str());
+    else
+        PrintText(set, out);
+    return std::fflush(out) == 0 ? 0 : kExitUnreadable;
+}
+
+int RunCat(const std::string& volume, uint64_t offset, std::optional<uint64_t> length, FILE* out) {
+    auto lock = s.Lock();
+    if (int status = OpenSetFor(volume))
+        return status;
+    uint64_t size = s.unpackedSize;
+    uint64_t from = std::min(offset, size);
+    uint64_t left = std::min(length.value_or(size), size - from);
+    std::vector<char> buffer(kCatChunk);
+    while (left > 0) {
+        size_t n = size_t(std::min<uint64_t>(left, buffer.size()));
+        s.rarread(buffer.data(), int64_t(from), int(n));
+        if (std::fwrite(buffer.data(), 1, n, out) != n) {
+            std::fprintf(stderr, "quorvan: cannot write the output\n");
+            return kExitUnreadable;
+        }
+        from += n;
+        left -= n;
+    }
+    return std::fflush(out) == 0 ? 0 : kExitUnreadable;
+}

@@ -1,0 +1,54 @@
+// quorvan: the command-line companion of Quorvan Rar Player (fingerprints and RAR sets).
+#include "tools/quorvan/commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    CLI::App app{"quorvan: fingerprints of movies and the movies stored in RAR volume sets"};
+    app.require_subcommand(1);
+
+    std::string movie, volume;
+    bool json = false;
+    uint64_t offset = 0, length = 0;
+
+    auto* hash = app.add_subcommand("hash", "Size, OpenSubtitles hash, Napiprojekt MD5 and token, "
+                                            "NapisyInfo MD5 (and the RAR set's geometry)");
+    hash->add_option("movie", movie, "Movie file or any volume of a stored RAR set")->required();
+    hash->add_flag("--json", json, "Print one JSON object");
+
+    auto* info = app.add_subcommand("rar-info", "Geometry of the RAR set a volume belongs to");
+    info->add_option("volume", volume, "Any volume of the set")->required();
+    info->add_flag("--json", json, "Print one JSON object");
+
+    auto* cat = app.add_subcommand("cat", "Write the stored movie's bytes to standard output");
+    cat->add_option("volume", volume, "Any volume of the set")->required();
+    cat->add_option("--offset", offset, "First byte to write")->capture_default_str();
+    auto* lengthOption = cat->add_option("--length", length, "Number of bytes to write");
+
+    CLI11_PARSE(app, argc, argv);
+
+    // Results and movie bytes go to the real standard output; anything the core prints by
+    // itself (the reader's "file > 2GB") is sent to stderr so it cannot mix into them.
+    std::fflush(stdout);
+    FILE* out = fdopen(dup(STDOUT_FILENO), "wb");
+    if (out == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::perror("quorvan");
+        return kExitUnreadable;
+    }
+
+    int status;
+    if (hash->parsed())
+        status = RunHash(movie, json, out);
+    else if (info->parsed())
+        status = RunRarInfo(volume, json, out);
+    else
+        status =
+            RunCat(volume, offset,
+                   lengthOption->count() > 0 ? std::optional<uint64_t>(length) : std::nullopt, out);
+    if (std::fclose(out) != 0 && status == 0)
+        status = kExitUnreadable;
+    return status;
+}
