@@ -192,12 +192,20 @@ int ExtractFiles(const ExtractRequest& request, int outFd, std::string* message)
         const char* name = archive_entry_pathname(entry);
         if (name == nullptr || !Matches(request.masks, name))
             continue;
-        bool encrypted = archive_entry_is_data_encrypted(entry) != 0;
-        const Rar4File* listed = checkRar4 && entryIndex < rar4Files.size() &&
-                                         rar4Files[entryIndex].name == name &&
-                                         rar4Files[entryIndex].stored
-                                     ? &rar4Files[entryIndex]
-                                     : nullptr;
+        const Rar4File* scanned =
+            checkRar4 && entryIndex < rar4Files.size() && rar4Files[entryIndex].name == name
+                ? &rar4Files[entryIndex]
+                : nullptr;
+        // The library passes encrypted stored data of old archives through as it is: never
+        // hand ciphertext to the player as if it were the movie.
+        bool encrypted = archive_entry_is_data_encrypted(entry) != 0 ||
+                         (scanned != nullptr && scanned->encrypted);
+        if (encrypted && scanned != nullptr && scanned->encrypted) {
+            archive_set_error(a, EINVAL, "RAR decryption is not available");
+            return Failure(a, set, request, name, true, message);
+        }
+        const Rar4File* listed =
+            scanned != nullptr && scanned->stored && !scanned->encrypted ? scanned : nullptr;
         Rar4CrcCheck check(listed);
         auto output = [&](const char* data, size_t n) -> int {
             size_t volume = 0;

@@ -12,6 +12,7 @@ constexpr uint8_t kFileHead = 0x74;
 constexpr uint8_t kEndArc = 0x7B;
 constexpr uint16_t kSplitBefore = 0x0001;
 constexpr uint16_t kSplitAfter = 0x0002;
+constexpr uint16_t kEncrypted = 0x0004;
 constexpr uint16_t kDirectoryMask = 0x00E0;
 constexpr uint16_t kLarge = 0x0100;
 constexpr uint16_t kUnicode = 0x0200;
@@ -80,6 +81,7 @@ bool ScanVolume(int fd, size_t volume, std::vector<Rar4File>* files) {
                 file.name = name;
                 file.stored = header[25] == 0x30;
                 file.directory = (flags & kDirectoryMask) == kDirectoryMask;
+                file.encrypted = (flags & kEncrypted) != 0;
                 files->push_back(file);
             }
             files->back().pieces.push_back(
@@ -115,6 +117,9 @@ bool ScanRar4Volumes(const std::vector<std::string>& volumes, std::vector<Rar4Fi
 bool Rar4CrcCheck::Settle(size_t* volume) {
     while (piece_ < file_->pieces.size() && inPiece_ == file_->pieces[piece_].size) {
         const Rar4Piece& piece = file_->pieces[piece_];
+        // One pass over the data: the whole file's CRC is combined from the pieces' CRCs.
+        fileCrc_ = static_cast<uint32_t>(
+            crc32_combine(fileCrc_, pieceCrc_, static_cast<z_off_t>(piece.size)));
         uint32_t expected = piece.splitAfter ? pieceCrc_ : fileCrc_;
         if (expected != piece.crc) {
             *volume = piece.volume;
@@ -133,7 +138,6 @@ bool Rar4CrcCheck::Feed(const char* data, size_t size, size_t* volume) {
         const Rar4Piece& piece = file_->pieces[piece_];
         size_t take = static_cast<size_t>(std::min<uint64_t>(size, piece.size - inPiece_));
         pieceCrc_ = static_cast<uint32_t>(crc32(pieceCrc_, bytes, static_cast<uInt>(take)));
-        fileCrc_ = static_cast<uint32_t>(crc32(fileCrc_, bytes, static_cast<uInt>(take)));
         bytes += take;
         size -= take;
         inPiece_ += take;

@@ -17,6 +17,7 @@ struct Rar4File {
     std::string name; // as stored ('\' separators turned into '/')
     bool stored = false;
     bool directory = false;
+    bool encrypted = false;
     std::vector<Rar4Piece> pieces;
 };
 
