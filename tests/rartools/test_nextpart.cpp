@@ -1,0 +1,113 @@
+// Next-part discovery: CD folders of a release first, then the next file of the same type.
+#include "rar/nextpart.h"
+#include "tests/support/testenv.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct NextCase {
+    const char* what;
+    std::vector<std::string> files; // relative to the test folder; a trailing '/' makes a folder
+    std::string movie;
+    std::string expected; // "" when nothing follows
+};
+
+} // namespace
+
+TEST(NextPart, FollowsCdFoldersThenTheSameFolder) {
+    const NextCase cases[] = {
+        {"CD1 with a cd2 sibling", {"X/CD1/x.avi", "X/cd2/x2.avi"}, "X/CD1/x.avi", "X/cd2/x2.avi"},
+        {"CD1 with a CD2 sibling names CD2 as it exists",
+         {"X/CD1/x.avi", "X/CD2/x2.avi", "X/CD2/x3.avi"},
+         "X/CD1/x.avi",
+         "X/CD2/x2.avi"},
+        {"cd2 looks in cd3", {"X/cd2/x.avi", "X/CD3/y.avi"}, "X/cd2/x.avi", "X/CD3/y.avi"},
+        {"CD3 is not followed: same folder",
+         {"X/CD3/x.avi", "X/CD3/z.avi", "X/CD4/w.avi"},
+         "X/CD3/x.avi",
+         "X/CD3/z.avi"},
+        {"lettered and spaced", {"X/cd a/x.avi", "X/CD B/y.avi"}, "X/cd a/x.avi", "X/CD B/y.avi"},
+        {"spaced numbers", {"X/CD 1/x.avi", "X/cd 2/y.avi"}, "X/CD 1/x.avi", "X/cd 2/y.avi"},
+        {"next CD folder without such a file: same folder",
+         {"X/CD1/x.avi", "X/CD1/y.avi", "X/CD2/x.mkv"},
+         "X/CD1/x.avi",
+         "X/CD1/y.avi"},
+        {"same-folder order",
+         {"F/part1.avi", "F/part2.avi", "F/part3.avi"},
+         "F/part2.avi",
+         "F/part3.avi"},
+        {"the last part has no follower",
+         {"F/part1.avi", "F/part2.avi", "F/part3.avi"},
+         "F/part3.avi",
+         ""},
+        {"other extensions are never chosen",
+         {"F/part1.avi", "F/part1b.srt", "F/part2.avi"},
+         "F/part1.avi",
+         "F/part2.avi"},
+        {"an unrelated file of the same type is chosen",
+         {"F/a.avi", "F/b.avi"},
+         "F/a.avi",
+         "F/b.avi"},
+        {"names sort without regard to case",
+         {"F/a.avi", "F/B.avi", "F/c.avi"},
+         "F/a.avi",
+         "F/B.avi"},
+        {"extensions match without regard to case", {"F/a.avi", "F/b.AVI"}, "F/a.avi", "F/b.AVI"},
+        {"folders are never chosen", {"F/a.avi", "F/b.avi/"}, "F/a.avi", ""},
+        {"a name in another case is not found", {"F/part1.avi", "F/part2.avi"}, "F/PART1.avi", ""},
+        {"no dot in the name, one in the folder", {"F.d/part1", "F.d/part2"}, "F.d/part1", ""},
+        {"no extension at all", {"F/part1", "F/part2", "F/part0.avi"}, "F/part1", "F/part2"},
+    };
+    for (const NextCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        for (const std::string& f : c.files) {
+            if (f.back() == '/') {
+                fs::create_directories(dir.file(f));
+                continue;
+            }
+            fs::create_directories(fs::path(dir.file(f)).parent_path());
+            WriteFile(dir.file(f), "movie");
+        }
+        std::string next = findnextmovie(dir.file(c.movie));
+        EXPECT_EQ(next, c.expected.empty() ? "" : dir.file(c.expected));
+        if (!next.empty()) {
+            EXPECT_TRUE(fs::exists(next)) << next;
+        }
+    }
+}
+
+TEST(NextPart, FindFilesAppendsSortedBareNames) {
+    TempDir dir;
+    for (const char* name : {"b.txt", "A.txt", "c.ini", "a.TXT"})
+        WriteFile(dir.file(name), "x");
+    std::vector<std::string> names = {"kept"};
+    EXPECT_TRUE(Find_files(dir.path() + "/*.txt", names));
+    EXPECT_EQ(names, (std::vector<std::string>{"kept", "A.txt", "a.TXT", "b.txt"}));
+    EXPECT_FALSE(Find_files(dir.path() + "/*.avi", names));
+    EXPECT_FALSE(Find_files(dir.path() + "/missing/*.txt", names));
+    EXPECT_EQ(names.size(), 4u);
+}
+
+TEST(NextPart, CdTableOnlyKnowsItsSixFolderPairs) {
+    TempDir dir;
+    for (const char* folder : {"cd2", "cd3", "cd 2", "cd 3", "cdb", "cd b", "cd4", "cdc"})
+        WriteFile(
+            (fs::create_directories(dir.file(folder)), dir.file(std::string(folder) + "/m.avi")),
+            "x");
+    struct Row {
+        const char* current;
+        const char* next;
+    } rows[] = {{"cd1", "cd2"}, {"CD1", "cd2"}, {"cd 1", "cd 2"}, {"CD 1", "cd 2"},
+                {"cd2", "cd3"}, {"CD2", "cd3"}, {"cd 2", "cd 3"}, {"CD 2", "cd 3"},
+                {"cda", "cdb"}, {"CDA", "cdb"}, {"cd a", "cd b"}, {"CD A", "cd b"},
+                {"cd3", ""},    {"Cd1", ""},    {"cdb", ""},      {"disc1", ""}};
+    for (const Row& r : rows) {
+        std::string expected = *r.next ? dir.path() + "/" + r.next + "/m.avi" : "";
+        EXPECT_EQ(findnextmoviecd1(dir.path(), r.current, "avi"), expected) << r.current;
+    }
+}
