@@ -72,16 +72,22 @@ void loaduserfiltres() {
     loaduserfiltres2("userfiltres", user_filtrs, kMaxUserFiltres);
 }
 
-void editfiltres() {
-    std::string name = PresetFileName("userfiltres");
-    std::string program = std::string(KatalogExe()) + name;
-    std::string state = StateFolder() + name;
-    if (state != program && IsFileExist(state.c_str()) == 0) {
-        std::optional<std::string> shipped = ReadProfileFile(program);
-        if (shipped)
-            WriteFileAtomically(state, *shipped);
+std::string PrepareUserPresetFile(const std::string& programFolder,
+                                  const std::string& stateFolder, const std::string& name) {
+    std::string shipped = programFolder + name;
+    std::string own = stateFolder + name;
+    if (own != shipped && IsFileExist(own.c_str()) == 0) {
+        std::optional<std::string> content = ReadProfileFile(shipped);
+        if (content)
+            WriteFileAtomically(own, *content);
     }
+    return IsFileExist(own.c_str()) == 1 ? own : "";
+}
+
+void editfiltres() {
+    std::string path =
+        PrepareUserPresetFile(KatalogExe(), StateFolder(), PresetFileName("userfiltres"));
     // Nothing is reported for a file that is not there: the editor has nothing to open.
-    if (IsFileExist(state.c_str()) == 1)
-        Port().OpenWithDefaultApplication(state);
+    if (!path.empty())
+        Port().OpenWithDefaultApplication(path);
 }

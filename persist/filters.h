@@ -41,6 +41,12 @@ void loaduserfiltres();
 // is first copied to the state folder, where the user can change it.
 void editfiltres();
 
+// The user preset file to open for editing: `stateFolder` + name, copied there from
+// `programFolder` first when the two differ and the user has no copy yet. "" when there is
+// no file to edit.
+std::string PrepareUserPresetFile(const std::string& programFolder,
+                                  const std::string& stateFolder, const std::string& name);
+
 // Where a preset file is read from: the user's copy in the state folder when there is one,
 // else the file beside the program.
 std::string PresetFilePath(const std::string& name);
