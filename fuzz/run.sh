@@ -23,6 +23,12 @@ case "$target" in
       [ -f "$f" ] && cp -f "$f" "$out/corpus-$target/" 2>/dev/null || true
     done
     ;;
+  persist_fuzz)
+    sources=("$here/persist_fuzz.cpp" "$root/platform/profile.cpp" "$root/persist/history.cpp"
+             "$root/persist/optins.cpp" "$root/platform/statefolder.cpp"
+             "$root/platform/paths.cpp")
+    cp -f "$root"/resources/locale/*.ini "$out/corpus-$target/"
+    ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 clang++ "${flags[@]}" "${sources[@]}" -o "$out/$target"
