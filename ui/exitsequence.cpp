@@ -1,0 +1,21 @@
+// The exit command: everything the program keeps between runs is written, in this order.
+#include "persist/history.h"
+#include "persist/reopen.h"
+#include "persist/settings.h"
+#include "platform/statefolder.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/mplayerinfo.h"
+#include "ui/dispatch.h"
+#include "ui/playlistwindow.h"
+#include "ui/uihooks.h"
+
+void ExitSequence() {
+    history1.add(Mp1.MovieFileSnapshot(), Mp1.timePosition);
+    history1.serialize();
+    if (Mp1.videoWindow != 0)
+        SendCommand("quit 0");
+    WriteSettingsOnExit(SettingsFilePath());
+    SavePlaylistOnExit();
+    reopen1.save();
+    Hooks().endProcess(0);
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The main window: the buttons and sliders along the bottom, the video area above them, the
+// menu bar. Every button, menu item, key, slider movement, wheel notch and dropped file ends
+// in Command() or one of the slider handlers (dispatch.h).
+#include "ui/menus.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+class VideoArea;
+
+// The mute button, drawn from three 20 x 20 bitmaps: muted, not muted, pressed.
+class MuteButton : public QPushButton {
+    Q_OBJECT
+  public:
+    explicit MuteButton(QWidget* parent);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QPixmap hbm1_, hbm2_, hbm3_;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    MainWindow();
+    ~MainWindow() override;
+
+    // Runs a command id through the dispatch. True when it was handled.
+    bool Command(int id);
+
+    MenuSet& Menus() { return menus_; }
+    QSlider* VolumeSlider() const { return volume_; }
+    QSlider* TimeSlider() const { return time_; }
+    QWidget* Video() const;
+    QWidget* Control(int id) const;
+    // The window's own controls translated (TranslateButions).
+    void SetControlText(int id, const std::string& text);
+    void RepaintMuteButton();
+    void ShowVideo(bool visible);
+    // Shows the right-click menu (3001) at the cursor.
+    void ShowPopupMenu1(const QPoint& globalPos);
+    // Shows the subtitle pop-up of the "Sub" button.
+    void ShowSubtitlePopup(const QPoint& globalPos);
+    // The two pop-ups as they would show (the caller deletes them).
+    QMenu* BuildTranslatedPopup1();
+    QMenu* BuildSubtitlePopup();
+    // Handles one dropped file name.
+    void DroppedFile(const std::string& path);
+    // Timer 1's tick (also called by tests).
+    void TimerTick();
+    // Keys of the key table, whatever widget has the focus.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void LayOut();
+    void ConnectSliders();
+    MenuSet menus_;
+    QWidget* client_ = nullptr;
+    VideoArea* video_ = nullptr;
+    QPushButton* play_ = nullptr;
+    QPushButton* open_ = nullptr;
+    QPushButton* sub_ = nullptr;
+    MuteButton* mute_ = nullptr;
+    QPushButton* eq_ = nullptr;
+    QPushButton* playlist_ = nullptr;
+    QPushButton* error_ = nullptr;
+    QSlider* volume_ = nullptr;
+    QSlider* time_ = nullptr;
+    QTimer timer1_;
+    int lastTimeClickX_ = 0;
+    bool closing_ = false;
+};
+
+// The main window of this run (nullptr before it exists and after it is gone).
+extern MainWindow* GlobalH;

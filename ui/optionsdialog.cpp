@@ -1,0 +1,120 @@
+#include "ui/optionsdialog.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+void (*g_observer)(OptionsDialog& dialog) = nullptr;
+
+QString Id(int control) {
+    return QString::number(control);
+}
+} // namespace
+
+OptionsDialog::OptionsDialog() {
+    setWindowTitle("Dialog");
+    auto* grid = new QGridLayout(this);
+    auto* group = new QGroupBox("Opensubtitles", this);
+    auto* inner = new QGridLayout(group);
+    auto* upload = new QCheckBox("Upload subtitles to OpenSubtitles automatically", group);
+    auto* autoloaded = new QCheckBox("also upload automatic loaded subtitles", group);
+    auto* remember = new QCheckBox("Save last movie position", this);
+    auto* login = new QLineEdit(group);
+    auto* password = new QLineEdit(group); // shown in clear text, as the settings keep it
+    auto* openSubtitles = new QPushButton("OpenSubtitles", group);
+    auto* loginLabel = new QLabel("Login:", group);
+    auto* passLabel = new QLabel("Pass:", group);
+    auto* ok = new QPushButton("OK", this);
+    auto* cancel = new QPushButton("Cancel", this);
+    login->setMaxLength(static_cast<int>(kOptinsTextLimit));
+    password->setMaxLength(static_cast<int>(kOptinsTextLimit));
+    inner->addWidget(upload, 0, 0, 1, 2);
+    inner->addWidget(autoloaded, 1, 0, 1, 2);
+    inner->addWidget(loginLabel, 2, 0);
+    inner->addWidget(login, 2, 1);
+    inner->addWidget(passLabel, 3, 0);
+    inner->addWidget(password, 3, 1);
+    inner->addWidget(openSubtitles, 4, 0);
+    grid->addWidget(group, 0, 0, 1, 2);
+    grid->addWidget(remember, 1, 0, 1, 2);
+    grid->addWidget(ok, 2, 0);
+    grid->addWidget(cancel, 2, 1);
+
+    controls_ = {{IDC_OPT_OK, ok},
+                 {IDC_OPT_CANCEL, cancel},
+                 {1002, openSubtitles},
+                 {IDC_OPT_LOGIN, login},
+                 {IDC_OPT_UPLOAD_AUTO, upload},
+                 {IDC_OPT_UPLOAD_AUTOLOADED, autoloaded},
+                 {IDC_OPT_REMEMBER_POSITIONS, remember},
+                 {1008, loginLabel},
+                 {1009, passLabel},
+                 {IDC_OPT_PASSWORD, password}};
+    for (auto& [id, widget] : controls_)
+        widget->setObjectName(Id(id));
+
+    connect(upload, &QCheckBox::clicked, this, [this] { Press(IDC_OPT_UPLOAD_AUTO); });
+    connect(ok, &QPushButton::clicked, this, [this] { Press(IDC_OPT_OK); });
+    connect(cancel, &QPushButton::clicked, this, [this] { Press(IDC_OPT_CANCEL); });
+    Optins1.fillDialog(*this);
+}
+
+void OptionsDialog::Press(int command) {
+    if (command == IDC_OPT_UPLOAD_AUTO) {
+        OptinsUploadAutoClicked(*this);
+        return;
+    }
+    if (command == IDC_OPT_OK) {
+        done(OptinsAccept(*this, Optins1));
+        return;
+    }
+    if (int code = OptinsEndCode(command))
+        done(code);
+}
+
+void OptionsDialog::SetChecked(int control, bool checked) {
+    if (auto* box = qobject_cast<QCheckBox*>(controls_[control]))
+        box->setChecked(checked);
+}
+
+bool OptionsDialog::IsChecked(int control) const {
+    auto it = controls_.find(control);
+    auto* box = it == controls_.end() ? nullptr : qobject_cast<QCheckBox*>(it->second);
+    return box != nullptr && box->isChecked();
+}
+
+void OptionsDialog::SetEnabled(int control, bool enabled) {
+    if (QWidget* widget = controls_[control])
+        widget->setEnabled(enabled);
+}
+
+void OptionsDialog::SetText(int control, const std::string& text) {
+    if (auto* edit = qobject_cast<QLineEdit*>(controls_[control]))
+        edit->setText(QString::fromStdString(text));
+}
+
+std::string OptionsDialog::Text(int control) const {
+    auto it = controls_.find(control);
+    auto* edit = it == controls_.end() ? nullptr : qobject_cast<QLineEdit*>(it->second);
+    return edit != nullptr ? edit->text().toStdString() : std::string();
+}
+
+int StartOptinsDialog() {
+    OptionsDialog dialog;
+    if (g_observer != nullptr) {
+        // The observer runs once the dialog's own event loop is going.
+        QTimer::singleShot(0, &dialog, [&dialog] { g_observer(dialog); });
+    }
+    int code = dialog.exec();
+    // Escape and the close box end the dialog without a command of their own.
+    return code == QDialog::Rejected ? IDC_OPT_CLOSE : code;
+}
+
+void SetOptionsDialogObserver(void (*observer)(OptionsDialog& dialog)) {
+    g_observer = observer;
+}

@@ -1,0 +1,86 @@
+#include "ui/qtwindowport.h"
+
+#include "ui/mainwindow.h"
+#include "ui/uihooks.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+QtWindowPort::QtWindowPort(MainWindow* window) : window_(window) {}
+
+void QtWindowPort::Queue(std::function<void(MainWindow&)> work) {
+    QPointer<MainWindow> window = window_;
+    QMetaObject::invokeMethod(
+        this,
+        [window, work = std::move(work)] {
+            if (!window.isNull())
+                work(*window);
+        },
+        Qt::QueuedConnection);
+}
+
+void QtWindowPort::SetTitle(const std::string& title) {
+    Queue([title](MainWindow& w) { w.setWindowTitle(QString::fromStdString(title)); });
+}
+
+void QtWindowPort::SetSliderRange(int control, int minimum, int maximum) {
+    Queue([=](MainWindow& w) {
+        if (auto* slider = qobject_cast<QSlider*>(w.Control(control))) {
+            QSignalBlocker block(slider);
+            slider->setRange(minimum, maximum);
+        }
+    });
+}
+
+void QtWindowPort::SetSliderPos(int control, int position) {
+    Queue([=](MainWindow& w) {
+        if (auto* slider = qobject_cast<QSlider*>(w.Control(control))) {
+            // The user's hand wins over the player's report while the thumb is held.
+            if (slider->isSliderDown())
+                return;
+            QSignalBlocker block(slider);
+            slider->setValue(position);
+        }
+    });
+}
+
+void QtWindowPort::SetSliderPageSize(int control, int pageSize) {
+    Queue([=](MainWindow& w) {
+        if (auto* slider = qobject_cast<QSlider*>(w.Control(control)))
+            slider->setPageStep(pageSize);
+    });
+}
+
+void QtWindowPort::ShowControl(int control, bool visible) {
+    Queue([=](MainWindow& w) {
+        if (QWidget* widget = w.Control(control))
+            widget->setVisible(visible);
+    });
+}
+
+void QtWindowPort::ResizeMainWindow(int width, int height) {
+    Queue([=](MainWindow& w) { w.resize(width, height); });
+}
+
+int QtWindowPort::MessageBox(const std::string& text, const std::string& caption, int flags) {
+    if (QThread::currentThread() == thread())
+        return Hooks().messageBox(text, caption, flags);
+    int answer = IDOK_;
+    QMetaObject::invokeMethod(
+        this, [&] { answer = Hooks().messageBox(text, caption, flags); },
+        Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+void QtWindowPort::SetMenuItemText(int command, const std::string& text) {
+    Queue([=](MainWindow& w) { w.Menus().SetItemTextByCommand(command, text); });
+}
+
+void QtWindowPort::PostToUi(std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+void QtWindowPort::OpenWithDefaultApplication(const std::string& path) {
+    QMetaObject::invokeMethod(
+        this, [path] { Hooks().openDocument(path); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,108 @@
+#include "ui/uihooks.h"
+
+#include "platform/windowport.h"
+#include "player/KomunikacjaZMplayerem.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <QUrl>
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+int QtMessageBox(const std::string& text, const std::string& caption, int flags) {
+    QMessageBox box;
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    int icon = flags & 0xF0;
+    box.setIcon(icon == MB_ICONERROR_         ? QMessageBox::Critical
+                : icon == MB_ICONWARNING_     ? QMessageBox::Warning
+                : icon == MB_ICONQUESTION_    ? QMessageBox::Question
+                : icon == MB_ICONINFORMATION_ ? QMessageBox::Information
+                                              : QMessageBox::NoIcon);
+    if (flags & MB_YESNO_) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? IDYES_ : IDNO_;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return IDOK_;
+}
+
+std::string QtOpenFile(const std::vector<FileFilter>& filters) {
+    QStringList parts;
+    for (const FileFilter& filter : filters) {
+        QString patterns = QString::fromStdString(filter.patterns);
+        patterns.replace(';', ' ');
+        parts << QString::fromStdString(filter.description) + " (" + patterns + ")";
+    }
+    QFileDialog dialog(nullptr);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(parts);
+    // The patterns were written for names compared without regard to case ("*.AVI").
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return "";
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::string QtAskUrl(const std::string& preset) {
+    bool ok = false;
+    QString url = QInputDialog::getText(nullptr, "Open URL", "", QLineEdit::Normal,
+                                        QString::fromStdString(preset), &ok);
+    return ok ? url.toStdString() : std::string();
+}
+
+void QtOpenDocument(const std::string& target) {
+    QUrl url = QUrl::fromUserInput(QString::fromStdString(target));
+    QDesktopServices::openUrl(url);
+}
+
+void QtRunProgram(const std::string& commandLine) {
+    MySystem(commandLine.c_str());
+}
+
+void QtEndProcess(int code) {
+    QApplication::exit(code);
+}
+
+// The player reads its commands from our pipe and stops at its end, and it would block on a
+// full output pipe. A forked keeper inherits both ends and drains the output until the player
+// is gone, so the player outlives this process. Only async-signal-safe calls in the child.
+void QtEndLeavingPlayer(int code) {
+    int output = PlayerOutputFd();
+    if (output >= 0 && fork() == 0) {
+        char buffer[4096];
+        while (true) {
+            ssize_t n = read(output, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+                break;
+            if (n < 0 && errno == EAGAIN)
+                usleep(100000);
+        }
+        _exit(0);
+    }
+    _exit(code);
+}
+
+UiHooks QtHooks() {
+    return {QtMessageBox, QtOpenFile,   QtAskUrl,          QtOpenDocument,
+            QtRunProgram, QtEndProcess, QtEndLeavingPlayer};
+}
+
+UiHooks g_hooks = QtHooks();
+
+} // namespace
+
+UiHooks& Hooks() {
+    return g_hooks;
+}
+
+void ResetHooks() {
+    g_hooks = QtHooks();
+}
