@@ -15,7 +15,9 @@ namespace {
 
 // libarchive reads a volume set as one stream of "client" data blocks; each volume is one
 // client. We serve them ourselves (rather than archive_read_open_filenames) to know when the
-// reader ran off the end of the last volume we have: that is the missing-volume case.
+// reader ran off the end of the last volume we have: that is the missing-volume case. No seek
+// callback: skipping a file across volumes by seeking goes wrong in the library, reading
+// through it does not (and a pipe to a player never seeks anyway).
 struct VolumeSet;
 struct VolumeClient {
     VolumeSet* set = nullptr;
@@ -71,14 +73,6 @@ la_ssize_t ReadClient(struct archive* a, void* data, const void** block) {
         *block = set->buffer.data();
         return n;
     }
-}
-
-la_int64_t SeekClient(struct archive* a, void* data, la_int64_t offset, int whence) {
-    auto* c = static_cast<VolumeClient*>(data);
-    if (c->fd < 0 && OpenClient(a, data) != ARCHIVE_OK)
-        return ARCHIVE_FATAL;
-    off_t at = lseek(c->fd, static_cast<off_t>(offset), whence);
-    return at < 0 ? ARCHIVE_FATAL : static_cast<la_int64_t>(at);
 }
 
 int SwitchClient(struct archive* a, void* from, void* to) {
@@ -165,7 +159,6 @@ int ExtractFiles(const ExtractRequest& request, int outFd, std::string* message)
         archive_read_add_passphrase(a, request.password.c_str());
     archive_read_set_open_callback(a, OpenClient);
     archive_read_set_read_callback(a, ReadClient);
-    archive_read_set_seek_callback(a, SeekClient);
     archive_read_set_close_callback(a, CloseClient);
     archive_read_set_switch_callback(a, SwitchClient);
     archive_read_set_callback_data(a, &set.clients[0]);
