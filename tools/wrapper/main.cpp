@@ -2,21 +2,44 @@
 // translated for it, proxies slave commands and output, and reports a crash the way the front
 // end recognises.
 #include "platform/audiodevices.h"
+#include "platform/headlessport.h"
 #include "platform/paths.h"
 #include "tools/wrapper/fontmatch.h"
 #include "tools/wrapper/openfailure.h"
 #include "tools/wrapper/playerproxy.h"
+#include "tools/wrapper/rarbridge.h"
 #include "tools/wrapper/wrapperoptions.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
+namespace {
+// What the RAR reader has to say reaches the front end as player output, like mplayer's own
+// messages, so it lands in the console transcript and in the window title's error path.
+class WrapperPort : public HeadlessPort {
+  public:
+    int MessageBox(const std::string& text, const std::string& caption, int) override {
+        std::string out = caption + ": " + text + "\n";
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fflush(stdout);
+        problem = text;
+        for (auto& c : problem)
+            if (c == '\n')
+                c = ' ';
+        return IDOK_;
+    }
+    std::string problem;
+};
+} // namespace
+
 int main(int argc, char** argv) {
     // The front end recognises a (re)started player by this first line.
     std::fputs("Quorvan player wrapper 0.9 (mplayer in slave mode)\n", stdout);
     std::fflush(stdout);
 
+    WrapperPort port;
+    SetWindowPort(&port);
     std::vector<std::string> args(argv + 1, argv + argc);
     WrapperEnvironment env;
     env.audioDevice = [](int n) {
@@ -26,12 +49,15 @@ int main(int argc, char** argv) {
     env.matchFont = MatchFontFile;
     env.fileExists = [](const std::string& path) { return IsFileExist(path.c_str()) == 1; };
     std::vector<std::string> translated = TranslatePlayerOptions(args, env);
+    // No remote control here: without this mplayer fills the console with LIRC complaints.
+    translated.insert(translated.begin(), "-nolirc");
 
     const char* configured = std::getenv("QUORVAN_MPLAYER");
     std::string program = configured != nullptr && *configured ? configured : "mplayer";
 
     std::vector<std::unique_ptr<WrapperPlugin>> plugins;
-    plugins.push_back(std::make_unique<OpenFailurePlugin>());
+    plugins.push_back(std::make_unique<RarBridgePlugin>());
+    plugins.push_back(std::make_unique<OpenFailurePlugin>(&port.problem));
     ProxyResult result = RunPlayerProxy(program, translated, plugins);
     if (result.crashed) {
         static const char line[] = "- Pelnix crashed by bad usage of CPU/FPU/RAM\n";
@@ -39,5 +65,7 @@ int main(int argc, char** argv) {
             // The front end has gone; nothing is left to tell.
         }
     }
+    plugins.clear(); // stops the RAR bridge before the port goes
+    SetWindowPort(nullptr);
     return result.exitCode;
 }

@@ -14,8 +14,12 @@ bool OpenFailurePlugin::OnOutput(const std::string& piece, PlayerIo& io) {
         started_ = true;
     } else if (piece.rfind("Failed to open ", 0) == 0) {
         failure_ = WithoutTerminator(piece);
-    } else if (piece.rfind("Exiting... (End of file)", 0) == 0 && !started_ && !failure_.empty()) {
-        io.Print("Exiting... (Fatal error) " + failure_ + "\n");
+    } else if (piece.rfind("Exiting... (End of file)", 0) == 0 && !started_) {
+        const std::string& reason =
+            ownProblem_ != nullptr && !ownProblem_->empty() ? *ownProblem_ : failure_;
+        if (reason.empty())
+            return true;
+        io.Print("Exiting... (Fatal error) " + reason + "\n");
         return false;
     }
     return true;

@@ -7,9 +7,13 @@
 
 class OpenFailurePlugin : public WrapperPlugin {
   public:
+    // `ownProblem`, when given, holds what the wrapper itself found wrong with the movie (a
+    // damaged or compressed RAR set); it is the reason given when mplayer names none.
+    explicit OpenFailurePlugin(const std::string* ownProblem = nullptr) : ownProblem_(ownProblem) {}
     bool OnOutput(const std::string& piece, PlayerIo& io) override;
 
   private:
+    const std::string* ownProblem_;
     bool started_ = false; // "Starting playback..." seen
     std::string failure_;  // the last "Failed to open ..." line, without its terminator
 };

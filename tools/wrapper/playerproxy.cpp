@@ -1,7 +1,9 @@
 #include "tools/wrapper/playerproxy.h"
 
 #include "platform/process.h"
+#include "tools/wrapper/wrapperoptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -72,10 +74,15 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     for (auto& p : plugins)
         p->Prepare(args);
 
+    // A movie given as "-" is our own standard input: mplayer reads it directly, and there are
+    // no slave commands to pass on.
+    std::vector<size_t> movies = FindMovieArguments(args);
+    const bool stdinIsMovie =
+        std::any_of(movies.begin(), movies.end(), [&](size_t i) { return args[i] == "-"; });
     SpawnOptions options;
     options.argv.push_back(program);
     options.argv.insert(options.argv.end(), args.begin(), args.end());
-    options.pipeStdin = true;
+    options.pipeStdin = !stdinIsMovie;
     options.pipeOutput = true;
     SpawnResult child = SpawnProcess(options);
     if (!child.ok()) {
@@ -96,7 +103,7 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     io.playerIn = child.stdinFd;
     std::string pendingOut;
     std::string pendingIn;
-    bool stdinOpen = true;
+    bool stdinOpen = !stdinIsMovie;
     bool outputOpen = true;
     long long quitDeadline = 0; // after end of stdin, mplayer gets this long to quit
     bool weKilled = false;

@@ -1,0 +1,108 @@
+// Movies played straight out of stored RAR sets by the real mplayer, through the launch the
+// program uses, with seeking.
+#include "platform/paths.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/launchtables.h"
+#include "player/mplayerinfo.h"
+#include "tests/support/recorderport.h"
+#include "tests/support/testenv.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+class RarPlayback : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetProgramFolder(StageDir());
+        SetWindowPort(&port_);
+        Mp1.videoWindow = 0;
+        Mp1.extraOptions = "-vo null -ao null";
+        Mp1.init();
+    }
+    void TearDown() override {
+        ClosePlayer(3000);
+        SetWindowPort(nullptr);
+        SetProgramFolder("");
+    }
+    // Splits `movie` into `volumes` stored volumes in dir; returns the first volume.
+    std::string Split(const std::string& movie, int volumes) {
+        auto size = std::filesystem::file_size(movie);
+        auto kib = size / static_cast<uintmax_t>(volumes) / 1024 + 1;
+        std::string out;
+        EXPECT_EQ(
+            RunCommand({StageDir() + "/binary/rar", "a", "-ep", "-m0", "-o+",
+                        "-v" + std::to_string(kib) + "k", "-vn", dir_.file("movie.rar"), movie},
+                       &out),
+            0)
+            << out;
+        return dir_.file("movie.rar");
+    }
+    // The length the player reports for `movie` played loose.
+    float LooseLength(const std::string& movie) {
+        Mp1.movieFile = movie;
+        Mp1.LanchMovie();
+        EXPECT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty());
+        float length = Mp1.movieLength;
+        ClosePlayer(3000);
+        port_.Clear();
+        return length;
+    }
+    TempDir dir_;
+    RecorderPort port_;
+};
+} // namespace
+
+TEST_F(RarPlayback, PlaysSeeksAndEndsLikeTheLooseMovie) {
+    std::string movie = GeneratedMovie(60);
+    ASSERT_FALSE(movie.empty());
+    float loose = LooseLength(movie);
+    ASSERT_GT(loose, 59.0f);
+    Split(movie, 5);
+    ASSERT_TRUE(std::filesystem::exists(dir_.file("movie.r03")));
+    ASSERT_FALSE(std::filesystem::exists(dir_.file("movie.r04"))) << "five volumes expected";
+
+    Mp1.movieFile = dir_.file("movie.r01"); // the third volume
+    Mp1.LanchMovie();
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("movie.rar"));
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_FLOAT_EQ(Mp1.movieLength, loose);
+
+    port_.Clear();
+    SendCommand("seek 45 2");
+    SendCommand("get_time_pos");
+    ASSERT_FALSE(port_.WaitForPrefix("pos:106:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_GE(Mp1.timePosition, 44);
+    EXPECT_LE(Mp1.timePosition, 46);
+
+    SendCommand("seek 58 2");
+    std::string end = port_.WaitForPrefix(
+        "title:" + std::string(ProgramTitle) + "Exiting... (End of file)", 30000);
+    ASSERT_FALSE(end.empty()) << Mp1.ConsoleTextSnapshot();
+    std::string console = Mp1.ConsoleTextSnapshot();
+    for (const char* bad : {"rror", "Failed", "annot", "EOF code", "Seek failed"})
+        EXPECT_EQ(console.find(bad), std::string::npos) << bad << "\n" << console;
+}
+
+TEST_F(RarPlayback, ACompressedSetTakesThePlayersErrorPath) {
+    // Compressed data looks like noise to the player.
+    std::string movie = dir_.file("noise.avi");
+    std::string noise(300 * 1024, 0);
+    unsigned state = 1;
+    for (auto& c : noise)
+        c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+    WriteFile(movie, noise);
+    std::string first = Split(movie, 3);
+    std::string bytes = ReadFile(first);
+    size_t header = bytes.find(FileNameFromPath(movie)) - 32;
+    ASSERT_EQ(bytes[header + 25], '0');
+    bytes[header + 25] = '5'; // as a compressing archiver marks it
+    WriteFile(first, bytes);
+
+    Mp1.movieFile = first;
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("show:2302:1", 20000)) << Mp1.ConsoleTextSnapshot();
+    std::string title = port_.WaitForPrefix("title:Exiting... (Fatal error)", 1000);
+    EXPECT_NE(title.find("Bad compression method!"), std::string::npos) << title;
+    ASSERT_TRUE(WaitUntil([] { return !PlayerRunning(); }, 10000)) << "the player must not hang";
+}
