@@ -72,8 +72,8 @@ void loaduserfiltres() {
     loaduserfiltres2("userfiltres", user_filtrs, kMaxUserFiltres);
 }
 
-std::string PrepareUserPresetFile(const std::string& programFolder,
-                                  const std::string& stateFolder, const std::string& name) {
+std::string PrepareUserPresetFile(const std::string& programFolder, const std::string& stateFolder,
+                                  const std::string& name) {
     std::string shipped = programFolder + name;
     std::string own = stateFolder + name;
     if (own != shipped && IsFileExist(own.c_str()) == 0) {

@@ -44,8 +44,8 @@ void editfiltres();
 // The user preset file to open for editing: `stateFolder` + name, copied there from
 // `programFolder` first when the two differ and the user has no copy yet. "" when there is
 // no file to edit.
-std::string PrepareUserPresetFile(const std::string& programFolder,
-                                  const std::string& stateFolder, const std::string& name);
+std::string PrepareUserPresetFile(const std::string& programFolder, const std::string& stateFolder,
+                                  const std::string& name);
 
 // Where a preset file is read from: the user's copy in the state folder when there is one,
 // else the file beside the program.
