@@ -104,9 +104,14 @@ bool InitProcCommand(int id) {
         MenuSelectLang(
             id - kFirstLanguageCommand, GlobalH->Menus(),
             [](int control, const std::string& text) { GlobalH->SetControlText(control, text); });
+        TranslateManualEdit(GlobalH->Menus());
         return true;
     }
     return false;
+}
+
+void TranslateManualEdit(MenuSet& menus) {
+    menus.SetItemTextByCommand(kManualEditCommand, I18l.getString("Manual Edit"));
 }
 
 void SendCommandQuietly(const std::string& command) {

@@ -28,6 +28,11 @@ void MessageNoMoveOpen();
 // "Please wait" on the screen and in the title while subtitles are fetched.
 void SubtitleWaitNotice();
 
+class MenuSet;
+// The first item of "User Filtres" is named by the language file's strings, so a change of
+// language renames it too.
+void TranslateManualEdit(MenuSet& menus);
+
 // The exit command (2): positions, settings, playlist and recent files written, then the end.
 void ExitSequence();
 

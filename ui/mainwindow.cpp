@@ -65,6 +65,10 @@ MainWindow::MainWindow() {
     setCentralWidget(client_);
     setMouseTracking(true);
     menus_.BuildMenuBar(menuBar());
+    connect(menuBar(), &QMenuBar::triggered, this, [this](QAction* action) {
+        if (int command = CommandOf(action))
+            Command(command);
+    });
 
     video_ = new VideoArea(client_);
     auto button = [this](int id, const char* text) {

@@ -90,6 +90,10 @@ QMenu* MenuSet::Build(const std::string& name, const std::string& title, QWidget
     if (name == "Subtitle.Font") {
         for (int i = 0; i < kFontCount; ++i)
             AddCommand(menu, font_labels[i], 2050 + i);
+    } else if (name == "Debug") {
+        // Not a key of the language files: after the translated positions, so they stay put.
+        menu->addSeparator();
+        AddCommand(menu, "Options...", 2632);
     } else if (name == "Subtitle.OpenSubtitles") {
         // The languages of the download list go in after this separator (position 3).
         menu->addSeparator();

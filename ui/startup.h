@@ -1,10 +1,10 @@
 #pragma once
 // The start-up sequence of the program, step by step, and the main window it creates.
+#include "ui/mainwindow.h"
+#include "ui/qtwindowport.h"
+
 #include <memory>
 #include <string>
-
-class MainWindow;
-class QtWindowPort;
 
 struct StartedProgram {
     std::unique_ptr<MainWindow> window;

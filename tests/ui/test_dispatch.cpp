@@ -1,0 +1,278 @@
+// The dispatch of the main window against the fake player: play/pause, radio groups, the
+// sliders, the wheel, pan-scan, dropped files and "Kill GUI".
+#include "uifixture.h"
+
+#include "persist/history.h"
+#include "persist/reopen.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/interpreter.h"
+#include "player/launchtables.h"
+#include "player/mplayerinfo.h"
+#include "ui/dispatch.h"
+#include "ui/mainwindow.h"
+
+#include <QTest>
+
+namespace {
+
+class Dispatch : public UiTest {};
+
+TEST_F(Dispatch, PlayPauseUnderTheQuietOptionPausesAndResumesByMuting) {
+    Start();
+    PlayMovie();
+    Mp1.safeTimer = 1;
+    W().Command(2018);
+    EXPECT_EQ(WaitLines(3),
+              (std::vector<std::string>{"mute 1", "osd_show_text PseudoPause", "pausing pause"}));
+    EXPECT_TRUE(isPaused);
+    W().Command(2018);
+    EXPECT_EQ(WaitLines(2), (std::vector<std::string>{"mute 0", "osd_show_text P"}));
+    EXPECT_FALSE(isPaused);
+    Mp1.muted = 1;
+    W().Command(2018);
+    WaitLines(3);
+    W().Command(2018);
+    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"osd_show_text P"});
+}
+
+TEST_F(Dispatch, PlayPauseWithoutTheQuietOptionSendsPause) {
+    Start();
+    PlayMovie();
+    Mp1.safeTimer = 0;
+    W().Command(2018);
+    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"pause"});
+}
+
+TEST_F(Dispatch, PlayPauseWithoutAMoviePlaysTheMostRecentFile) {
+    reopenpozycje[0] = dir_.file("other.avi");
+    Start();
+    W().Command(2018);
+    EXPECT_TRUE(WaitLaunchWith("other.avi"));
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("other.avi"));
+}
+
+TEST_F(Dispatch, PlayPauseWithNoMovieAndNoRecentFileDoesNothing) {
+    Start();
+    EXPECT_TRUE(W().Command(2018));
+    EXPECT_EQ(Launches(), 0);
+}
+
+TEST_F(Dispatch, EveryRadioGroupRelaunchesWithItsChoice) {
+    Start();
+    PlayMovie();
+    const struct {
+        int id;
+        const char* const* table;
+        int size;
+        int index;
+    } cases[] = {
+        {2038, sound_devices, kSoundDeviceCount, 1},
+        {2039, sound_devices, kSoundDeviceCount, 2},
+        {2052, fonts_tt, kFontCount, 2},
+        {2062, fonts_tt, kFontCount, 12},
+        {2071, overwritechannelsT, kChannelModeCount, 1},
+        {2077, overwritechannelsT, kChannelModeCount, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        int before = Launches();
+        EXPECT_TRUE(W().Command(c.id));
+        ASSERT_TRUE(WaitUntil([&] { return Launches() == before + 1; }, 5000));
+        std::string fragment = c.table[c.index];
+        while (!fragment.empty() && fragment.back() == ' ')
+            fragment.pop_back();
+        while (!fragment.empty() && fragment.front() == ' ')
+            fragment.erase(0, 1);
+        EXPECT_NE(LastLaunchCommandLine().find(fragment), std::string::npos);
+        EXPECT_TRUE(W().Menus().IsChecked(c.id));
+        EXPECT_FALSE(W().Menus().IsChecked(c.id - c.index));
+    }
+    EXPECT_EQ(Mp1.soundDriverNum, 2);
+    EXPECT_EQ(Mp1.fontNum, 12);
+    EXPECT_EQ(Mp1.overwriteChannels, 7);
+}
+
+TEST_F(Dispatch, OsdModesChangeTheRunningPlayerWithoutRelaunch) {
+    Start();
+    PlayMovie();
+    int before = Launches();
+    EXPECT_TRUE(W().Command(1050));
+    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"osd 2"});
+    EXPECT_EQ(Launches(), before);
+    EXPECT_TRUE(W().Menus().IsChecked(1050));
+    EXPECT_FALSE(W().Menus().IsChecked(1049));
+}
+
+TEST_F(Dispatch, VoiceOverModesAreStoredAndReportedUnhandled) {
+    Start();
+    EXPECT_FALSE(W().Command(2461));
+    EXPECT_EQ(Mp1.voiceOverMode, 1);
+    EXPECT_TRUE(W().Menus().IsChecked(2461));
+    Mp1.voiceOverMode = 0;
+}
+
+TEST_F(Dispatch, VolumeDragSwitchesTheOsdOffOnceAndRestoresItAtRelease) {
+    Start();
+    PlayMovie();
+    Mp1.osdLevel = 1;
+    VolumeSliderScroll(ScrollCode::ThumbTrack, 40);
+    VolumeSliderScroll(ScrollCode::ThumbTrack, 30);
+    VolumeSliderScroll(ScrollCode::ThumbPosition, 30);
+    EXPECT_EQ(WaitLines(5), (std::vector<std::string>{"osd 0", "volume 40 1", "volume 30 1",
+                                                      "volume 30 1", "osd 1"}));
+    VolumeSliderScroll(ScrollCode::ThumbTrack, 20);
+    EXPECT_EQ(WaitLines(2), (std::vector<std::string>{"osd 0", "volume 20 1"}));
+    EXPECT_EQ(Mp1.volume, 20);
+}
+
+TEST_F(Dispatch, VolumePageClickSendsTheVolumeBetweenOsdChanges) {
+    Start();
+    PlayMovie();
+    VolumeSliderScroll(ScrollCode::PageUp, 70);
+    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"osd 0", "volume 70 1", "osd 1"}));
+}
+
+TEST_F(Dispatch, RealDragOfTheVolumeSliderGoesThroughTheSameSteps) {
+    Start();
+    PlayMovie();
+    QSlider* slider = W().VolumeSlider();
+    slider->setSliderDown(true);
+    slider->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    slider->setSliderPosition(50);
+    slider->setSliderDown(false);
+    std::vector<std::string> lines = WaitLines(3);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), "osd 0");
+    EXPECT_EQ(lines.back(), "osd 1");
+    EXPECT_EQ(lines[lines.size() - 2], "volume 50 1");
+}
+
+TEST_F(Dispatch, PositionPageClickSeeksToThePositionUpTo199Seconds) {
+    Start();
+    PlayMovie();
+    isPaused = true;
+    TimeSliderScroll(ScrollCode::PageDown, 199, 10, 100);
+    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"seek 199 2"});
+    EXPECT_FALSE(isPaused);
+}
+
+TEST_F(Dispatch, PositionPageClickPastTheLimitSeeksToTheClickedFraction) {
+    Start();
+    PlayMovie();
+    TimeSliderScroll(ScrollCode::PageUp, 200, 25, 200);
+    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"osd 0", "seek 12.500000 1", "osd 1"}));
+}
+
+TEST_F(Dispatch, PositionThumbReleaseSeeksThereAndMovesTheSliderUnderTheQuietOption) {
+    Start();
+    PlayMovie();
+    Mp1.safeTimer = 1;
+    W().TimeSlider()->setRange(0, 300);
+    TimeSliderScroll(ScrollCode::ThumbTrack, 120, 0, 0);
+    EXPECT_EQ(W().TimeSlider()->value(), 120);
+    TimeSliderScroll(ScrollCode::ThumbPosition, 130, 0, 0);
+    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"osd 0", "seek 130 2", "osd 1"}));
+    EXPECT_EQ(W().TimeSlider()->value(), 130);
+}
+
+TEST_F(Dispatch, WheelSeeksTenSecondsKeepingPause) {
+    Start();
+    PlayMovie();
+    WheelTurned(120);
+    WheelTurned(-120);
+    WheelTurned(0);
+    EXPECT_EQ(WaitLines(2),
+              (std::vector<std::string>{"pausing_keep seek +10", "pausing_keep seek -10"}));
+}
+
+TEST_F(Dispatch, TwentyPercentPanScanGivesZoomZero) {
+    Start();
+    PlayMovie();
+    W().Command(1042);
+    EXPECT_EQ(Mp1.panScanZoom, 0);
+    W().Command(1041);
+    EXPECT_EQ(Mp1.panScanZoom, 80);
+}
+
+TEST_F(Dispatch, KillGuiRelaunchesInTheOwnWindowAndLeavesThePlayerRunning) {
+    Start();
+    PlayMovie();
+    ASSERT_NE(Mp1.videoWindow.load(), 0u);
+    int before = Launches();
+    W().Command(2013);
+    EXPECT_EQ(Mp1.videoWindow.load(), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return Launches() == before + 1; }, 5000));
+    EXPECT_EQ(LastLaunchCommandLine().find("-wid"), std::string::npos);
+    EXPECT_EQ(exits_, std::vector<int>{100});
+    EXPECT_TRUE(PlayerRunning());
+    Mp1.videoWindow = Mp1.embeddedVideoWindow;
+}
+
+TEST_F(Dispatch, ADroppedSubtitleGoesIntoTheRunningPlayer) {
+    Start();
+    PlayMovie();
+    std::string sub = dir_.file("movie.srt");
+    W().DroppedFile(sub);
+    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"sub_remove -1", "sub_load \"" + sub + "\"",
+                                                      "sub_select 0"}));
+}
+
+TEST_F(Dispatch, ADroppedMovieRemembersTheOldPositionFirst) {
+    Start();
+    PlayMovie();
+    Mp1.timePosition = 77;
+    W().DroppedFile(dir_.file("other.avi"));
+    EXPECT_EQ(history1.get(dir_.file("movie.avi")), 77);
+    EXPECT_EQ(reopenpozycje[0], dir_.file("other.avi"));
+    EXPECT_TRUE(WaitLaunchWith("other.avi"));
+}
+
+TEST_F(Dispatch, LaterFeaturesSayTheyAreNotAvailable) {
+    Start();
+    for (int id : {1002, 2306, 114,  1053, 109,  2480, 1004, 2405, 2476, 2478, 2479, 2582, 2631,
+                   1054, 2302, 2304, 2004, 2005, 2401, 2080, 2402, 2403, 2404, 2307, 2583}) {
+        SCOPED_TRACE(id);
+        messages_.clear();
+        EXPECT_TRUE(W().Command(id));
+        ASSERT_EQ(messages_.size(), 1u);
+        EXPECT_NE(messages_[0].find("This function is not available yet."), std::string::npos);
+    }
+}
+
+TEST_F(Dispatch, CommandsThatNeedAMovieDoNothingWithoutOne) {
+    Start();
+    W().Command(2002);
+    W().Command(2477);
+    EXPECT_TRUE(messages_.empty());
+    W().Command(2305);
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].rfind("Error|", 0), 0u);
+    for (int id : {1060, 1011, 2471, 1043, 1038, 113})
+        EXPECT_TRUE(W().Command(id));
+}
+
+TEST_F(Dispatch, CancelledOpenDialogResumesPlayback) {
+    Start();
+    PlayMovie();
+    openFileAnswer_.clear();
+    W().Command(107);
+    EXPECT_EQ(WaitLines(2), (std::vector<std::string>{"pausing frame_step", "pause"}));
+}
+
+TEST_F(Dispatch, NfoFilesGoToTheViewerInsteadOfThePlayer) {
+    Start();
+    openFileAnswer_ = dir_.file("readme.nfo");
+    WriteFile(openFileAnswer_, "nfo");
+    W().Command(107);
+    ASSERT_EQ(documents_.size(), 1u);
+    EXPECT_NE(documents_[0].find("binary/NFO2TXT"), std::string::npos);
+    EXPECT_EQ(Launches(), 0);
+}
+
+TEST_F(Dispatch, UnknownCommandsAreNotHandled) {
+    Start();
+    EXPECT_FALSE(W().Command(9999));
+    EXPECT_FALSE(W().Command(2450 + 1));
+}
+
+} // namespace

@@ -1,0 +1,220 @@
+// The exit writes, the language files applied to every menu and button, the options dialog and
+// the start-up's command line.
+#include "uifixture.h"
+
+#include "persist/i18l.h"
+#include "persist/optins.h"
+#include "persist/reopen.h"
+#include "persist/translationtable.h"
+#include "platform/profile.h"
+#include "platform/statefolder.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/mplayerinfo.h"
+#include "ui/mainwindow.h"
+#include "ui/optionsdialog.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QMenuBar>
+#include <QTest>
+#include <filesystem>
+
+namespace {
+
+class ExitSequence : public UiTest {};
+
+TEST_F(ExitSequence, WritesEverySettingHistoryAndRecentFilesButNoEmptyPlaylist) {
+    Start();
+    PlayMovie();
+    Optins1.rememberPositions = true;
+    Mp1.timePosition = 55;
+    Mp1.volume = 42;
+    W().Command(2);
+    EXPECT_EQ(exits_, std::vector<int>{0});
+    std::string settings = ReadFile(SettingsFilePath());
+    const std::vector<std::pair<const char*, std::string>> keys = {
+        {"Safe_get_timer_anticrash_gui", "1"},
+        {"PseudoSlider", "0"},
+        {"AlternativeXvidCodec", "1"},
+        {"ScaleTempoAudio", "0"},
+        {"OSUploadAuto", ""},
+        {"OSUploadAutoAutoloaded", ""},
+        {"RememberMoviesPosytion", "1"},
+        {"Login", ""},
+        {"Pass", ""},
+        {"Send_Image2NET", "0"},
+        {"VoiceOver", "0"},
+        {"SoundDriverNum", ""},
+        {"volume", "42"},
+        {"FontNum", ""},
+        {"OverwriteChanels", ""},
+        {"UserFiltres", "0"},
+        {"osd", ""},
+        {"ThumbColumns", ""},
+        {"ThumbRows", ""},
+        {"ThumbImageWidth", ""}};
+    for (const auto& [key, value] : keys) {
+        SCOPED_TRACE(key);
+        EXPECT_NE(settings.find(std::string(key) + "="), std::string::npos);
+        if (!value.empty()) {
+            EXPECT_EQ(GetProfileString("quorvan", key, "?", SettingsFilePath(), 498), value);
+        }
+    }
+    EXPECT_NE(ReadFile(StateFile("m.txt")).find("movie.avi"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(StateFile("reopen.p4s")));
+    EXPECT_FALSE(std::filesystem::exists(StateFile("playlist1.p4s")));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return ReadFile(dir_.file("fake.log")).find("stdin: quit 0") != std::string::npos; },
+        3000));
+}
+
+TEST_F(ExitSequence, EscapeAndTheCloseBoxTakeTheExitWay) {
+    Start();
+    QTest::keyClick(W().VolumeSlider(), Qt::Key_Escape);
+    W().close();
+    EXPECT_EQ(exits_, (std::vector<int>{0, 0}));
+}
+
+class Translation : public UiTest {
+  protected:
+    void UseLanguage(const std::string& name) {
+        std::filesystem::copy_file(SourceDir() + "/resources/locale/" + name,
+                                   dir_.file("locale/" + name));
+        WritePrivateProfileStringA("quorvan", "localefile", name.c_str(),
+                                   SettingsFilePath().c_str());
+    }
+    std::vector<std::string> Untranslated() {
+        std::vector<std::string> bad;
+        auto check = [&](const QString& text) {
+            if (text.endsWith(" ?"))
+                bad.push_back(text.toStdString());
+        };
+        for (QAction* action : W().menuBar()->actions())
+            check(action->text());
+        for (QAction* action : W().Menus().AllActions())
+            check(action->text());
+        for (QMenu* menu : W().findChildren<QMenu*>())
+            check(menu->title());
+        for (int id : {2018, 107, 108, 114, 2028})
+            check(static_cast<QAbstractButton*>(W().Control(id))->text());
+        QMenu* popup = W().BuildTranslatedPopup1();
+        for (QAction* action : popup->actions())
+            check(action->text());
+        W().Menus().Forget("Popup1");
+        delete popup;
+        return bad;
+    }
+};
+
+TEST_F(Translation, PolishLeavesNoItemOrButtonUntranslated) {
+    if (!std::filesystem::exists(SourceDir() + "/resources/locale/lang_pl_PL.ini"))
+        GTEST_SKIP() << "no Polish language file in resources/locale";
+    UseLanguage("lang_pl_PL.ini");
+    Start();
+    EXPECT_EQ(Untranslated(), std::vector<std::string>{});
+}
+
+TEST_F(Translation, WithoutLanguageFilesTheTitlesShowTheirKeys) {
+    Start();
+    QList<QAction*> titles = W().menuBar()->actions();
+    ASSERT_EQ(titles.size(), 8);
+    const char* keys[] = {"Menu.File",  "Menu.Movie",   "Menu.Audio",        "Menu.Subtitle",
+                          "Menu.Debug", "Menu.Filtres", "Menu.User_Filtres", "Menu.Help"};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(titles[i]->text().toStdString(), std::string(keys[i]) + " ?");
+    EXPECT_EQ(static_cast<QAbstractButton*>(W().Control(2018))->text().toStdString(), "Play ?");
+}
+
+TEST_F(Translation, ChoosingALanguageWritesItAtOnceAndRenamesTheMenus) {
+    if (!std::filesystem::exists(SourceDir() + "/resources/locale/lang_pl_PL.ini"))
+        GTEST_SKIP() << "no Polish language file in resources/locale";
+    UseLanguage("lang_pl_PL.ini");
+    std::filesystem::copy_file(SourceDir() + "/resources/locale/lang_en_US.ini",
+                               dir_.file("locale/lang_en_US.ini"));
+    WritePrivateProfileStringA("quorvan", "localefile", "nothing.ini", SettingsFilePath().c_str());
+    Start();
+    ASSERT_FALSE(Untranslated().empty());
+    // Sorted: lang_en_US.ini is 2412, lang_pl_PL.ini 2413.
+    EXPECT_TRUE(W().Command(2413));
+    EXPECT_EQ(GetProfileString("quorvan", "localefile", "", SettingsFilePath(), 498),
+              "lang_pl_PL.ini");
+    EXPECT_EQ(Untranslated(), std::vector<std::string>{});
+    ASSERT_FALSE(messages_.empty());
+    EXPECT_EQ(messages_.back(), "OK|lang_pl_PL.ini");
+}
+
+TEST_F(Translation, MoreThan39LanguageFilesAreListedButOnlyTheFirst39Selectable) {
+    for (int i = 0; i < 41; ++i)
+        WriteFile(dir_.file("locale/lang_" + std::to_string(100 + i) + ".ini"), "[LANG]\n");
+    Start();
+    QMenu* menu = W().Menus().Menu("Debug.Language");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 41);
+    int selectable = 0;
+    for (QAction* action : menu->actions())
+        selectable += action->isEnabled() && CommandOf(action) != 0;
+    EXPECT_EQ(selectable, 39);
+    EXPECT_EQ(CommandOf(menu->actions().back()), 2412);
+}
+
+class StartUp : public UiTest {};
+
+TEST_F(StartUp, SetLangFileStoresTheLanguageAndEndsWithCodeOne) {
+    Start("-setlangfile lang_pl_PL.ini");
+    EXPECT_TRUE(program_.exitAtOnce);
+    EXPECT_EQ(program_.exitCode, 1);
+    EXPECT_EQ(GetProfileString("quorvan", "localefile", "", SettingsFilePath(), 498),
+              "lang_pl_PL.ini");
+    EXPECT_EQ(Launches(), 0);
+}
+
+TEST_F(StartUp, AQuotedMovieWithBlanksIsOpened) {
+    WriteFile(dir_.file("my movie.avi"), "x");
+    Start("\"" + dir_.file("my movie.avi") + "\"");
+    EXPECT_TRUE(WaitLaunchWith("my movie.avi"));
+    EXPECT_FALSE(program_.exitAtOnce);
+}
+
+TEST_F(StartUp, MenusCarryCommandsAndControlsCarryIds) {
+    Start();
+    for (const char* id : {"2018", "105", "106", "107", "108", "1011", "114", "2028", "2302"})
+        EXPECT_NE(W().findChild<QWidget*>(id), nullptr) << id;
+    for (int command : {107, 1002, 2, 115, 1038, 2303, 2077, 2062, 2468, 2632, 123, 2036})
+        EXPECT_FALSE(W().Menus().Actions(command).empty()) << command;
+    EXPECT_TRUE(W().Menus().IsChecked(2017));
+    EXPECT_TRUE(W().Menus().IsChecked(1049));
+    EXPECT_NE(Mp1.videoWindow.load(), 0u);
+}
+
+class Options : public UiTest {};
+
+TEST_F(Options, OkStoresTheBoxesAndAutoloadedFollowsAutomaticUpload) {
+    Start();
+    Optins1.uploadAuto = false;
+    Optins1.uploadAutoloaded = true;
+    SetOptionsDialogObserver([](OptionsDialog& dialog) {
+        EXPECT_TRUE(dialog.IsChecked(IDC_OPT_UPLOAD_AUTOLOADED));
+        EXPECT_FALSE(dialog.findChild<QCheckBox*>("1006")->isEnabled());
+        dialog.SetText(IDC_OPT_LOGIN, "user");
+        dialog.Press(IDC_OPT_OK);
+    });
+    W().Command(2632);
+    SetOptionsDialogObserver(nullptr);
+    EXPECT_FALSE(Optins1.uploadAuto);
+    EXPECT_FALSE(Optins1.uploadAutoloaded);
+    EXPECT_EQ(Optins1.login, "user");
+}
+
+TEST_F(Options, CancelChangesNothing) {
+    Start();
+    Optins1.login = "kept";
+    SetOptionsDialogObserver([](OptionsDialog& dialog) {
+        dialog.SetText(IDC_OPT_LOGIN, "changed");
+        dialog.Press(IDC_OPT_CANCEL);
+    });
+    W().Command(2632);
+    SetOptionsDialogObserver(nullptr);
+    EXPECT_EQ(Optins1.login, "kept");
+}
+
+} // namespace

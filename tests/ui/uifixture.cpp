@@ -1,0 +1,139 @@
+#include "uifixture.h"
+
+#include "persist/history.h"
+#include "persist/i18l.h"
+#include "persist/optins.h"
+#include "persist/reopen.h"
+#include "platform/paths.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/interpreter.h"
+#include "player/mplayerinfo.h"
+#include "ui/mainwindow.h"
+#include "ui/qtwindowport.h"
+#include "ui/uihooks.h"
+#include "ui/uistate.h"
+
+#include <QApplication>
+#include <filesystem>
+
+namespace {
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+} // namespace
+
+void ProcessEvents() {
+    QApplication::processEvents();
+}
+
+void UiTest::SetUp() {
+    App();
+    StageFakePlayerFolder(dir_.path());
+    std::filesystem::create_directories(dir_.file("locale"));
+    WriteFile(dir_.file("fake.script"), "print Quorvan fake\n"
+                                        "on get_time_length|ANS_LENGTH=300.00\n"
+                                        "on pausing_keep get_time_pos|ANS_TIME_POSITION=42.0\n");
+    WriteFile(dir_.file("movie.avi"), "not really a movie");
+    WriteFile(dir_.file("other.avi"), "another movie");
+    ResetUiState();
+    isPaused = false;
+    Mp1.movieFile.clear();
+    Mp1.extraOptions.clear();
+    Mp1.timePosition = 0;
+    Mp1.muted = 0;
+    history1.clear();
+    for (std::string& slot : reopenpozycje)
+        slot.clear();
+    Hooks().messageBox = [this](const std::string& text, const std::string& caption, int) {
+        messages_.push_back(caption + "|" + text);
+        return 1;
+    };
+    Hooks().openFile = [this](const std::vector<FileFilter>&) { return openFileAnswer_; };
+    Hooks().askUrl = [](const std::string&) { return std::string(); };
+    Hooks().openDocument = [this](const std::string& target) { documents_.push_back(target); };
+    Hooks().runProgram = [this](const std::string& line) { documents_.push_back("run " + line); };
+    Hooks().endProcess = [this](int code) { exits_.push_back(code); };
+    Hooks().endLeavingPlayer = [this](int code) { exits_.push_back(100 + code); };
+}
+
+void UiTest::TearDown() {
+    ClosePlayer(2000);
+    program_.window.reset();
+    SetWindowPort(nullptr);
+    program_.port.reset();
+    ResetHooks();
+    SetProgramFolder("");
+}
+
+void UiTest::Start(const std::string& arguments) {
+    program_ = WinMainStartup("QuorvanPlayer " + arguments);
+    ProcessEvents();
+}
+
+MainWindow& UiTest::W() {
+    return *program_.window;
+}
+
+void UiTest::PlayMovie(const std::string& name) {
+    Mp1.movieFile = dir_.file(name);
+    Mp1.init();
+    Mp1.LanchMovie();
+    ASSERT_TRUE(WaitUntil(
+        [this] {
+            ProcessEvents();
+            std::string log = ReadFile(dir_.file("fake.log"));
+            return log.find("stdin: get_time_length") != std::string::npos;
+        },
+        5000));
+    NewLines(); // what the launch itself sent
+}
+
+std::vector<std::string> UiTest::NewLines() {
+    std::vector<std::string> lines;
+    std::vector<std::string> all = ReadLines(dir_.file("fake.log"));
+    for (size_t i = seen_; i < all.size(); ++i) {
+        const std::string& line = all[i];
+        if (line.rfind("stdin: ", 0) == 0 && line.find("get_time_pos") == std::string::npos)
+            lines.push_back(line.substr(7));
+    }
+    seen_ = all.size();
+    return lines;
+}
+
+std::vector<std::string> UiTest::WaitLines(size_t count) {
+    std::vector<std::string> lines;
+    WaitUntil(
+        [&] {
+            ProcessEvents();
+            for (const std::string& line : NewLines())
+                lines.push_back(line);
+            return lines.size() >= count;
+        },
+        3000);
+    return lines;
+}
+
+int UiTest::Launches() {
+    int count = 0;
+    for (const std::string& line : ReadLines(dir_.file("fake.log")))
+        if (line.rfind("pid:", 0) == 0)
+            ++count;
+    return count;
+}
+
+bool UiTest::WaitLaunchWith(const std::string& text) {
+    return WaitUntil(
+        [&] {
+            ProcessEvents();
+            for (const std::string& line : ReadLines(dir_.file("fake.log")))
+                if (line.rfind("argv: ", 0) == 0 && line.find(text) != std::string::npos)
+                    return true;
+            return false;
+        },
+        5000);
+}
