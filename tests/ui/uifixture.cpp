@@ -86,8 +86,11 @@ void UiTest::PlayMovie(const std::string& name) {
     ASSERT_TRUE(WaitUntil(
         [this] {
             ProcessEvents();
+            // The launch ends with the length request and the on-screen display level.
             std::string log = ReadFile(dir_.file("fake.log"));
-            return log.find("stdin: get_time_length") != std::string::npos;
+            size_t length = log.find("stdin: get_time_length");
+            return length != std::string::npos &&
+                   log.find("stdin: osd ", length) != std::string::npos;
         },
         5000));
     NewLines(); // what the launch itself sent
