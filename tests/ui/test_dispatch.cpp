@@ -273,3 +273,44 @@ TEST_F(Dispatch, UnknownCommandsAreNotHandled) {
 }
 
 } // namespace
+
+namespace {
+
+class Timer1 : public UiTest {};
+
+TEST_F(Timer1, PollsThePositionUnderTheQuietOptionWithoutFillingTheTranscript) {
+    Start();
+    Mp1.safeTimer = 1;
+    PlayMovie();
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            ProcessEvents();
+            return W().TimeSlider()->maximum() == 300;
+        },
+        3000));
+    W().TimerTick();
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            ProcessEvents();
+            return W().TimeSlider()->value() == 42;
+        },
+        3000));
+    EXPECT_EQ(Mp1.ConsoleTextSnapshot().find("> pausing_keep get_time_pos"), std::string::npos);
+}
+
+TEST_F(Timer1, DoesNotPollWhilePausedOrWithoutTheQuietOption) {
+    Start();
+    PlayMovie();
+    Mp1.safeTimer = 0;
+    size_t mark = ReadFile(dir_.file("fake.log")).size();
+    W().TimerTick();
+    Mp1.safeTimer = 1;
+    isPaused = true;
+    W().TimerTick();
+    W().Command(1060); // a marker line after the ticks
+    WaitLines(1);
+    EXPECT_EQ(ReadFile(dir_.file("fake.log")).find("get_time_pos", mark), std::string::npos);
+    isPaused = false;
+}
+
+} // namespace
