@@ -8,3 +8,6 @@ build/bench/bench_interpreter
 cmake --build build -j"$(nproc)" --target bench_rar >/dev/null
 echo "== RAR reader and fingerprints"
 build/bench/bench_rar "${TMPDIR:-/tmp}"
+cmake --build build -j"$(nproc)" --target bench_bridge quorvan_rar >/dev/null
+echo "== RAR bridge of the player wrapper"
+build/bench/bench_bridge build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-bridge"

@@ -72,6 +72,9 @@ class MplayerInfo {
     int LanchAspect(std::string aspect);
     int LanchDVD(char drive);
     int AfterLanchSends();
+    // Streams a RAR set through the extractor into a separate player (no seeking); works for
+    // compressed and password-protected sets too. The password is taken from buf6.
+    int RunRar(std::string file);
 
     // Copies of shared strings, safe from any thread.
     std::string ConsoleTextSnapshot();

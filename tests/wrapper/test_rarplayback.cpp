@@ -106,3 +106,25 @@ TEST_F(RarPlayback, ACompressedSetTakesThePlayersErrorPath) {
     EXPECT_NE(title.find("Bad compression method!"), std::string::npos) << title;
     ASSERT_TRUE(WaitUntil([] { return !PlayerRunning(); }, 10000)) << "the player must not hang";
 }
+
+TEST_F(RarPlayback, TheSecondCdFollowsTheFirstThroughTheEndOfMovie) {
+    std::string movie = GeneratedMovie(3);
+    ASSERT_FALSE(movie.empty());
+    std::filesystem::create_directories(dir_.file("Film/CD1"));
+    std::filesystem::create_directories(dir_.file("Film/CD2"));
+    std::string one = dir_.file("Film/CD1/film.avi");
+    std::string two = dir_.file("Film/CD2/film.avi");
+    std::filesystem::copy_file(movie, one);
+    std::filesystem::copy_file(movie, two);
+
+    Mp1.movieFile = one;
+    Mp1.LanchMovie();
+    const std::string endTitle = "title:" + std::string(ProgramTitle) + "Exiting... (End of file)";
+    ASSERT_TRUE(port_.WaitFor(endTitle + one, 30000)) << Mp1.ConsoleTextSnapshot();
+    // The next part is started on the user-interface side; this test is that side.
+    ASSERT_TRUE(WaitUntil([&] { return port_.PostedCount() > 0; }, 5000));
+    EXPECT_EQ(port_.RunPosted(), 1);
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), two);
+    ASSERT_TRUE(port_.WaitFor(endTitle + two, 30000)) << Mp1.ConsoleTextSnapshot();
+    EXPECT_TRUE(WaitUntil([&] { return port_.PostedCount() == 0; }, 100)) << "CD2 ends the chain";
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Streaming a RAR set through the extractor into a separate player: works for any set the
+// extractor can unpack (compressed, password-protected), without seeking.
+#include <string>
+
+// Text of the small one-field dialogs; the password dialog leaves the typed password here.
+extern char buf6[1000];
+
+// The shell script that runs the pipeline: the extractor's output piped into the player
+// reading "-". Every path and the password are shell-quoted. `waitForKey` adds the pause that
+// keeps a terminal window open after the player ends.
+std::string StreamingScript(const std::string& binaryFolder, const std::string& rarFile,
+                            const std::string& password, bool waitForKey);
+
+// Overwrites the file seven times (pass i writes, for j = 0..3199, the decimal text of i times
+// the low byte of j read as a signed byte) and deletes it. False when it could not be opened.
+bool WipeFile(const std::string& path);
+// What pass `pass` writes.
+std::string WipePattern(int pass);
+// Where RunRar writes the script: run2.sh in a folder of the temporary directory that only
+// this user can enter.
+std::string StreamingScriptPath();
+
+// Runs the streaming script named by fileG in a terminal window when there is one, else
+// without; returns when the script has ended.
+void Thread1(void*);
+extern std::string fileG;
+
+// The streaming command after its file dialog: `file` becomes the current movie and streams
+// with the password in buf6. Returns false when the script could not be written.
+bool ButionUnRarChosen(const std::string& file);
+
+// The warning for a RAR-packed DVD image (a first volume of exactly 50000000 bytes); true when
+// it was shown. Loading goes on either way.
+bool WarnIfRarDvd(const std::string& file);
+
+// Opens the movie's description page on the Napiprojekt web site, found by the fingerprint of
+// the movie (also inside a RAR set). Returns 0.
+int PokazOpisFilmuRAR(const char* movie);
+// The address of that page for a digest and a movie path (pure).
+std::string MovieDescriptionUrl(const std::string& webHost, const std::string& hexDigest,
+                                const std::string& moviePath);

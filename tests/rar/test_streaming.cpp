@@ -1,0 +1,172 @@
+// Streaming a set through the extractor, the DVD warning and the description look-up.
+#include "online/moviehash.h"
+#include "platform/paths.h"
+#include "player/mplayerinfo.h"
+#include "rar/streaming.h"
+#include "tests/support/recorderport.h"
+#include "tests/support/testenv.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+// A program folder whose binary/unrar and binary/QUORVAN only record their arguments, one per
+// NUL-terminated entry, into <name>.args.
+void StageRecordingTools(const TempDir& dir) {
+    fs::create_directories(dir.file("binary"));
+    for (const char* tool : {"unrar", "QUORVAN"}) {
+        std::string path = dir.file(std::string("binary/") + tool);
+        WriteFile(path, std::string("#!/bin/sh\nprintf '%s\\0' \"$@\" > '") + dir.path() + "/" +
+                            tool + ".args'\ncat >/dev/null\n");
+        chmod(path.c_str(), 0755);
+    }
+}
+
+std::vector<std::string> RecordedArgs(const TempDir& dir, const std::string& tool) {
+    std::string data = ReadFile(dir.file(tool + ".args"));
+    std::vector<std::string> args;
+    size_t start = 0;
+    for (size_t i = 0; i < data.size(); ++i)
+        if (data[i] == 0) {
+            args.push_back(data.substr(start, i - start));
+            start = i + 1;
+        }
+    return args;
+}
+} // namespace
+
+TEST(StreamingScript, PasswordOnlyWhenGiven) {
+    std::string with = StreamingScript("/q/binary/", "/m/a.rar", "PASS", false);
+    EXPECT_NE(with.find("'/q/binary/unrar' p -inul '-pPASS' '/m/a.rar' | '/q/binary/QUORVAN' -\n"),
+              std::string::npos)
+        << with;
+    std::string without = StreamingScript("/q/binary/", "/m/a.rar", "", false);
+    EXPECT_EQ(without.find("-p"), std::string::npos);
+    EXPECT_EQ(without.find("read "), std::string::npos);
+    EXPECT_NE(StreamingScript("/q/", "/m", "", true).find("read quorvan_key"), std::string::npos);
+}
+
+TEST(StreamingScript, HostileNamesAndPasswordsRunNothing) {
+    TempDir dir;
+    StageRecordingTools(dir);
+    const std::string marker = dir.file("pwned");
+    const std::vector<std::string> hostile = {
+        "a'b\"c",    "$(touch " + marker + ")", "`touch " + marker + "`",    "x; touch " + marker,
+        "two words", "line\ntouch " + marker,   "'; touch " + marker + "; '"};
+    for (const auto& text : hostile) {
+        std::string script = dir.file("run2.sh");
+        std::string rar = dir.file(text + ".rar");
+        WriteFile(script, StreamingScript(dir.path() + "/binary/", rar, text, false));
+        std::string out;
+        EXPECT_EQ(RunCommand({"/bin/sh", script}, &out), 0) << out;
+        EXPECT_FALSE(fs::exists(marker)) << text;
+        EXPECT_EQ(RecordedArgs(dir, "unrar"),
+                  (std::vector<std::string>{"p", "-inul", "-p" + text, rar}))
+            << text;
+        EXPECT_EQ(RecordedArgs(dir, "QUORVAN"), std::vector<std::string>{"-"});
+    }
+}
+
+TEST(StreamingScript, WipePassesFollowTheSignedBytePattern) {
+    std::string first = WipePattern(1);
+    EXPECT_EQ(first.rfind("0123456789101112", 0), 0u);
+    EXPECT_NE(first.find("126127-128-127"), std::string::npos);
+    EXPECT_NE(WipePattern(7).find("882889-896-889"), std::string::npos)
+        << "7 x 126, 127, -128, -127";
+    TempDir dir;
+    std::string file = dir.file("secret.sh");
+    WriteFile(file, "unrar -pSECRET");
+    EXPECT_TRUE(WipeFile(file));
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_FALSE(WipeFile(dir.file("missing/x")));
+}
+
+TEST(StreamingScript, RunRarStartsThePipelineAndWipesTheScript) {
+    TempDir dir;
+    StageRecordingTools(dir);
+    SetProgramFolder(dir.path());
+    unsetenv("DISPLAY");
+    std::snprintf(buf6, sizeof(buf6), "%s", "se cret");
+    std::string rar = dir.file("my movie.rar");
+    ASSERT_TRUE(ButionUnRarChosen(rar));
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), rar);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(dir.file("QUORVAN.args")); }, 10000));
+    EXPECT_EQ(RecordedArgs(dir, "unrar"),
+              (std::vector<std::string>{"p", "-inul", "-pse cret", rar}));
+    ASSERT_TRUE(WaitUntil([] { return !fs::exists(StreamingScriptPath()); }, 10000))
+        << "the script holding the password must be wiped";
+    EXPECT_EQ(fs::status(GetDirectoryFromPath(StreamingScriptPath())).permissions() &
+                  fs::perms::others_all,
+              fs::perms::none);
+    buf6[0] = 0;
+    SetProgramFolder("");
+}
+
+TEST(StreamingScript, AStoredSetPlaysThroughTheExtractorAndTheWrapper) {
+    std::string movie = GeneratedMovie(3);
+    ASSERT_FALSE(movie.empty());
+    TempDir dir;
+    std::string out;
+    ASSERT_EQ(RunCommand({StageDir() + "/binary/rar", "a", "-ep", "-m0", "-o+", "-v50k", "-vn",
+                          dir.file("film.rar"), movie},
+                         &out),
+              0)
+        << out;
+    // The separate player has no window here.
+    fs::create_directories(dir.file("mplayer"));
+    WriteFile(dir.file("mplayer/config"), "vo=null\nao=null\n");
+    setenv("MPLAYER_HOME", dir.file("mplayer").c_str(), 1);
+    std::string script = dir.file("run2.sh");
+    WriteFile(script, StreamingScript(StageDir() + "/binary/", dir.file("film.r01"), "", false));
+    int rc = RunCommand({"timeout", "60", "/bin/sh", script}, &out);
+    unsetenv("MPLAYER_HOME");
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_NE(out.find("Starting playback..."), std::string::npos) << out;
+    EXPECT_NE(out.find("Exiting... (End of file)"), std::string::npos) << out;
+}
+
+TEST(RarDvdWarning, OnlyAFirstVolumeOfExactlyFiftyMillionBytes) {
+    TempDir dir;
+    RecorderPort port;
+    ScopedPort scoped(&port);
+    auto make = [&](const std::string& name, uintmax_t size) {
+        std::string path = dir.file(name);
+        WriteFile(path, "");
+        fs::resize_file(path, size);
+        return path;
+    };
+    EXPECT_TRUE(WarnIfRarDvd(make("dvd.rar", 50000000)));
+    ASSERT_EQ(port.Events().size(), 1u);
+    EXPECT_EQ(port.Events()[0],
+              "message:DVD error:Sorry this program don't play RAR DVD (4GB). Please unrar before "
+              "play.\nUse this program to play RAR DVDRips and file less that 700MB.");
+    EXPECT_FALSE(WarnIfRarDvd(make("big.rar", 50000001)));
+    EXPECT_FALSE(WarnIfRarDvd(make("movie.avi", 50000000)));
+    EXPECT_TRUE(WarnIfRarDvd(make("DVD.RAR", 50000000)));
+}
+
+TEST(MovieDescription, OpensTheNapiprojektPageOfTheMovie) {
+    EXPECT_EQ(MovieDescriptionUrl("http://h", "abc", "/films/my movie.avi"),
+              "http://h/index.php3?www=opis.php3&id=abc&film=my movie.avi");
+    TempDir dir;
+    RecorderPort port;
+    ScopedPort scoped(&port);
+    setenv("QUORVAN_NAPIPROJEKT_URL", "http://127.0.0.1:9/", 1);
+    PokazOpisFilmuRAR(dir.file("absent.avi").c_str());
+    EXPECT_EQ(port.Events(),
+              (std::vector<std::string>{"message:Error:Najpierw otwórz plik filmu!"}));
+    port.Clear();
+    std::string movie = dir.file("some film.avi");
+    WriteFile(movie, std::string(100000, 'q'));
+    PokazOpisFilmuRAR(movie.c_str());
+    MovieHash hash(movie);
+    EXPECT_EQ(port.Events(),
+              (std::vector<std::string>{"open:http://127.0.0.1:9/index.php3?www=opis.php3&id=" +
+                                        hash.hashNapiprojekt + "&film=some film.avi"}));
+    unsetenv("QUORVAN_NAPIPROJEKT_URL");
+}
