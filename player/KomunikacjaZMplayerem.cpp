@@ -58,6 +58,7 @@ std::condition_variable g_turnCv;
 unsigned long long g_nextTicket = 0;
 unsigned long long g_serving = 0;
 std::string g_lastCommandLine; // guarded by g_mutex
+std::atomic<int> g_quietPolls{0};  // position polls whose answers are still to come
 std::atomic<int> g_activeReaders{0};
 std::atomic<int> g_maxActiveReaders{0};
 
@@ -208,6 +209,7 @@ bool Launch2(const char* commandLine) {
         CloseDetachedSession(g_current);
     }
     g_current = session;
+    g_quietPolls = 0;
     return true;
 }
 
@@ -238,10 +240,8 @@ int DodajSlaveComendtoOutput(const char* command) {
     return 0;
 }
 
-bool SendCommand(const char* command) {
-    if (command == nullptr)
-        return false;
-    DodajSlaveComendtoOutput(command);
+namespace {
+bool WriteCommand(const char* command) {
     // The line must fit the slave buffer: command, line feed and terminator.
     size_t length = std::strlen(command);
     if (length > kSendBufferSize - 2)
@@ -253,6 +253,32 @@ bool SendCommand(const char* command) {
     if (!g_current || g_current->ended || g_current->inFd < 0)
         return false;
     return WriteAllNonBlocking(g_current->inFd, line.data(), line.size(), kWriteTimeoutMs);
+}
+} // namespace
+
+bool SendCommand(const char* command) {
+    if (command == nullptr)
+        return false;
+    DodajSlaveComendtoOutput(command);
+    return WriteCommand(command);
+}
+
+bool SendPositionPoll() {
+    if (!WriteCommand("pausing_keep get_time_pos"))
+        return false;
+    // A player that never answers must not leave later answers out of the transcript for ever.
+    if (g_quietPolls < 16)
+        ++g_quietPolls;
+    return true;
+}
+
+bool TakeQuietPositionAnswer() {
+    int pending = g_quietPolls.load();
+    while (pending > 0) {
+        if (g_quietPolls.compare_exchange_weak(pending, pending - 1))
+            return true;
+    }
+    return false;
 }
 
 bool ReadLine(int fd, char* buffer, int size) {

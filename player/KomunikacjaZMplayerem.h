@@ -16,6 +16,12 @@ bool SendCommand(const char* command);
 inline bool SendCommand(const std::string& command) {
     return SendCommand(command.c_str());
 }
+// Asks the player for its position ("pausing_keep get_time_pos") without echoing the command
+// into the console transcript; the answer is kept out of the transcript too. The main window's
+// timer polls with it several times a second.
+bool SendPositionPoll();
+// True (once) for an ANS_TIME_POSITION answer that a quiet poll asked for.
+bool TakeQuietPositionAnswer();
 // Reads one line (see the .cpp): the terminator stays as '\r'; false at the end of the pipe.
 bool ReadLine(int fd, char* buffer, int size);
 // Appends "\r\n> " and the command to the console transcript; returns 0.

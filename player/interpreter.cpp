@@ -4,6 +4,7 @@
 #include "persist/playlist.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
+#include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "player/statusline.h"
@@ -186,7 +187,9 @@ void obsluzto_co_mplayer_podeslal(char* line) {
         }
         return;
     }
-    if (std::strcmp(line, "\r") != 0)
+    // Answers to the window's own position polls stay out of the transcript, like the polls.
+    bool quietAnswer = std::strncmp(line, "ANS_TIME_POSITION=", 18) == 0 && TakeQuietPositionAnswer();
+    if (std::strcmp(line, "\r") != 0 && !quietAnswer)
         AppendToConsole(line);
     obsluz_subtitles(line);
 

@@ -114,11 +114,3 @@ void TranslateManualEdit(MenuSet& menus) {
     menus.SetItemTextByCommand(kManualEditCommand, I18l.getString("Manual Edit"));
 }
 
-void SendCommandQuietly(const std::string& command) {
-    std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
-    size_t before = Mp1.consoleText.size();
-    SendCommand(command);
-    // SendCommand always adds the line to the transcript; take the copy out again.
-    if (Mp1.consoleText.size() > before)
-        Mp1.consoleText.resize(before);
-}

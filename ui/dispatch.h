@@ -39,6 +39,3 @@ void ExitSequence();
 // Commands whose features are not part of this program yet tell the user so.
 void FunctionNotAvailableYet();
 
-// Sends a slave command without copying it into the console transcript (the position poll of
-// timer 1, five times a second, would bury everything else there).
-void SendCommandQuietly(const std::string& command);

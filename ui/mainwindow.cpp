@@ -320,7 +320,7 @@ void MainWindow::TimerTick() {
         return;
     if (Mp1.MovieFileSnapshot().empty())
         return;
-    SendCommandQuietly("pausing_keep get_time_pos");
+    SendPositionPoll();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

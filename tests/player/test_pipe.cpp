@@ -122,3 +122,19 @@ TEST_F(PlayerPipe, OverlongCommandsAreCutToTheSlaveBuffer) {
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[3], std::string(7046, 'k'));
 }
+
+TEST_F(PlayerPipe, PositionPollsStayOutOfTheTranscript) {
+    Script("print Quorvan fake\non pausing_keep get_time_pos|ANS_TIME_POSITION=12.5\n"
+           "on get_time_pos|ANS_TIME_POSITION=13.5\n");
+    Mp1.LanchMovie();
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(SendPositionPoll());
+    ASSERT_TRUE(WaitUntil([] { return Mp1.timePosition == 12; }, 5000));
+    ASSERT_TRUE(SendCommand("get_time_pos")); // one the user typed: echoed, and so is its answer
+    ASSERT_TRUE(WaitUntil([] { return Mp1.timePosition == 13; }, 5000));
+    std::string console = Mp1.ConsoleTextSnapshot();
+    EXPECT_EQ(console.find("pausing_keep get_time_pos"), std::string::npos);
+    EXPECT_EQ(console.find("ANS_TIME_POSITION=12.5"), std::string::npos) << console;
+    EXPECT_NE(console.find("> get_time_pos"), std::string::npos);
+    EXPECT_NE(console.find("< ANS_TIME_POSITION=13.5"), std::string::npos);
+}

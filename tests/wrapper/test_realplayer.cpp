@@ -89,6 +89,6 @@ TEST_F(RealPlayer, ACrashingPlayerIsReportedThroughTheWrapper) {
     Mp1.LanchMovie();
     ASSERT_TRUE(port_.WaitFor("title:- Pelnix crashed by bad usage of CPU/FPU/RAM", 10000))
         << Mp1.ConsoleTextSnapshot();
-    EXPECT_TRUE(port_.Has("show:2302:1"));
+    EXPECT_TRUE(port_.WaitFor("show:2302:1", 5000));
     unsetenv("FAKEPLAYER_SCRIPT");
 }
