@@ -40,6 +40,9 @@ TEST(WrapperOptions, WindowsOnlyOptionsAreTranslated) {
         {{"-font", "/usr/share/fonts/COUR.TTF", "m.avi"}, {"m.avi"}},
         {{"dvd://", "-dvd-device", "e:\\", "-sub-fuzziness", "2"},
          {"dvd://", "-dvd-device", "/dev/sr1", "-sub-fuzziness", "2"}},
+        {{"-quiet", "-vc", "xvid,", "m.avi"}, {"-quiet", "m.avi"}},
+        {{"-vc", "ffh264,xvid,ffodivx", "m.avi"}, {"-vc", "ffh264,ffodivx", "m.avi"}},
+        {{"-vc", "ffmpeg12,", "m.avi"}, {"-vc", "ffmpeg12,", "m.avi"}},
         {{"-vf", "screenshot", "-osdlevel", "1", "-fs", "-"},
          {"-vf", "screenshot", "-osdlevel", "1", "-fs", "-"}},
     };

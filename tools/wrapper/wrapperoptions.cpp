@@ -165,6 +165,30 @@ std::vector<std::string> TranslatePlayerOptions(const std::vector<std::string>& 
             }
             continue;
         }
+        if (word == "-vc" && hasValue) {
+            // Debian's xvid decoder gives black pictures for MPEG-4 that current encoders
+            // make; the preference for it is dropped and libavcodec decodes instead.
+            std::string kept;
+            std::string list = args[++i];
+            size_t start = 0;
+            while (start <= list.size()) {
+                size_t comma = list.find(',', start);
+                std::string codec = list.substr(
+                    start, comma == std::string::npos ? std::string::npos : comma - start);
+                if (codec != "xvid")
+                    kept += codec + ",";
+                if (comma == std::string::npos)
+                    break;
+                start = comma + 1;
+            }
+            while (!kept.empty() && kept.back() == ',')
+                kept.pop_back();
+            if (!kept.empty()) {
+                out.push_back(word);
+                out.push_back(kept + (list.back() == ',' ? "," : ""));
+            }
+            continue;
+        }
         if (word == "-dvd-device" && hasValue) {
             const std::string& drive = args[++i];
             out.push_back(word);
