@@ -50,6 +50,18 @@ TEST(WrapperOptions, WindowsOnlyOptionsAreTranslated) {
         EXPECT_EQ(TranslatePlayerOptions(c.in, TestEnvironment()), c.out) << c.in[1];
 }
 
+TEST(WrapperOptions, SilentMachinesKeepTheAudioClock) {
+    Args plain = {"-slave", "-quiet", "m.avi", "-ss", "5"};
+    AddSilentAudioFallback(plain);
+    EXPECT_EQ(plain, (Args{"-slave", "-quiet", "-ao", "pulse,alsa,null", "m.avi", "-ss", "5"}));
+    Args chosen = {"-ao", "null", "m.avi"};
+    AddSilentAudioFallback(chosen);
+    EXPECT_EQ(chosen, (Args{"-ao", "null", "m.avi"}));
+    Args silent = {"-nosound", "m.avi"};
+    AddSilentAudioFallback(silent);
+    EXPECT_EQ(silent, (Args{"-nosound", "m.avi"}));
+}
+
 TEST(WrapperOptions, WindowsFontFilesMapToFontconfigFaces) {
     EXPECT_EQ(FontPatternForWindowsFile("/usr/share/fonts/ARIAL.TTF"), "Liberation Sans");
     EXPECT_EQ(FontPatternForWindowsFile("C:\\Windows\\Fonts\\timesbi.ttf"),

@@ -91,7 +91,8 @@ TEST(WrapperProcess, WindowsOptionsDoNotReachMplayer) {
                {"-slave", "-ao", "win32", "-vo", "null", "-colorkey", "0x101010", "movie.avi"}, "");
     auto argv = Logged(dir, "argv: ");
     EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()),
-              (std::vector<std::string>{"-nolirc", "-slave", "-vo", "null", "movie.avi"}));
+              (std::vector<std::string>{"-nolirc", "-slave", "-vo", "null", "-ao",
+                                        "pulse,alsa,null", "movie.avi"}));
 }
 
 TEST(WrapperProcess, APlayerKilledBySignalIsReportedAsACrash) {

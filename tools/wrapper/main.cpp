@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> translated = TranslatePlayerOptions(args, env);
     // No remote control here: without this mplayer fills the console with LIRC complaints.
     translated.insert(translated.begin(), "-nolirc");
+    AddSilentAudioFallback(translated);
 
     const char* configured = std::getenv("QUORVAN_MPLAYER");
     std::string program = configured != nullptr && *configured ? configured : "mplayer";

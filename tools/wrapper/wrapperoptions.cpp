@@ -205,3 +205,17 @@ std::vector<std::string> TranslatePlayerOptions(const std::vector<std::string>& 
     }
     return out;
 }
+
+void AddSilentAudioFallback(std::vector<std::string>& args) {
+    // Withargs a sound device mplayer plays silently and its status lines lose the audio clock
+    // ("V:" instead of "A:"), so the window would never learn the position; the null argsput
+    // as the last resort keeps the clock.
+    bool hasAudioChoice = false;
+    for (const auto& word : args)
+        hasAudioChoice = hasAudioChoice || word == "-ao" || word == "-nosound";
+    if (!hasAudioChoice) {
+        std::vector<size_t> movies = FindMovieArguments(args);
+        size_t at = movies.empty() ? args.size() : movies.front();
+        args.insert(args.begin() + static_cast<long>(at), {"-ao", "pulse,alsa,null"});
+    }
+}

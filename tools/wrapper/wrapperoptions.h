@@ -17,6 +17,11 @@ struct WrapperEnvironment {
 std::vector<std::string> TranslatePlayerOptions(const std::vector<std::string>& args,
                                                 const WrapperEnvironment& env);
 
+// Without a sound device mplayer plays silently and its status lines lose the audio clock
+// ("V:" instead of "A:"), so the window would never learn the position. Unless the options
+// choose an audio output (or none), the usual outputs are tried with the null one last.
+void AddSilentAudioFallback(std::vector<std::string>& args);
+
 // Indexes in `args` of the movie arguments: words that are neither options nor option values
 // ("-" alone, standing for standard input, is a movie).
 std::vector<size_t> FindMovieArguments(const std::vector<std::string>& args);

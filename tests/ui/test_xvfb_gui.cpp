@@ -1,0 +1,98 @@
+// The program in a real X server (Xvfb) with the real player: the picture appears in the video
+// area, the time slider follows the movie, and Space pauses.
+#include "platform/paths.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/interpreter.h"
+#include "player/mplayerinfo.h"
+#include "tests/support/testenv.h"
+#include "ui/mainwindow.h"
+#include "ui/startup.h"
+#include "ui/uihooks.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "test_ui_xvfb";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+bool WaitProcessing(const std::function<bool()>& condition, int timeoutMs) {
+    return WaitUntil(
+        [&] {
+            QApplication::processEvents();
+            return condition();
+        },
+        timeoutMs);
+}
+
+// Share of the pixels of `image` that are not the key colour.
+double ShareNotKeyColour(const QImage& image) {
+    if (image.isNull() || image.width() == 0 || image.height() == 0)
+        return 0;
+    long differ = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) != 0x101010)
+                ++differ;
+    return static_cast<double>(differ) / (image.width() * image.height());
+}
+} // namespace
+
+TEST(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    App();
+    std::string generated = GeneratedMovie(10);
+    ASSERT_FALSE(generated.empty());
+    TempDir dir;
+    // Alone in its folder, so that no other movie follows it as its next part.
+    std::string movie = dir.file("movie.avi");
+    fs::copy_file(generated, movie);
+    fs::create_directory_symlink(StageDir() + "/binary", dir.file("binary"));
+    fs::create_directory_symlink(StageDir() + "/locale", dir.file("locale"));
+    // Without the quiet option the player reports its pauses and positions itself.
+    WriteFile(dir.file("QuorvanPlayer.ini"), "[quorvan]\nSafe_get_timer_anticrash_gui=0\n");
+    SetProgramFolder(dir.path());
+    std::vector<std::string> messages;
+    Hooks().messageBox = [&](const std::string& text, const std::string& caption, int) {
+        messages.push_back(caption + "|" + text);
+        return 1;
+    };
+    Hooks().endProcess = [](int) {};
+
+    StartedProgram program = WinMainStartup("QuorvanPlayer \"" + movie + "\"");
+    ASSERT_TRUE(program.window);
+    MainWindow& window = *program.window;
+    ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->maximum() == 10; }, 20000))
+        << Mp1.ConsoleTextSnapshot();
+    ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->value() >= 2; }, 20000))
+        << "the time slider follows the movie\n" << Mp1.ConsoleTextSnapshot();
+
+    QImage picture = QGuiApplication::primaryScreen()->grabWindow(window.Video()->winId()).toImage();
+    EXPECT_GT(ShareNotKeyColour(picture), 0.2) << "the video area shows only the key colour";
+
+    isPaused = false;
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_TRUE(WaitProcessing([] { return isPaused.load(); }, 10000)) << Mp1.ConsoleTextSnapshot();
+    EXPECT_NE(Mp1.ConsoleTextSnapshot().find("  =====  PAUSE  ====="), std::string::npos);
+    EXPECT_TRUE(messages.empty());
+
+    ClosePlayer(3000);
+    program.window.reset();
+    SetWindowPort(nullptr);
+    program.port.reset();
+    ResetHooks();
+    SetProgramFolder("");
+}
