@@ -10,13 +10,12 @@
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "rar/rarnames.h"
+#include "rar/streaming.h"
 #include "ui/dispatch.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
 
 namespace {
-
-constexpr int64_t kDvdVolumeSize = 50000000;
 
 bool EndsWithNfo(const std::string& name) {
     if (name.size() <= 6)
@@ -56,10 +55,7 @@ void ButionLoad() {
         Mp1.movieFile = name;
     }
     reopen1.pushtofront(name);
-    if (CzyToRar(name) && GetFileSizeForName(name) == kDvdVolumeSize)
-        Port().MessageBox("Sorry this program don't play RAR DVD (4GB). Please unrar before "
-                          "play.\nUse this program to play RAR DVDRips and file less that 700MB.",
-                          "DVD error", MB_OK_);
+    WarnIfRarDvd(name);
     if (EndsWithNfo(name)) {
         // The viewer is a window of its own; the main window stays usable while it is open.
         std::string viewer = std::string(KatalogExe()) + "binary/NFO2TXT";
