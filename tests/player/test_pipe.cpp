@@ -138,3 +138,25 @@ TEST_F(PlayerPipe, PositionPollsStayOutOfTheTranscript) {
     EXPECT_NE(console.find("> get_time_pos"), std::string::npos);
     EXPECT_NE(console.find("< ANS_TIME_POSITION=13.5"), std::string::npos);
 }
+
+TEST(OtherPrograms, MySystemReturnsAtOnceAndRunprocessWaits) {
+    TempDir dir;
+    RecorderPort port;
+    ScopedPort scoped(&port);
+    const std::string started = dir.file("started");
+    auto before = std::chrono::steady_clock::now();
+    ASSERT_TRUE(MySystem(("/bin/sh -c \"sleep 0.5; touch '" + started + "'\"").c_str()));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(400))
+        << "MySystem must not wait";
+    EXPECT_TRUE(WaitUntil([&] { return IsFileExist(started.c_str()) == 1; }, 5000));
+
+    const std::string waited = dir.file("waited");
+    ASSERT_TRUE(runprocess(("/bin/sh -c \"sleep 0.2; touch '" + waited + "'\"").c_str()));
+    EXPECT_EQ(IsFileExist(waited.c_str()), 1) << "runprocess returns when the program has ended";
+    EXPECT_TRUE(port.Events().empty());
+
+    EXPECT_FALSE(MySystem("/nonexistent/program --flag"));
+    EXPECT_FALSE(runprocess("/nonexistent/program --flag"));
+    EXPECT_EQ(port.Events(), (std::vector<std::string>{
+                                 "message:Error:CreateProcess\n/nonexistent/program --flag\n"}));
+}

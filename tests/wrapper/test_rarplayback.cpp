@@ -128,3 +128,19 @@ TEST_F(RarPlayback, TheSecondCdFollowsTheFirstThroughTheEndOfMovie) {
     ASSERT_TRUE(port_.WaitFor(endTitle + two, 30000)) << Mp1.ConsoleTextSnapshot();
     EXPECT_TRUE(WaitUntil([&] { return port_.PostedCount() == 0; }, 100)) << "CD2 ends the chain";
 }
+
+TEST_F(RarPlayback, AMissingVolumePlaysUpToTheGapAndEnds) {
+    std::string movie = GeneratedMovie(10);
+    ASSERT_FALSE(movie.empty());
+    Split(movie, 5);
+    ASSERT_EQ(std::remove(dir_.file("movie.r01").c_str()), 0);
+    Mp1.movieFile = dir_.file("movie.rar");
+    Mp1.LanchMovie();
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    ASSERT_TRUE(WaitUntil([] { return !PlayerRunning(); }, 40000))
+        << "the player and the wrapper end at the gap\n"
+        << Mp1.ConsoleTextSnapshot();
+    std::string console = Mp1.ConsoleTextSnapshot();
+    EXPECT_NE(console.find("Starting playback..."), std::string::npos) << console;
+    EXPECT_NE(console.find("Exiting..."), std::string::npos) << console;
+}
