@@ -84,13 +84,31 @@ void ButionLoadExternAudio() {
 }
 
 void ButionPlayURL() {
-    std::string url = Hooks().askUrl("http://");
-    // Cancelling the dialog opens nothing (an empty name would only draw a player error).
-    if (url.empty())
+    // Closing the dialog, or an empty field, opens nothing (an empty name would only draw a
+    // player error).
+    if (Hooks().lineInput("Open URL", "http://") != 1 || buf6[0] == '\0')
         return;
+    std::string url = buf6;
     {
         std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
         Mp1.movieFile = url;
     }
     Mp1.LanchMovie();
+}
+
+void ButionUnRar() {
+    stan_rozszerzony = 0;
+    std::string name =
+        Hooks().openFile({{"Rar  ", "*.RAR"}, {"All *.*", "*.*"}, {"Text", "*.TXT"}});
+    if (name.empty())
+        return;
+    {
+        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+        Mp1.movieFile = name;
+    }
+    // The dialog has no cancel button; closing it stops here rather than streaming with what
+    // an earlier dialog left in buf6 as the password.
+    if (Hooks().lineInput("Password", "PASS") != 1)
+        return;
+    ButionUnRarChosen(name);
 }

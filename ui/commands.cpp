@@ -11,12 +11,16 @@
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
+#include "rar/streaming.h"
+#include "ui/console.h"
 #include "ui/dispatch.h"
+#include "ui/equaliser.h"
 #include "ui/mainwindow.h"
 #include "ui/optionsdialog.h"
 #include "ui/playlistwindow.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
+#include "ui/videowindow.h"
 
 #include <QCursor>
 
@@ -131,8 +135,10 @@ void OpenMovie() {
 }
 
 void OnTop() {
-    GlobalH->setWindowFlag(Qt::WindowStaysOnTopHint, stan_top == 1);
-    GlobalH->show();
+    // In compact mode the floating video window is the one to keep on top.
+    QWidget* target = stan_oncompact == 1 ? static_cast<QWidget*>(GlobalH) : GlobalH->Video();
+    target->setWindowFlag(Qt::WindowStaysOnTopHint, stan_top == 1);
+    target->show();
     stan_top = 1 - stan_top;
     SendCommand("vo_ontop");
 }
@@ -202,6 +208,12 @@ void ThumbMenuWindow() {
     FunctionNotAvailableYet();
 }
 
+void StreamFromUnrar() {
+    // The stream plays in a player of its own; the embedded one stops.
+    SendCommand("quit 0");
+    ButionUnRar();
+}
+
 void ClearLists() {
     history1.clear();
     reopen1.clear();
@@ -216,7 +228,7 @@ struct CommandRow {
 const CommandRow kCommands[] = {
     // File menu and buttons
     {107, OpenMovie},
-    {1002, FunctionNotAvailableYet}, // streaming through the archive tool
+    {1002, StreamFromUnrar},
     {1005, ButionPlayURL},
     {2306, FunctionNotAvailableYet}, // thumbnail sheet
     {2031, [] { PlayRecent(0); }},
@@ -228,12 +240,12 @@ const CommandRow kCommands[] = {
     {2, ExitSequence},
     {2018, PlayPause},
     {108, [] { GlobalH->ShowSubtitlePopup(QCursor::pos()); }},
-    {114, FunctionNotAvailableYet}, // video equaliser window
+    {114, [] { ButionPokretla(); }},
     {2028, StartPlaylist},
     {1011, Mute},
     // Movie menu
     {116, OnTop},
-    {1053, FunctionNotAvailableYet}, // compact mode
+    {1053, ToggleCompact},
     {2012, [] { OwnGlWindow(" -vo gl:nomanyfmts -fs -sub-fuzziness 2 -panscan 1.0  "); }},
     {1038, [] { PanScan(100); }},
     {1041, [] { PanScan(80); }},
@@ -262,7 +274,7 @@ const CommandRow kCommands[] = {
     // Subtitles menu
     {109, FunctionNotAvailableYet},  // subtitle file with a frame rate
     {2480, FunctionNotAvailableYet}, // subtitle file
-    {1004, FunctionNotAvailableYet}, // subtitle font size
+    {1004, statujFont},
     {1010,
      [] {
          {
@@ -288,8 +300,8 @@ const CommandRow kCommands[] = {
     {2473, [] { Toggle(Mp1.alternativeXvidCodec, 2473, true); }},
     {2474, [] { Toggle(Mp1.scaleTempoAudio, 2474, true); }},
     {2013, KillGui},
-    {1054, FunctionNotAvailableYet}, // console
-    {2302, FunctionNotAvailableYet}, // console, from the error button
+    {1054, ShowConsole},
+    {2302, ShowConsole},
     {2014, RunElsewhere},
     {2015, RunElsewhere},
     {2016, RunElsewhere},
@@ -299,7 +311,7 @@ const CommandRow kCommands[] = {
     {2008, FunctionNotAvailableYet},
     {2001, [] { OwnGlWindow(" -vo gl -fs -sub-fuzziness 2  "); }},
     {2010, [] { OwnGlWindow(" -vo gl:nomanyfmts -fs -sub-fuzziness 2  "); }},
-    {2004, FunctionNotAvailableYet}, // Napiprojekt movie description
+    {2004, [] { PokazOpisFilmuRAR(MovieFile().c_str()); }},
     {2005, FunctionNotAvailableYet}, // IMDB movie description
     {2006, FunctionNotAvailableYet}, // OpenSubtitles test, Polish
     {2007, FunctionNotAvailableYet}, // OpenSubtitles test, English

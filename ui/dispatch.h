@@ -24,6 +24,8 @@ void WheelTurned(int delta);
 void ButionLoad();
 void ButionLoadExternAudio();
 void ButionPlayURL();
+// "Streaming from unrar": the RAR file, then its password, then the stream.
+void ButionUnRar();
 void MessageNoMoveOpen();
 // "Please wait" on the screen and in the title while subtitles are fetched.
 void SubtitleWaitNotice();
@@ -38,4 +40,3 @@ void ExitSequence();
 
 // Commands whose features are not part of this program yet tell the user so.
 void FunctionNotAvailableYet();
-

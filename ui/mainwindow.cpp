@@ -12,6 +12,8 @@
 #include "ui/dispatch.h"
 #include "ui/droppedfile.h"
 #include "ui/uistate.h"
+#include "ui/videorules.h"
+#include "ui/videowindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -24,24 +26,6 @@
 #include <QWindow>
 
 MainWindow* GlobalH = nullptr;
-
-// The area the player draws into: a native child window whose id the player is given. Until a
-// picture arrives it shows the key colour.
-class VideoArea : public QWidget {
-  public:
-    explicit VideoArea(QWidget* parent) : QWidget(parent) {
-        setObjectName("video");
-        setAttribute(Qt::WA_NativeWindow);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setMouseTracking(true);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.fillRect(rect(), QColor(0x10, 0x10, 0x10));
-    }
-};
 
 MuteButton::MuteButton(QWidget* parent)
     : QPushButton(parent), hbm1_(":/quorvan/OwnBit1.xpm"), hbm2_(":/quorvan/OwnBit2.xpm"),
@@ -70,7 +54,7 @@ MainWindow::MainWindow() {
             Command(command);
     });
 
-    video_ = new VideoArea(client_);
+    video_ = new VideoWindow(client_);
     auto button = [this](int id, const char* text) {
         auto* b = new QPushButton(text, client_);
         b->setObjectName(QString::number(id));
@@ -198,7 +182,7 @@ void MainWindow::ConnectSliders() {
 void MainWindow::LayOut() {
     const int w = client_->width();
     const int h = client_->height();
-    video_->setGeometry(0, 0, w, std::max(0, h - 60));
+    PlaceVideoWindow(w, h);
     const int row = h - 20;
     play_->setGeometry(0, row, 50, 20);
     open_->setGeometry(55, row, 50, 20);
@@ -209,6 +193,21 @@ void MainWindow::LayOut() {
     volume_->setGeometry(w - 80, row, 80, 20);
     time_->setGeometry(0, h - 55, std::max(0, w - 55), 30);
     error_->setGeometry(w - 50, h - 55, 45, 30);
+}
+
+void MainWindow::PlaceVideoWindow(int w, int h) {
+    VideoPlacement placement =
+        PlaceVideo(w, h, Mp1.displayWidth, Mp1.displayHeight, Mp1.stretchVideo);
+    QRect area(placement.rect.x, placement.rect.y, placement.rect.width,
+               std::max(0, placement.rect.height));
+    if (!placement.keepsAspect) {
+        video_->setGeometry(area);
+        return;
+    }
+    myrect1 = placement.rect;
+    // The player's own OpenGL full screen keeps the window where it is.
+    if (!(Mp1.IsUseGLDriver() && Mp1.fullScreen))
+        video_->setGeometry(area);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -232,15 +231,13 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
-    // Full screen belongs to the video window's own handling.
     if (event->button() == Qt::LeftButton)
-        FunctionNotAvailableYet();
+        GotoFullscreen();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent*) {
     if (coursorvisable == 0) {
-        QApplication::restoreOverrideCursor();
-        coursorvisable = 1;
+        ShowCursorAgain();
         ShowVideo(true);
     }
 }
@@ -329,7 +326,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != this)
+    // The keys also work in the video window while it floats on its own.
+    if (widget == nullptr || (widget->window() != this && widget->window() != video_))
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     int command = AcceleratorCommand(key->key(), key->modifiers(), key->text());

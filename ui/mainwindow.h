@@ -10,7 +10,7 @@
 #include <QSlider>
 #include <QTimer>
 
-class VideoArea;
+class VideoWindow;
 
 // The mute button, drawn from three 20 x 20 bitmaps: muted, not muted, pressed.
 class MuteButton : public QPushButton {
@@ -38,6 +38,9 @@ class MainWindow : public QMainWindow {
     QSlider* VolumeSlider() const { return volume_; }
     QSlider* TimeSlider() const { return time_; }
     QWidget* Video() const;
+    VideoWindow* VideoWin() const { return video_; }
+    // The widget the video window belongs to while it is embedded.
+    QWidget* VideoParent() const { return client_; }
     QWidget* Control(int id) const;
     // The window's own controls translated (TranslateButions).
     void SetControlText(int id, const std::string& text);
@@ -69,10 +72,12 @@ class MainWindow : public QMainWindow {
 
   private:
     void LayOut();
+    // The video window in a client area `w` x `h` (myrect1 when the aspect is kept).
+    void PlaceVideoWindow(int w, int h);
     void ConnectSliders();
     MenuSet menus_;
     QWidget* client_ = nullptr;
-    VideoArea* video_ = nullptr;
+    VideoWindow* video_ = nullptr;
     QPushButton* play_ = nullptr;
     QPushButton* open_ = nullptr;
     QPushButton* sub_ = nullptr;

@@ -2,15 +2,17 @@
 
 #include "platform/windowport.h"
 #include "player/KomunikacjaZMplayerem.h"
+#include "ui/inputdialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QInputDialog>
+#include <QFontDialog>
 #include <QMessageBox>
 #include <QStringList>
 #include <QUrl>
 #include <cerrno>
+#include <cmath>
 #include <unistd.h>
 
 namespace {
@@ -51,11 +53,20 @@ std::string QtOpenFile(const std::vector<FileFilter>& filters) {
     return dialog.selectedFiles().first().toStdString();
 }
 
-std::string QtAskUrl(const std::string& preset) {
+// The font dialog starts from, and keeps, the previous choice; only its size is used.
+bool QtChooseFontSize(float& size) {
+    static QFont previous = [] {
+        QFont font;
+        font.setPointSizeF(16);
+        return font;
+    }();
     bool ok = false;
-    QString url = QInputDialog::getText(nullptr, "Open URL", "", QLineEdit::Normal,
-                                        QString::fromStdString(preset), &ok);
-    return ok ? url.toStdString() : std::string();
+    QFont chosen = QFontDialog::getFont(&ok, previous, nullptr);
+    if (!ok)
+        return false;
+    previous = chosen;
+    size = static_cast<float>(std::lround(chosen.pointSizeF() * 10));
+    return true;
 }
 
 void QtOpenDocument(const std::string& target) {
@@ -91,8 +102,8 @@ void QtEndLeavingPlayer(int code) {
 }
 
 UiHooks QtHooks() {
-    return {QtMessageBox, QtOpenFile,   QtAskUrl,          QtOpenDocument,
-            QtRunProgram, QtEndProcess, QtEndLeavingPlayer};
+    return {QtMessageBox,   QtOpenFile,   RunInitProc2, QtChooseFontSize,
+            QtOpenDocument, QtRunProgram, QtEndProcess, QtEndLeavingPlayer};
 }
 
 UiHooks g_hooks = QtHooks();

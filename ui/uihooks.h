@@ -15,8 +15,12 @@ struct UiHooks {
     std::function<int(const std::string& text, const std::string& caption, int flags)> messageBox;
     // The open-file dialog (existing files only); "" when cancelled.
     std::function<std::string(const std::vector<FileFilter>& filters)> openFile;
-    // The "Open URL" dialog; "" when cancelled.
-    std::function<std::string(const std::string& preset)> askUrl;
+    // The one-line input dialogs ("Password", "Open URL"): 1 with the text in buf6, 0 when
+    // the dialog was closed.
+    std::function<int(const std::string& caption, const std::string& preset)> lineInput;
+    // The font dialog of the subtitle size: true with the chosen size (tenths of a point) in
+    // `size`, false when cancelled. `size` holds the current size on entry.
+    std::function<bool(float& size)> chooseFontSize;
     // Opens a document or address with the desktop's default application.
     std::function<void(const std::string& target)> openDocument;
     // Starts a program and returns at once.

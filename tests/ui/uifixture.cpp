@@ -54,7 +54,8 @@ void UiTest::SetUp() {
         return 1;
     };
     Hooks().openFile = [this](const std::vector<FileFilter>&) { return openFileAnswer_; };
-    Hooks().askUrl = [](const std::string&) { return std::string(); };
+    Hooks().lineInput = [](const std::string&, const std::string&) { return 0; };
+    Hooks().chooseFontSize = [](float&) { return false; };
     Hooks().openDocument = [this](const std::string& target) { documents_.push_back(target); };
     Hooks().runProgram = [this](const std::string& line) { documents_.push_back("run " + line); };
     Hooks().endProcess = [this](int code) { exits_.push_back(code); };
