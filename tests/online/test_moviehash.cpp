@@ -47,15 +47,6 @@ std::string Hex16(uint64_t v) {
     return s;
 }
 
-std::string Md5Hex(const std::string& bytes) {
-    unsigned char d[16];
-    mbedtls_md5_ret(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), d);
-    std::string s;
-    for (unsigned char b : d)
-        s += "0123456789abcdef"[b >> 4], s += "0123456789abcdef"[b & 15];
-    return s;
-}
-
 class Fingerprints : public ::testing::Test {
   protected:
     TempDir dir;

@@ -50,15 +50,6 @@ ProgramRun Quorvan(const std::vector<std::string>& args, const TempDir& dir) {
     return run;
 }
 
-std::string Md5Hex(const std::string& bytes) {
-    unsigned char d[16];
-    mbedtls_md5_ret(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), d);
-    std::string s;
-    for (unsigned char b : d)
-        s += "0123456789abcdef"[b >> 4], s += "0123456789abcdef"[b & 15];
-    return s;
-}
-
 std::string Data(const std::string& name) {
     return SharedDir() + "/testdata/rar/" + name;
 }

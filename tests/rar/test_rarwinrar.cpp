@@ -78,15 +78,6 @@ std::string ExtractFirstEntry(const WinRarSet& set) {
     return out;
 }
 
-std::string Md5Hex(const std::string& bytes) {
-    unsigned char digest[16];
-    mbedtls_md5_ret(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    std::string hex;
-    for (unsigned char b : digest)
-        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
-    return hex;
-}
-
 class WinRarSets : public ::testing::Test {
   protected:
     RecorderPort port;

@@ -13,15 +13,6 @@ namespace {
 
 constexpr int kLimitMs = 60000;
 
-std::string Md5Hex(const std::string& bytes) {
-    unsigned char digest[16];
-    mbedtls_md5_ret(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
-    char hex[33];
-    for (int i = 0; i < 16; ++i)
-        std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-    return hex;
-}
-
 std::string SetFile(const std::string& name) {
     return SharedDir() + "/testdata/rar/" + name;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mbedtls/md5.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -125,4 +126,16 @@ std::string GeneratedMovie(int seconds) {
         return "";
     fs::rename(tmp, path);
     return path;
+}
+
+std::string Md5Hex(const std::string& bytes) {
+    unsigned char digest[16];
+    mbedtls_md5_ret(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), digest);
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : digest) {
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    }
+    return out;
 }

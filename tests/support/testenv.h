@@ -44,5 +44,8 @@ void StageFakePlayerFolder(const std::string& dir);
 // Returns "" when ffmpeg is missing or failed.
 std::string GeneratedMovie(int seconds);
 
+// 32 lowercase hex digits of the MD5 of `bytes`.
+std::string Md5Hex(const std::string& bytes);
+
 // Runs a command (argv, no shell) and returns its exit status and merged output.
 int RunCommand(const std::vector<std::string>& argv, std::string* output);

@@ -1,5 +1,7 @@
 #include "tools/rarwriter/rarwriter.h"
 
+#include "platform/fdio.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -16,23 +18,6 @@ constexpr size_t kChunk = 1 << 20;
 
 std::string SysError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    return WriteAll(fd, data.data(), data.size());
 }
 
 struct Crcs {
@@ -84,7 +69,7 @@ bool CopyRange(int in, uint64_t offset, uint64_t length, int out, Crcs* crcs, st
             auto bytes = reinterpret_cast<const Bytef*>(buf.data());
             crcs->piece = crc32(crcs->piece, bytes, static_cast<uInt>(n));
             crcs->file = crc32(crcs->file, bytes, static_cast<uInt>(n));
-            if (!WriteAll(out, buf.data(), static_cast<size_t>(n))) {
+            if (!WriteAllBlocking(out, buf.data(), static_cast<size_t>(n))) {
                 *error = SysError("Cannot write", "volume");
                 return false;
             }
@@ -174,7 +159,8 @@ bool WriteVolumeSet(const std::vector<InputFile>& files, const WriteOptions& opt
         written->push_back(name);
         uint16_t mainFlags =
             multi ? static_cast<uint16_t>(kMainVolume | (v == 0 ? kMainFirstVolume : 0)) : 0;
-        bool ok = WriteAll(out, MarkerBlock()) && WriteAll(out, MainHeader(mainFlags));
+        bool ok =
+            WriteAllBlocking(out, MarkerBlock()) && WriteAllBlocking(out, MainHeader(mainFlags));
         std::string message;
         for (const PlannedPiece& p : plan[v]) {
             if (!ok)
@@ -184,7 +170,7 @@ bool WriteVolumeSet(const std::vector<InputFile>& files, const WriteOptions& opt
                             file.unixMode,   file.mtime, p.splitBefore, p.splitAfter};
             // The header comes before the data but holds its CRC: write it again afterwards.
             off_t headerAt = lseek(out, 0, SEEK_CUR);
-            ok = headerAt >= 0 && WriteAll(out, FileHeader(piece));
+            ok = headerAt >= 0 && WriteAllBlocking(out, FileHeader(piece));
             int in = ok ? open(file.path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
             if (ok && in < 0) {
                 message = SysError("Cannot open", file.path);
@@ -208,7 +194,7 @@ bool WriteVolumeSet(const std::vector<InputFile>& files, const WriteOptions& opt
                  static_cast<ssize_t>(header.size());
         }
         if (ok)
-            ok = WriteAll(out, EndArcBlock(v + 1 == plan.size(), static_cast<uint16_t>(v)));
+            ok = WriteAllBlocking(out, EndArcBlock(v + 1 == plan.size(), static_cast<uint16_t>(v)));
         if (close(out) != 0)
             ok = false;
         if (!ok)

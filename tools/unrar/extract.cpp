@@ -1,4 +1,6 @@
 #include "tools/unrar/extract.h"
+
+#include "platform/fdio.h"
 #include "tools/unrar/rar4check.h"
 
 #include <algorithm>
@@ -91,19 +93,6 @@ bool Matches(const std::vector<std::string>& masks, const char* name) {
             return true;
     }
     return false;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 struct ArchiveFree {
@@ -207,7 +196,7 @@ int ExtractFiles(const ExtractRequest& request, int outFd, std::string* message)
                            request.volumes[volume] + "): the data is damaged";
                 return kUnrarDamaged;
             }
-            if (!WriteAll(outFd, data, n)) {
+            if (!WriteAllBlocking(outFd, data, n)) {
                 *message = std::string("Cannot write the output: ") + std::strerror(errno);
                 return kUnrarWrite;
             }

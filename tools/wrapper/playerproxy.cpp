@@ -1,5 +1,6 @@
 #include "tools/wrapper/playerproxy.h"
 
+#include "platform/fdio.h"
 #include "platform/process.h"
 #include "tools/wrapper/wrapperoptions.h"
 
@@ -21,19 +22,6 @@ void ForwardSignal(int sig) {
         kill(static_cast<pid_t>(g_childPid), sig);
 }
 
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 class Io : public PlayerIo {
   public:
     int playerIn = -1;
@@ -43,7 +31,7 @@ class Io : public PlayerIo {
             WriteAllNonBlocking(playerIn, (command + "\n").data(), command.size() + 1, 1000);
     }
     void Print(const std::string& text) override {
-        if (!frontEndGone && !WriteAll(1, text))
+        if (!frontEndGone && !WriteAllBlocking(1, text))
             frontEndGone = true;
     }
 };
@@ -87,7 +75,7 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     SpawnResult child = SpawnProcess(options);
     if (!child.ok()) {
         std::string msg = "Quorvan: cannot start " + program + "\n";
-        WriteAll(1, msg);
+        WriteAllBlocking(1, msg);
         result.exitCode = 127;
         return result;
     }
