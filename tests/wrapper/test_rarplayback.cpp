@@ -4,27 +4,15 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
-#include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
+#include "tests/wrapper/realplayerfixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
-class RarPlayback : public ::testing::Test {
+class RarPlayback : public RealPlayerTest {
   protected:
-    void SetUp() override {
-        SetProgramFolder(StageDir());
-        SetWindowPort(&port_);
-        Mp1.videoWindow = 0;
-        Mp1.extraOptions = "-vo null -ao null";
-        Mp1.init();
-    }
-    void TearDown() override {
-        ClosePlayer(3000);
-        SetWindowPort(nullptr);
-        SetProgramFolder("");
-    }
     // Splits `movie` into `volumes` stored volumes in dir; returns the first volume.
     std::string Split(const std::string& movie, int volumes) {
         auto size = std::filesystem::file_size(movie);
@@ -49,7 +37,6 @@ class RarPlayback : public ::testing::Test {
         return length;
     }
     TempDir dir_;
-    RecorderPort port_;
 };
 } // namespace
 

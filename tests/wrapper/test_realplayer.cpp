@@ -6,31 +6,13 @@
 #include "player/interpreter.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
-#include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
+#include "tests/wrapper/realplayerfixture.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 
-namespace {
-class RealPlayer : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        SetProgramFolder(StageDir());
-        SetWindowPort(&port_);
-        Mp1.videoWindow = 0;
-        Mp1.extraOptions = "-vo null -ao null";
-        Mp1.init();
-    }
-    void TearDown() override {
-        ClosePlayer(3000);
-        SetWindowPort(nullptr);
-        SetProgramFolder("");
-        unsetenv("QUORVAN_MPLAYER");
-    }
-    RecorderPort port_;
-};
-} // namespace
+using RealPlayer = RealPlayerTest;
 
 TEST_F(RealPlayer, LearnsTheMovieAndRunsTheEndOfMovie) {
     std::string movie = GeneratedMovie(10);
