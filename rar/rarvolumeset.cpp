@@ -7,7 +7,9 @@
 #include <cstring>
 
 namespace {
-const char kBadArchive[] = "This isn\x92t good RAR file!\nComplete download first rar file (e. "
+// The apostrophe is the typographic one the message has always shown, written in UTF-8 like
+// every text of this program.
+const char kBadArchive[] = "This isn’t good RAR file!\nComplete download first rar file (e. "
                            "move.rar) and last Rar file (e move.r47) before play.";
 const char kBadMethod[] = "Bad compression method!\nTry File->stream from unrar..";
 const char kCaption[] = "Error RAR";

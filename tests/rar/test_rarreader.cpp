@@ -17,7 +17,7 @@
 
 namespace {
 const std::string kBadArchive =
-    "message:Error RAR:This isn\x92t good RAR file!\nComplete download first rar file (e. "
+    "message:Error RAR:This isn’t good RAR file!\nComplete download first rar file (e. "
     "move.rar) and last Rar file (e move.r47) before play.";
 
 // Old-scheme names written without the reader's help: base.rar, base.r00, base.r01, ...
