@@ -2,11 +2,13 @@
 
 #include "platform/textutil.h"
 
+#include <algorithm>
+
 VideoRect myrect1;
 
 VideoPlacement PlaceVideo(int width, int height, int displayWidth, int displayHeight,
                           int stretchVideo) {
-    const int area = height - kControlStripHeight;
+    const int area = std::max(0, height - kControlStripHeight);
     if (displayWidth > 16 && displayHeight > 16 && stretchVideo != 1 && area > 0 && width > 0) {
         // 64-bit products: a large display size times a tall window must not overflow.
         long long w = static_cast<long long>(displayWidth) * area / displayHeight;

@@ -78,9 +78,11 @@ TEST(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->maximum() == 10; }, 20000))
         << Mp1.ConsoleTextSnapshot();
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->value() >= 2; }, 20000))
-        << "the time slider follows the movie\n" << Mp1.ConsoleTextSnapshot();
+        << "the time slider follows the movie\n"
+        << Mp1.ConsoleTextSnapshot();
 
-    QImage picture = QGuiApplication::primaryScreen()->grabWindow(window.Video()->winId()).toImage();
+    QImage picture =
+        QGuiApplication::primaryScreen()->grabWindow(window.Video()->winId()).toImage();
     EXPECT_GT(ShareNotKeyColour(picture), 0.2) << "the video area shows only the key colour";
 
     isPaused = false;

@@ -1,0 +1,98 @@
+// The arithmetic of the video window and the equaliser: placement of the picture, the seek a
+// click near the bottom edge makes, and the equaliser's commands.
+#include "ui/videorules.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PlacementCase {
+    const char* what;
+    int width, height, displayWidth, displayHeight, stretch;
+    VideoRect expected;
+    bool keepsAspect;
+};
+
+const PlacementCase kPlacements[] = {
+    {"PAL picture centred across", 800, 500, 720, 576, 0, {125, 0, 550, 440}, true},
+    {"wide picture centred down", 800, 500, 1920, 800, 0, {0, 53, 800, 333}, true},
+    {"display exactly the area's shape", 550, 500, 720, 576, 0, {0, 0, 550, 440}, true},
+    {"display 16 wide fills the area", 800, 500, 16, 576, 0, {0, 0, 800, 440}, false},
+    {"display 16 high fills the area", 800, 500, 720, 16, 0, {0, 0, 800, 440}, false},
+    {"display not known yet", 800, 500, 0, 0, 0, {0, 0, 800, 440}, false},
+    {"stretched video fills the area", 800, 500, 720, 576, 1, {0, 0, 800, 440}, false},
+    {"no room above the control strip", 800, 60, 720, 576, 0, {0, 0, 800, 0}, false},
+    {"zero-height window", 800, 0, 720, 576, 0, {0, 0, 800, 0}, false},
+    {"zero-width window", 0, 500, 720, 576, 0, {0, 0, 0, 440}, false},
+    {"huge display sizes do not overflow",
+     800,
+     500,
+     2000000000,
+     1000000000,
+     0,
+     {0, 20, 800, 400},
+     true},
+};
+
+TEST(VideoPlacement, KeepsTheAspectOrFillsTheAreaAsTheTableSays) {
+    for (const PlacementCase& c : kPlacements) {
+        SCOPED_TRACE(c.what);
+        VideoPlacement placement =
+            PlaceVideo(c.width, c.height, c.displayWidth, c.displayHeight, c.stretch);
+        EXPECT_EQ(placement.rect, c.expected)
+            << placement.rect.x << "," << placement.rect.y << " " << placement.rect.width << "x"
+            << placement.rect.height;
+        EXPECT_EQ(placement.keepsAspect, c.keepsAspect);
+    }
+}
+
+TEST(SeekClick, OnlyClicksBelowTwentyFivePixelsAboveTheBottomSeek) {
+    EXPECT_FALSE(IsSeekClick(375, 400));
+    EXPECT_TRUE(IsSeekClick(376, 400));
+    EXPECT_TRUE(IsSeekClick(399, 400));
+    EXPECT_FALSE(IsPseudoSliderZone(375, 400));
+    EXPECT_TRUE(IsPseudoSliderZone(376, 400));
+    EXPECT_TRUE(IsPseudoSliderZone(389, 400));
+    EXPECT_FALSE(IsPseudoSliderZone(390, 400));
+}
+
+struct SeekCase {
+    int x, cx;
+    float length;
+    const char* command;
+    int slider;
+};
+
+const SeekCase kSeeks[] = {
+    {400, 800, 100, "seek 50 2", 50},      // seconds of a long movie
+    {400, 800, 0, "seek 50 1", -1},        // length not known: percent
+    {400, 800, 10, "seek 50 1", -1},       // ten seconds is short
+    {400, 800, 10.5f, "seek 5 2", 5},      // just longer: seconds, cut toward zero
+    {799, 800, 5400, "seek 5346 2", 5346}, // 99 %
+    {0, 800, 5400, "seek 0 2", 0},
+    {200, 0, 100, "seek 0 2", 0}, // no width yet: no division by zero
+};
+
+TEST(SeekClick, SeeksBySecondsInLongMoviesAndByPercentOtherwise) {
+    for (const SeekCase& c : kSeeks) {
+        SCOPED_TRACE(c.command);
+        SeekClick seek = SeekClickCommand(c.x, c.cx, c.length);
+        EXPECT_EQ(seek.command, c.command);
+        EXPECT_EQ(seek.sliderValue, c.slider);
+    }
+}
+
+TEST(Equaliser, CommandsOfTheSlidersAndButtons) {
+    EXPECT_EQ(EqualiserPropertyCommand("brightness", 30), "brightness 30 1");
+    EXPECT_EQ(EqualiserPropertyCommand("sub_pos", 100), "sub_pos 100 1");
+    EXPECT_EQ(EqualiserPropertyCommand("change_rectangle", -200), "change_rectangle -200 1");
+    EXPECT_NEAR(EqualiserRatio(0), 4.0 / 3, 1e-6);
+    EXPECT_NEAR(EqualiserRatio(50), 2.1666667, 1e-6);
+    EXPECT_NEAR(EqualiserRatio(100), 3.0, 1e-6);
+    EXPECT_EQ(EqualiserRatioCommand(50), "switch_ratio 2.166667");
+    EXPECT_EQ(SharpenFilter(-200), "-vf-add unsharp=l4x4:-2.000000");
+    EXPECT_EQ(SharpenFilter(150), "-vf-add unsharp=l4x4:1.500000");
+    EXPECT_EQ(GammaFilter(-35), "-vf-add eq2=-0.350000");
+}
+
+} // namespace
