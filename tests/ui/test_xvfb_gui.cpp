@@ -1,5 +1,6 @@
 // The program in a real X server (Xvfb) with the real player: the picture appears in the video
-// area, the time slider follows the movie, and Space pauses.
+// area, the time slider follows the movie, Space pauses, a double click asks the player for full
+// screen, answer, and compact mode floats the video window with the picture in it.
 #include "platform/paths.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/interpreter.h"
@@ -8,6 +9,8 @@
 #include "ui/mainwindow.h"
 #include "ui/startup.h"
 #include "ui/uihooks.h"
+#include "ui/uistate.h"
+#include "ui/videowindow.h"
 
 #include <QApplication>
 #include <QImage>
@@ -90,6 +93,77 @@ TEST(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
     EXPECT_TRUE(WaitProcessing([] { return isPaused.load(); }, 10000)) << Mp1.ConsoleTextSnapshot();
     EXPECT_NE(Mp1.ConsoleTextSnapshot().find("  =====  PAUSE  ====="), std::string::npos);
     EXPECT_TRUE(messages.empty());
+
+    ClosePlayer(3000);
+    program.window.reset();
+    SetWindowPort(nullptr);
+    program.port.reset();
+    ResetHooks();
+    SetProgramFolder("");
+}
+
+TEST(ProgramUnderXvfb, FullScreenIsAskedOfThePlayerAndCompactModeFloatsThePicture) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+    App();
+    std::string generated = GeneratedMovie(30);
+    ASSERT_FALSE(generated.empty());
+    TempDir dir;
+    std::string movie = dir.file("movie.avi");
+    fs::copy_file(generated, movie);
+    fs::create_directory_symlink(StageDir() + "/binary", dir.file("binary"));
+    fs::create_directory_symlink(StageDir() + "/locale", dir.file("locale"));
+    WriteFile(dir.file("QuorvanPlayer.ini"), "[quorvan]\nSafe_get_timer_anticrash_gui=0\n");
+    SetProgramFolder(dir.path());
+    Hooks().messageBox = [](const std::string&, const std::string&, int) { return 1; };
+    Hooks().endProcess = [](int) {};
+
+    StartedProgram program = WinMainStartup("QuorvanPlayer \"" + movie + "\"");
+    ASSERT_TRUE(program.window);
+    MainWindow& window = *program.window;
+    QWidget* video = window.Video();
+    ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->value() >= 1; }, 20000))
+        << Mp1.ConsoleTextSnapshot();
+
+    // A double click asks the player to switch its window. Stock mplayer does not answer the
+    // command with a VO_FULLSCREEN line for an embedded window, so only the request is checked.
+    QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(video->width() / 2, 20));
+    EXPECT_TRUE(WaitProcessing(
+        [] {
+            return Mp1.ConsoleTextSnapshot().find("> pausing_keep vo_fullscreen") !=
+                   std::string::npos;
+        },
+        5000));
+    EXPECT_EQ(coursorvisable, 0);
+    QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(video->width() / 2, 20));
+    ShowCursorAgain();
+
+    const WId id = video->winId();
+    window.Command(1053);
+    ASSERT_TRUE(WaitProcessing([&] { return video->isWindow() && video->isVisible(); }, 5000));
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(video->winId(), id);
+    double share = 0;
+    WaitProcessing(
+        [&] {
+            QImage picture = QGuiApplication::primaryScreen()->grabWindow(video->winId()).toImage();
+            share = ShareNotKeyColour(picture);
+            return share > 0.2;
+        },
+        10000);
+    EXPECT_GT(share, 0.2) << "the floating video window shows the picture";
+
+    window.Command(1053);
+    ASSERT_TRUE(WaitProcessing([&] { return window.isVisible() && !video->isWindow(); }, 5000));
+    EXPECT_EQ(video->parentWidget(), window.VideoParent());
+    EXPECT_EQ(video->winId(), id);
+    WaitProcessing(
+        [&] {
+            QImage picture = QGuiApplication::primaryScreen()->grabWindow(video->winId()).toImage();
+            share = ShareNotKeyColour(picture);
+            return share > 0.2;
+        },
+        10000);
+    EXPECT_GT(share, 0.2) << "the picture is back in the main window";
 
     ClosePlayer(3000);
     program.window.reset();
