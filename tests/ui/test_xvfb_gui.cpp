@@ -1,6 +1,6 @@
 // The program in a real X server (Xvfb) with the real player: the picture appears in the video
-// area, the time slider follows the movie, Space pauses, a double click asks the player for full
-// screen, answer, and compact mode floats the video window with the picture in it.
+// area, the time slider follows the movie, Space pauses, a double click asks the player for
+// full screen, and compact mode floats the video window with the picture in it and back.
 #include "platform/paths.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/interpreter.h"
