@@ -124,17 +124,17 @@ TEST(ProgramUnderXvfb, FullScreenIsAskedOfThePlayerAndCompactModeFloatsThePictur
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->value() >= 1; }, 20000))
         << Mp1.ConsoleTextSnapshot();
 
-    // A double click asks the player to switch its window. Stock mplayer does not answer the
-    // command with a VO_FULLSCREEN line for an embedded window, so only the request is checked.
+    // A double click switches the player's window to full screen; the player answers with
+    // its state, and a second double click switches back.
+    Mp1.fullScreen = false;
     QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(video->width() / 2, 20));
-    EXPECT_TRUE(WaitProcessing(
-        [] {
-            return Mp1.ConsoleTextSnapshot().find("> pausing_keep vo_fullscreen") !=
-                   std::string::npos;
-        },
-        5000));
+    EXPECT_TRUE(WaitProcessing([] { return Mp1.fullScreen.load(); }, 10000))
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_NE(Mp1.ConsoleTextSnapshot().find("< VO_FULLSCREEN=1"), std::string::npos);
     EXPECT_EQ(coursorvisable, 0);
     QTest::mouseDClick(video, Qt::LeftButton, {}, QPoint(video->width() / 2, 20));
+    EXPECT_TRUE(WaitProcessing([] { return !Mp1.fullScreen.load(); }, 10000))
+        << Mp1.ConsoleTextSnapshot();
     ShowCursorAgain();
 
     const WId id = video->winId();

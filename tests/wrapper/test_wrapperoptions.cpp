@@ -1,4 +1,5 @@
 // Translating the front end's options for the system's mplayer.
+#include "tools/wrapper/fullscreen.h"
 #include "tools/wrapper/openfailure.h"
 #include "tools/wrapper/playerproxy.h"
 #include "tools/wrapper/wrapperoptions.h"
@@ -112,4 +113,31 @@ TEST(WrapperOutput, AMovieThatCannotBeOpenedEndsAsAFatalError) {
     after.OnOutput("Starting playback...\n", played);
     EXPECT_TRUE(after.OnOutput("Exiting... (End of file)\n", played)) << "a real end of movie";
     EXPECT_EQ(played.printed, "");
+}
+
+namespace {
+struct RecordingIo : PlayerIo {
+    std::vector<std::string> sent;
+    std::string printed;
+    void SendToPlayer(const std::string& command) override { sent.push_back(command); }
+    void Print(const std::string& text) override { printed += text; }
+};
+} // namespace
+
+TEST(WrapperFullscreen, EveryToggleIsAnsweredWithTheState) {
+    RecordingIo io;
+    FullscreenPlugin plugin;
+    EXPECT_TRUE(plugin.OnOutput("ANS_fullscreen=yes\n", io)) << "nobody asked: passed on";
+    EXPECT_TRUE(plugin.OnCommand("pausing_keep volume 5 1", io));
+    EXPECT_FALSE(plugin.OnCommand("pausing_keep vo_fullscreen", io));
+    EXPECT_FALSE(plugin.OnCommand("vo_fullscreen 0", io));
+    EXPECT_EQ(io.sent,
+              (Args{"pausing_keep vo_fullscreen", "pausing_keep_force get_property fullscreen",
+                    "vo_fullscreen 0", "pausing_keep_force get_property fullscreen"}));
+    EXPECT_TRUE(plugin.OnOutput("A:   1.0\r", io));
+    EXPECT_FALSE(plugin.OnOutput("ANS_fullscreen=yes\n", io));
+    EXPECT_FALSE(plugin.OnOutput("ANS_fullscreen=no\n", io));
+    EXPECT_EQ(io.printed, "VO_FULLSCREEN=1\nVO_FULLSCREEN=0\n");
+    EXPECT_FALSE(IsFullscreenCommand("vo_fullscreenx"));
+    EXPECT_TRUE(IsFullscreenCommand("pausing vo_fullscreen"));
 }

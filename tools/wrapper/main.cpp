@@ -5,6 +5,7 @@
 #include "platform/headlessport.h"
 #include "platform/paths.h"
 #include "tools/wrapper/fontmatch.h"
+#include "tools/wrapper/fullscreen.h"
 #include "tools/wrapper/openfailure.h"
 #include "tools/wrapper/playerproxy.h"
 #include "tools/wrapper/rarbridge.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<WrapperPlugin>> plugins;
     plugins.push_back(std::make_unique<RarBridgePlugin>());
     plugins.push_back(std::make_unique<OpenFailurePlugin>(&port.problem));
+    plugins.push_back(std::make_unique<FullscreenPlugin>());
     ProxyResult result = RunPlayerProxy(program, translated, plugins);
     if (result.crashed) {
         static const char line[] = "- Pelnix crashed by bad usage of CPU/FPU/RAM\n";
