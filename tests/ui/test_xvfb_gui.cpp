@@ -54,30 +54,47 @@ double ShareNotKeyColour(const QImage& image) {
 }
 } // namespace
 
-TEST(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    App();
-    std::string generated = GeneratedMovie(10);
-    ASSERT_FALSE(generated.empty());
-    TempDir dir;
-    // Alone in its folder, so that no other movie follows it as its next part.
-    std::string movie = dir.file("movie.avi");
-    fs::copy_file(generated, movie);
-    fs::create_directory_symlink(StageDir() + "/binary", dir.file("binary"));
-    fs::create_directory_symlink(StageDir() + "/locale", dir.file("locale"));
-    // Without the quiet option the player reports its pauses and positions itself.
-    WriteFile(dir.file("QuorvanPlayer.ini"), "[quorvan]\nSafe_get_timer_anticrash_gui=0\n");
-    SetProgramFolder(dir.path());
-    std::vector<std::string> messages;
-    Hooks().messageBox = [&](const std::string& text, const std::string& caption, int) {
-        messages.push_back(caption + "|" + text);
-        return 1;
-    };
-    Hooks().endProcess = [](int) {};
+// Starts the program on a generated movie in a program folder of its own whose binary/ and
+// locale/ are the staged ones. Without the quiet option the player reports its pauses and
+// positions itself.
+class ProgramUnderXvfb : public ::testing::Test {
+  protected:
+    void Start(int movieSeconds) {
+        ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
+        App();
+        std::string generated = GeneratedMovie(movieSeconds);
+        ASSERT_FALSE(generated.empty());
+        // Alone in its folder, so that no other movie follows it as its next part.
+        std::string movie = dir_.file("movie.avi");
+        fs::copy_file(generated, movie);
+        fs::create_directory_symlink(StageDir() + "/binary", dir_.file("binary"));
+        fs::create_directory_symlink(StageDir() + "/locale", dir_.file("locale"));
+        WriteFile(dir_.file("QuorvanPlayer.ini"), "[quorvan]\nSafe_get_timer_anticrash_gui=0\n");
+        SetProgramFolder(dir_.path());
+        Hooks().messageBox = [this](const std::string& text, const std::string& caption, int) {
+            messages_.push_back(caption + "|" + text);
+            return 1;
+        };
+        Hooks().endProcess = [](int) {};
+        program_ = WinMainStartup("QuorvanPlayer \"" + movie + "\"");
+        ASSERT_TRUE(program_.window);
+    }
+    void TearDown() override {
+        ClosePlayer(3000);
+        program_.window.reset();
+        SetWindowPort(nullptr);
+        program_.port.reset();
+        ResetHooks();
+        SetProgramFolder("");
+    }
+    TempDir dir_;
+    StartedProgram program_;
+    std::vector<std::string> messages_;
+};
 
-    StartedProgram program = WinMainStartup("QuorvanPlayer \"" + movie + "\"");
-    ASSERT_TRUE(program.window);
-    MainWindow& window = *program.window;
+TEST_F(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
+    Start(10);
+    MainWindow& window = *program_.window;
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->maximum() == 10; }, 20000))
         << Mp1.ConsoleTextSnapshot();
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->value() >= 2; }, 20000))
@@ -92,34 +109,12 @@ TEST(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
     QTest::keyClick(&window, Qt::Key_Space);
     EXPECT_TRUE(WaitProcessing([] { return isPaused.load(); }, 10000)) << Mp1.ConsoleTextSnapshot();
     EXPECT_NE(Mp1.ConsoleTextSnapshot().find("  =====  PAUSE  ====="), std::string::npos);
-    EXPECT_TRUE(messages.empty());
-
-    ClosePlayer(3000);
-    program.window.reset();
-    SetWindowPort(nullptr);
-    program.port.reset();
-    ResetHooks();
-    SetProgramFolder("");
+    EXPECT_TRUE(messages_.empty());
 }
 
-TEST(ProgramUnderXvfb, FullScreenIsAskedOfThePlayerAndCompactModeFloatsThePicture) {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under xvfb-run";
-    App();
-    std::string generated = GeneratedMovie(30);
-    ASSERT_FALSE(generated.empty());
-    TempDir dir;
-    std::string movie = dir.file("movie.avi");
-    fs::copy_file(generated, movie);
-    fs::create_directory_symlink(StageDir() + "/binary", dir.file("binary"));
-    fs::create_directory_symlink(StageDir() + "/locale", dir.file("locale"));
-    WriteFile(dir.file("QuorvanPlayer.ini"), "[quorvan]\nSafe_get_timer_anticrash_gui=0\n");
-    SetProgramFolder(dir.path());
-    Hooks().messageBox = [](const std::string&, const std::string&, int) { return 1; };
-    Hooks().endProcess = [](int) {};
-
-    StartedProgram program = WinMainStartup("QuorvanPlayer \"" + movie + "\"");
-    ASSERT_TRUE(program.window);
-    MainWindow& window = *program.window;
+TEST_F(ProgramUnderXvfb, FullScreenIsAnsweredAndCompactModeFloatsThePicture) {
+    Start(30);
+    MainWindow& window = *program_.window;
     QWidget* video = window.Video();
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->value() >= 1; }, 20000))
         << Mp1.ConsoleTextSnapshot();
@@ -164,11 +159,4 @@ TEST(ProgramUnderXvfb, FullScreenIsAskedOfThePlayerAndCompactModeFloatsThePictur
         },
         10000);
     EXPECT_GT(share, 0.2) << "the picture is back in the main window";
-
-    ClosePlayer(3000);
-    program.window.reset();
-    SetWindowPort(nullptr);
-    program.port.reset();
-    ResetHooks();
-    SetProgramFolder("");
 }
