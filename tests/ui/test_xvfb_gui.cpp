@@ -94,6 +94,8 @@ class ProgramUnderXvfb : public ::testing::Test {
 
 TEST_F(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
     Start(10);
+    if (HasFatalFailure())
+        return;
     MainWindow& window = *program_.window;
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->maximum() == 10; }, 20000))
         << Mp1.ConsoleTextSnapshot();
@@ -114,6 +116,8 @@ TEST_F(ProgramUnderXvfb, ThePictureAppearsTheSliderFollowsAndSpacePauses) {
 
 TEST_F(ProgramUnderXvfb, FullScreenIsAnsweredAndCompactModeFloatsThePicture) {
     Start(30);
+    if (HasFatalFailure())
+        return;
     MainWindow& window = *program_.window;
     QWidget* video = window.Video();
     ASSERT_TRUE(WaitProcessing([&] { return window.TimeSlider()->value() >= 1; }, 20000))
