@@ -34,7 +34,7 @@ if [ "${1:-}" = "--show" ]; then
     wait "$pid"
   else
     # Escape takes the program's normal way out (settings and lists are written).
-    xdotool key --window "$win" Escape || true
+    xdotool key --window "$win" Escape 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
     kill "$pid" 2>/dev/null || true
   fi
