@@ -4,6 +4,7 @@
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
+#include "tests/player/playerstate.h"
 #include "tests/support/recorderport.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@ namespace {
 class Interpreter : public ::testing::Test {
   protected:
     void SetUp() override {
+        ResetPlayerState();
         SetWindowPort(&port_);
         Mp1.movieFile = "/films/movie.avi";
         ClearSubtiteList();
@@ -238,6 +240,7 @@ TEST_F(Interpreter, KeyNTogglesSubtitleVisibility) {
 }
 
 TEST(SubtitleReset, LoadedSubtitlesAreForgotten) {
+    ResetPlayerState();
     SubComend = " -sub a.txt ";
     Mp1.subtitleOptions = "-sub x";
     Mp1.extraOptions = "-vf-add eq2  -sub /tmp/a.txt ";

@@ -2,12 +2,14 @@
 #include "player/interpreter.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
+#include "tests/player/playerstate.h"
 #include "tests/support/recorderport.h"
 
 #include <gtest/gtest.h>
 #include <random>
 
 TEST(InterpreterRobustness, RandomBytesAndMangledKnownLinesNeverCrash) {
+    ResetPlayerState();
     RecorderPort port(true);
     ScopedPort scoped(&port);
     Mp1.videoWindow = 5;

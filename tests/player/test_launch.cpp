@@ -5,6 +5,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "tests/player/playerstate.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 
@@ -18,6 +19,7 @@ const std::string kFont = " -font \"/usr/share/fonts/ARIAL.TTF\" -subfont-text-s
 class LaunchConfig : public ::testing::Test {
   protected:
     void SetUp() override {
+        ResetPlayerState();
         SetProgramFolder(kFolder);
         Mp1.videoWindow = 0;
         Mp1.init();
@@ -179,6 +181,7 @@ TEST(PanScan, NumbersForAPalPicture) {
 class Launches : public ::testing::Test {
   protected:
     void SetUp() override {
+        ResetPlayerState();
         StageFakePlayerFolder(dir_.path());
         WriteFile(dir_.file("fake.script"),
                   "print Quorvan fake\non get_time_length|ANS_LENGTH=100.0\n");
@@ -278,6 +281,7 @@ TEST_F(Launches, AfterLaunchCommandsReachThePlayerInOrder) {
 }
 
 TEST(MissingPlayer, OpeningAMovieSaysSoAndNothingElseComplains) {
+    ResetPlayerState();
     TempDir dir;
     SetProgramFolder(dir.path());
     RecorderPort port;

@@ -4,6 +4,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/interpreter.h"
 #include "player/mplayerinfo.h"
+#include "tests/player/playerstate.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 
@@ -15,6 +16,7 @@ namespace {
 class PlayerPipe : public ::testing::Test {
   protected:
     void SetUp() override {
+        ResetPlayerState();
         StageFakePlayerFolder(dir_.path());
         SetWindowPort(&port_);
         Mp1.videoWindow = 0;
@@ -95,6 +97,26 @@ TEST_F(PlayerPipe, CommandsToAnEndedPlayerFailAtOnce) {
     EXPECT_FALSE(SendCommand("pause"));
     EXPECT_FALSE(SendCommand("seek 10 2"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+}
+
+TEST_F(PlayerPipe, APlayerThatStopsReadingNeverHoldsTheCallerForLong) {
+    // The player hangs without reading its input: once the pipe is full, commands fail after a
+    // bounded wait instead of blocking the user interface.
+    Script("print Quorvan fake\nsleep 30000\n");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(PlayerRunning());
+    const std::string big(7000, 'v');
+    bool refused = false;
+    for (int i = 0; i < 40 && !refused; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        refused = !SendCommand(big);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500)) << i;
+    }
+    EXPECT_TRUE(refused) << "40 commands of 7000 bytes cannot all fit a pipe nobody reads";
+    auto start = std::chrono::steady_clock::now();
+    ClosePlayer(100);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+    EXPECT_FALSE(PlayerRunning());
 }
 
 TEST_F(PlayerPipe, CommandsBeforeAnyPlayerFailButReachTheTranscript) {
