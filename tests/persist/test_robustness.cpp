@@ -2,12 +2,17 @@
 // the promises the menus and files rely on.
 #include "persist/filters.h"
 #include "persist/history.h"
+#include "persist/i18l.h"
 #include "persist/reopen.h"
 #include "platform/profile.h"
 #include "tests/support/testenv.h"
 
+#include <chrono>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -90,4 +95,50 @@ TEST(ListFileRobustness, RandomRecentFilesFillAtMostFiveSlots) {
         std::vector<std::string> lines = ReadLines(file);
         EXPECT_EQ(lines.size(), 5u);
     }
+}
+
+TEST(ListFileRobustness, FoldersAndEnormousFilesLeaveListsAndTextsAsTheyWere) {
+    const std::string languageFile = I18l.File();
+    const std::string languageSection = I18l.Section();
+    TempDir dir;
+    // A folder where the file should be, and a sparse file far larger than any list file.
+    const std::string folder = dir.file("folder");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    const std::string enormous = dir.file("enormous");
+    {
+        int fd = open(enormous.c_str(), O_CREAT | O_WRONLY, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, static_cast<off_t>(kMaxProfileFileSize) * 64), 0);
+        close(fd);
+    }
+    for (const std::string& file : {folder, enormous}) {
+        SCOPED_TRACE(file);
+        auto start = std::chrono::steady_clock::now();
+
+        history h;
+        h.add("/m/kept.avi", 42);
+        h.deserialize(file);
+        ASSERT_EQ(h.Entries().size(), 1u);
+        EXPECT_EQ(h.get("/m/kept.avi"), 42);
+
+        for (std::string& slot : reopenpozycje)
+            slot = "old";
+        reopen1.load(file);
+        for (const std::string& slot : reopenpozycje)
+            EXPECT_EQ(slot, "old");
+
+        I18l.SetFile(file);
+        I18l.SetSection("LANG");
+        EXPECT_EQ(I18l.get("Menu.File"), "Menu.File ?");
+        EXPECT_EQ(I18l.getString("Reopen.None"), "Reopen.None ?");
+
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2))
+            << "nothing is read whole";
+    }
+    // The enormous file is left alone, not truncated by a later write of the list.
+    struct stat info {};
+    ASSERT_EQ(stat(enormous.c_str(), &info), 0);
+    EXPECT_EQ(static_cast<size_t>(info.st_size), kMaxProfileFileSize * 64);
+    I18l.SetFile(languageFile);
+    I18l.SetSection(languageSection);
 }
