@@ -110,6 +110,34 @@ TEST_F(QuorvanProgram, HashOfAnyVolumeGivesTheStoredMovieAndTheSet) {
     EXPECT_NE(text.out.find("naming scheme: 2"), std::string::npos);
 }
 
+TEST_F(QuorvanProgram, HashOfASetGivesTheFingerprintsOfTheSameMovieLoose) {
+    ProgramRun bytes = Quorvan({"cat", Data("rar3-old.rar")}, dir);
+    ASSERT_EQ(bytes.status, 0);
+    ASSERT_EQ(bytes.out.size(), 205000u);
+    WriteFile(dir.file("loose.avi"), bytes.out);
+    ProgramRun loose = Quorvan({"hash", dir.file("loose.avi")}, dir);
+    ProgramRun stored = Quorvan({"hash", Data("rar3-old.r00")}, dir);
+    ASSERT_EQ(loose.status, 0);
+    ASSERT_EQ(stored.status, 0);
+    auto field = [](const std::string& text, const std::string& name) {
+        size_t at = text.find("\n" + name + ": ");
+        if (at == std::string::npos)
+            return std::string();
+        at += name.size() + 3;
+        return text.substr(at, text.find('\n', at) - at);
+    };
+    for (const char* name :
+         {"size", "opensubtitles", "napiprojekt", "napiprojekt token", "napisyinfo"}) {
+        EXPECT_FALSE(field(loose.out, name).empty()) << name << " in " << loose.out;
+        EXPECT_EQ(field(stored.out, name), field(loose.out, name)) << name;
+    }
+    EXPECT_EQ(field(stored.out, "opensubtitles").size(), 16u);
+    // Worked out by hand from 86c08c8bf3a7ff3e2b4d60e2f115a443: digit 14 "3" -> pair "08" -> 0;
+    // digit 3 "0" -> "f3" -> 6; digit 6 "8" -> "f1" -> 5; digit 8 "f" -> "15" -> 4;
+    // digit 2 "c" -> "b4" -> c.
+    EXPECT_EQ(field(stored.out, "napiprojekt token"), "0654c");
+}
+
 TEST_F(QuorvanProgram, HashOfALooseFileHasNoSet) {
     std::string movie = RandomBytes(5000, 1);
     WriteFile(dir.file("movie.avi"), movie);
