@@ -41,16 +41,13 @@ void RarBridge::Stop() {
 }
 
 bool RarBridge::VolumeAvailable(int64_t volume) {
-    std::lock_guard<std::mutex> lock(availabilityMutex_);
-    auto it = availability_.find(volume);
-    if (it != availability_.end())
-        return it->second;
+    // Looked at again for every chunk (one open per MiB): a volume deleted while playing must
+    // end the stream rather than be read as zeros.
     FILE* f = OpenRarVolume(set_.VolumeName(volume));
-    bool ok = f != nullptr;
-    if (f != nullptr)
-        fclose(f);
-    availability_[volume] = ok;
-    return ok;
+    if (f == nullptr)
+        return false;
+    fclose(f);
+    return true;
 }
 
 std::string RarBridge::Serve(const std::string& volumeName) {

@@ -30,15 +30,13 @@ class RarBridge {
     void Stop();
 
   private:
-    // False once a volume the stream needs is missing: the stream ends there instead of
+    // False when a volume the stream needs is missing: the stream ends there instead of
     // handing mplayer a run of zeros.
     bool VolumeAvailable(int64_t volume);
 
     RarVolumeSet set_;
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
-    std::mutex availabilityMutex_;
-    std::map<int64_t, bool> availability_;
 };
 
 class RarBridgePlugin : public WrapperPlugin {
