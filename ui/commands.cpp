@@ -11,6 +11,7 @@
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
+#include "rar/split.h"
 #include "rar/streaming.h"
 #include "ui/console.h"
 #include "ui/dispatch.h"
@@ -318,7 +319,7 @@ const CommandRow kCommands[] = {
     {2406, Proctest},
     {2401, FunctionNotAvailableYet}, // image host test
     {2080, FunctionNotAvailableYet}, // automatic upload run
-    {2402, FunctionNotAvailableYet}, // split into volumes
+    {2402, SplitFile2RS},
     {2403, FunctionNotAvailableYet}, // file associations
     {2404, FunctionNotAvailableYet}, // .nfo association
     {2632, [] { StartOptinsDialog(); }},

@@ -11,11 +11,45 @@
 #include "ui/dispatch.h"
 #include "ui/mainwindow.h"
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
+#include <cstdlib>
+#include <filesystem>
 
 namespace {
 
 class Dispatch : public UiTest {};
+
+// HOME (and so the desktop folder) points at `path` while it lives.
+class HomeFolder {
+  public:
+    explicit HomeFolder(const std::string& path) {
+        const char* old = std::getenv("HOME");
+        had_ = old != nullptr;
+        old_ = had_ ? old : "";
+        setenv("HOME", path.c_str(), 1);
+        const char* xdg = std::getenv("XDG_CONFIG_HOME");
+        hadXdg_ = xdg != nullptr;
+        oldXdg_ = hadXdg_ ? xdg : "";
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    ~HomeFolder() {
+        if (had_)
+            setenv("HOME", old_.c_str(), 1);
+        else
+            unsetenv("HOME");
+        if (hadXdg_)
+            setenv("XDG_CONFIG_HOME", oldXdg_.c_str(), 1);
+    }
+
+  private:
+    bool had_ = false;
+    bool hadXdg_ = false;
+    std::string old_;
+    std::string oldXdg_;
+};
 
 TEST_F(Dispatch, PlayPauseUnderTheQuietOptionPausesAndResumesByMuting) {
     Start();
@@ -224,16 +258,60 @@ TEST_F(Dispatch, ADroppedMovieRemembersTheOldPositionFirst) {
     EXPECT_TRUE(WaitLaunchWith("other.avi"));
 }
 
+TEST_F(Dispatch, OfSeveralDroppedFilesOnlyTheFirstIsTaken) {
+    Start();
+    PlayMovie();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir_.file("other.avi"))),
+                  QUrl::fromLocalFile(QString::fromStdString(dir_.file("third.avi")))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    // Straight to the window: the application routes drops only to the target of a drag in
+    // progress, and there is none in a test.
+    static_cast<QObject*>(&W())->event(&drop);
+    EXPECT_EQ(reopenpozycje[0], dir_.file("other.avi"));
+    EXPECT_NE(reopenpozycje[1], dir_.file("third.avi"));
+    EXPECT_TRUE(WaitLaunchWith("other.avi"));
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("other.avi"));
+}
+
 TEST_F(Dispatch, LaterFeaturesSayTheyAreNotAvailable) {
     Start();
     for (int id : {2306, 109, 2480, 2405, 2476, 2478, 2479, 2582, 2631, 2304, 2005, 2401, 2080,
-                   2402, 2403, 2404, 2307, 2583}) {
+                   2403, 2404, 2307, 2583}) {
         SCOPED_TRACE(id);
         messages_.clear();
         EXPECT_TRUE(W().Command(id));
         ASSERT_EQ(messages_.size(), 1u);
         EXPECT_NE(messages_[0].find("This function is not available yet."), std::string::npos);
     }
+}
+
+TEST_F(Dispatch, SplitFileForRapidShareSplitsTheMovieOnTheDesktop) {
+    TempDir home;
+    std::filesystem::create_directories(home.file("Desktop"));
+    HomeFolder homeFolder(home.path());
+    const char page[] = "How to play this movie without unpacking.html";
+    std::filesystem::copy_file(StageDir() + "/binary/" + page,
+                               dir_.file(std::string("binary/") + page));
+    std::filesystem::create_symlink(StageDir() + "/binary/rar", dir_.file("binary/rar"));
+    Start();
+
+    W().Command(2402);
+    EXPECT_EQ(messages_, (std::vector<std::string>{"Error|Please first open movie!"}));
+
+    WriteFile(dir_.file("my.movie.avi"), std::string(5000, 'm'));
+    PlayMovie("my.movie.avi");
+    messages_.clear();
+    EXPECT_TRUE(W().Command(2402));
+    EXPECT_EQ(WaitLines(1),
+              (std::vector<std::string>{"pausing osd_show_text \"Split file for RapidShare.\""}));
+    EXPECT_EQ(messages_, (std::vector<std::string>{"OK|File spited and save to desktop."}));
+    const std::string first = home.file("Desktop/my_movie_avi(KTZ).rar");
+    ASSERT_TRUE(std::filesystem::exists(first));
+    const std::string volume = ReadFile(first);
+    EXPECT_NE(volume.find(std::string(5000, 'm')), std::string::npos)
+        << "the movie is stored unpacked";
+    EXPECT_NE(volume.find(page), std::string::npos);
 }
 
 TEST_F(Dispatch, CommandsThatNeedAMovieDoNothingWithoutOne) {

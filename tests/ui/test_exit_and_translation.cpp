@@ -175,6 +175,14 @@ TEST_F(StartUp, AQuotedMovieWithBlanksIsOpened) {
     EXPECT_FALSE(program_.exitAtOnce);
 }
 
+TEST_F(StartUp, AQuoteNeverClosedTakesTheRestOfTheLineAsTheMovie) {
+    WriteFile(dir_.file("my  movie.avi"), "x");
+    Start("\"" + dir_.file("my  movie.avi"));
+    EXPECT_FALSE(program_.exitAtOnce);
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("my  movie.avi"));
+    EXPECT_TRUE(WaitLaunchWith("my  movie.avi"));
+}
+
 TEST_F(StartUp, MenusCarryCommandsAndControlsCarryIds) {
     Start();
     for (const char* id : {"2018", "105", "106", "107", "108", "1011", "114", "2028", "2302"})
