@@ -7,9 +7,7 @@
 #include "tools/wrapper/playerproxy.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
