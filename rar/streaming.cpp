@@ -56,11 +56,14 @@ std::string StreamingScriptPath() {
 }
 
 std::string StreamingScript(const std::string& binaryFolder, const std::string& rarFile,
-                            const std::string& password, bool waitForKey) {
+                            const std::string& password, bool waitForKey,
+                            const std::string& startedMarker) {
     std::string script = "#!/bin/sh\n";
     // The braces make the shell read the whole script before running any of it, so the file
     // can be wiped while the pipeline runs.
     script += "{\n";
+    if (!startedMarker.empty())
+        script += ": > " + ShellQuote(startedMarker) + "\n";
     script += ShellQuote(binaryFolder + "unrar") + " p -inul";
     if (!password.empty())
         script += " " + ShellQuote("-p" + password);
@@ -110,6 +113,7 @@ int MplayerInfo::RunRar(std::string file) {
     const std::string binaryFolder = std::string(KatalogExe()) + "binary/";
     const std::string password(buf6, strnlen(buf6, sizeof(buf6) - 1));
     const std::string path = StreamingScriptPath();
+    const std::string marker = path + ".started";
     const bool terminal = TerminalCommand(path).size() > 2;
     {
         // Earlier wipes are over or nearly so; joining them (without the lock they take)
@@ -127,7 +131,8 @@ int MplayerInfo::RunRar(std::string file) {
         FILE* f = std::fopen(path.c_str(), "wb");
         if (f == nullptr)
             return 0;
-        std::string text = StreamingScript(binaryFolder, file, password, terminal);
+        std::remove(marker.c_str());
+        std::string text = StreamingScript(binaryFolder, file, password, terminal, marker);
         std::fwrite(text.data(), 1, text.size(), f);
         std::fclose(f);
         chmod(path.c_str(), 0600);
@@ -135,13 +140,19 @@ int MplayerInfo::RunRar(std::string file) {
     }
     // The separate player is not followed: its thread only waits for the script to end.
     std::thread(Thread1, nullptr).detach();
-    // The script is wiped once the shell has read it; the wait happens beside the window,
-    // not on its thread.
+    // The script holds the password: it is wiped as soon as the shell has read it (the
+    // marker says so), at least three seconds after the start and at most thirty seconds
+    // (a shell that never started). The wait happens beside the window, not on its thread.
     std::lock_guard<std::mutex> lock(g_streamMutex);
-    g_wipeThreads.threads.emplace_back([path] {
+    g_wipeThreads.threads.emplace_back([path, marker] {
+        auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(3));
+        while (access(marker.c_str(), F_OK) != 0 &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::lock_guard<std::mutex> wipeLock(g_streamMutex);
         WipeFile(path);
+        std::remove(marker.c_str());
     });
     return 1;
 }

@@ -8,9 +8,11 @@ extern char buf6[1000];
 
 // The shell script that runs the pipeline: the extractor's output piped into the player
 // reading "-". Every path and the password are shell-quoted. `waitForKey` adds the pause that
-// keeps a terminal window open after the player ends.
+// keeps a terminal window open after the player ends. A `startedMarker` file, when named, is
+// created once the shell has read the whole script (and so the script may be wiped).
 std::string StreamingScript(const std::string& binaryFolder, const std::string& rarFile,
-                            const std::string& password, bool waitForKey);
+                            const std::string& password, bool waitForKey,
+                            const std::string& startedMarker = "");
 
 // Overwrites the file seven times (pass i writes, for j = 0..3199, the decimal text of i times
 // the low byte of j read as a signed byte) and deletes it. False when it could not be opened.

@@ -45,6 +45,10 @@ TEST(StreamingScript, PasswordOnlyWhenGiven) {
     EXPECT_NE(with.find("'/q/binary/unrar' p -inul '-pPASS' '/m/a.rar' | '/q/binary/QUORVAN' -\n"),
               std::string::npos)
         << with;
+    EXPECT_NE(StreamingScript("/q/", "/m", "", false, "/p/run2.sh.started")
+                  .find("{\n: > '/p/run2.sh.started'\n'/q/unrar'"),
+              std::string::npos)
+        << "the marker is made first, once the shell has read the whole group";
     std::string without = StreamingScript("/q/binary/", "/m/a.rar", "", false);
     EXPECT_EQ(without.find("-p"), std::string::npos);
     EXPECT_EQ(without.find("read "), std::string::npos);
@@ -95,11 +99,14 @@ TEST(StreamingScript, RunRarStartsThePipelineAndWipesTheScript) {
     std::string rar = dir.file("my movie.rar");
     ASSERT_TRUE(ButionUnRarChosen(rar));
     EXPECT_EQ(Mp1.MovieFileSnapshot(), rar);
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(dir.file("QUORVAN.args")); }, 10000));
-    EXPECT_EQ(RecordedArgs(dir, "unrar"),
-              (std::vector<std::string>{"p", "-inul", "-pse cret", rar}));
-    ASSERT_TRUE(WaitUntil([] { return !fs::exists(StreamingScriptPath()); }, 10000))
+    // Both ends of the pipeline run at the same time; each records its arguments when it can.
+    const std::vector<std::string> expected = {"p", "-inul", "-pse cret", rar};
+    EXPECT_TRUE(WaitUntil([&] { return RecordedArgs(dir, "unrar") == expected; }, 10000))
+        << RecordedArgs(dir, "unrar").size();
+    EXPECT_TRUE(WaitUntil([&] { return RecordedArgs(dir, "QUORVAN").size() == 1; }, 10000));
+    ASSERT_TRUE(WaitUntil([] { return !fs::exists(StreamingScriptPath()); }, 35000))
         << "the script holding the password must be wiped";
+    EXPECT_FALSE(fs::exists(StreamingScriptPath() + ".started"));
     EXPECT_EQ(fs::status(GetDirectoryFromPath(StreamingScriptPath())).permissions() &
                   fs::perms::others_all,
               fs::perms::none);
