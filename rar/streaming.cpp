@@ -151,8 +151,9 @@ int MplayerInfo::RunRar(std::string file) {
                std::chrono::steady_clock::now() - start < std::chrono::seconds(30))
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::lock_guard<std::mutex> wipeLock(g_streamMutex);
-        WipeFile(path);
+        // The marker goes first: once the script is gone, nothing of this run is left.
         std::remove(marker.c_str());
+        WipeFile(path);
     });
     return 1;
 }
