@@ -82,16 +82,19 @@ MainWindow& UiTest::W() {
 
 void UiTest::PlayMovie(const std::string& name) {
     Mp1.movieFile = dir_.file(name);
+    Mp1.movieLength = 0;
     Mp1.init();
     Mp1.LanchMovie();
     ASSERT_TRUE(WaitUntil(
         [this] {
             ProcessEvents();
-            // The launch ends with the length request and the on-screen display level.
+            // The launch ends with the length request and the on-screen display level; the
+            // length answer must be in too, or it would overwrite what a test sets later.
             std::string log = ReadFile(dir_.file("fake.log"));
             size_t length = log.find("stdin: get_time_length");
             return length != std::string::npos &&
-                   log.find("stdin: osd ", length) != std::string::npos;
+                   log.find("stdin: osd ", length) != std::string::npos &&
+                   Mp1.movieLength == 300.0f;
         },
         5000));
     NewLines(); // what the launch itself sent
