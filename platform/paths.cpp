@@ -102,3 +102,21 @@ std::string SystemFontsFolder() {
 std::string ProgramFilesFolder() {
     return "/usr/bin";
 }
+
+std::string FindProgramOnPath(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos)
+        return "";
+    const char* path = std::getenv("PATH");
+    std::string list = path != nullptr ? path : "";
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string dir = list.substr(start, end - start);
+        if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0)
+            return dir + "/" + name;
+        start = end + 1;
+    }
+    return "";
+}

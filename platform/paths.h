@@ -26,6 +26,9 @@ int TestWriteCurrentDirectory();
 // The user's temporary folder ($TMPDIR or /tmp), always ending with '/', at most 1595 chars.
 std::string GetTempDirectory();
 
+// The first executable `name` in a folder of $PATH, or "" (also for a name with a '/').
+std::string FindProgramOnPath(const std::string& name);
+
 // Folder where the system keeps its fonts; the player wrapper resolves missing font files.
 std::string SystemFontsFolder();
 // The system's program folder (stands in for "Program Files").

@@ -9,6 +9,7 @@ struct SpawnOptions {
     bool pipeStdin = false;        // the child's stdin is a pipe whose write end we get
     bool pipeOutput = false;       // the child's stdout and stderr share one pipe we read
     bool nullStdio = false;        // without pipes: stdin/stdout/stderr go to /dev/null
+    bool newProcessGroup = false;  // the child leads a process group of its own
 };
 
 struct SpawnResult {
@@ -29,6 +30,10 @@ bool WaitProcess(pid_t pid, int timeoutMs, int* status);
 
 // Ends a child for good: SIGTERM, then SIGKILL after `graceMs`, and reaps it.
 void KillProcess(pid_t pid, int graceMs);
+
+// Ends a child that leads its own process group, with everything it started there: SIGTERM
+// to the group, SIGKILL to the group after `graceMs` (at once when 0), and reaps the child.
+void KillProcessGroup(pid_t leader, int graceMs);
 
 // Writes all of `data` to a non-blocking descriptor, waiting at most `timeoutMs` in total for
 // room in the pipe. False on a closed reader (EPIPE), an error or the time-out.

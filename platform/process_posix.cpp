@@ -73,7 +73,12 @@ SpawnResult SpawnProcess(const SpawnOptions& options) {
     sigset_t mask;
     sigemptyset(&mask);
     posix_spawnattr_setsigmask(&attr, &mask);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+    if (options.newProcessGroup) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&attr, flags);
 
     std::vector<char*> argv;
     for (const auto& a : options.argv)
@@ -139,6 +144,18 @@ void KillProcess(pid_t pid, int graceMs) {
         kill(pid, SIGKILL);
         WaitProcess(pid, -1, nullptr);
     }
+}
+
+void KillProcessGroup(pid_t leader, int graceMs) {
+    if (leader <= 0)
+        return;
+    if (graceMs > 0) {
+        kill(-leader, SIGTERM);
+        WaitProcess(leader, graceMs, nullptr);
+    }
+    // Grandchildren may outlive the leader; the group still names them.
+    kill(-leader, SIGKILL);
+    WaitProcess(leader, -1, nullptr);
 }
 
 bool WriteAllNonBlocking(int fd, const char* data, size_t size, int timeoutMs) {

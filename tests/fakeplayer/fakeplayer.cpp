@@ -9,7 +9,8 @@
 //   exit CODE
 //   crash            die by SIGSEGV
 // After the script it answers stdin lines until "quit" or the end of stdin (exit 0). Without a
-// script it prints a banner and answers get_time_length with "ANS_LENGTH=100.00".
+// script it prints a banner and answers get_time_length with "ANS_LENGTH=100.00". Asked for
+// "-list-options", it gives the real mplayer's list.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +76,12 @@ bool Handle(const std::string& command) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The wrapper asks its player which options take a value; the real one answers for us,
+    // and the question is no launch worth logging.
+    if (argc == 2 && std::string(argv[1]) == "-list-options") {
+        execlp("mplayer", "mplayer", "-list-options", static_cast<char*>(nullptr));
+        return 1;
+    }
     if (const char* logPath = std::getenv("FAKEPLAYER_LOG"))
         g_log = std::fopen(logPath, "a");
     Log("pid: " + std::to_string(getpid()));

@@ -1,5 +1,6 @@
 // The real mplayer of this system through binary/QUORVAN, driven by the engine as the program
 // drives it, on movies made by ffmpeg at test time.
+#include "persist/filters.h"
 #include "persist/history.h"
 #include "platform/paths.h"
 #include "player/KomunikacjaZMplayerem.h"
@@ -74,4 +75,39 @@ TEST_F(RealPlayer, ACrashingPlayerIsReportedThroughTheWrapper) {
         << Mp1.ConsoleTextSnapshot();
     EXPECT_TRUE(port_.WaitFor("show:2302:1", 5000));
     unsetenv("FAKEPLAYER_SCRIPT");
+}
+
+// The wrapper learns the player's own flags, so no preset can make an option value of the
+// movie: every shipped preset, and one of flags alone, chosen as the user's preset (it stands
+// just before the window id) opens the movie with the real player.
+TEST_F(RealPlayer, EveryPresetOpensTheMovie) {
+    std::string movie = GeneratedMovie(10);
+    ASSERT_FALSE(movie.empty());
+    std::vector<filtr_item> presets = {{"flags", "-framedrop -nocache -noautosub -nocorrect-pts"}};
+    for (const char* file : {"filtres.txt", "user_filtres.txt"})
+        for (const auto& preset :
+             ParsePresetFile(ReadFile(SourceDir() + "/resources/" + file), kMaxUserFiltres))
+            if (preset.name != kSeparatorPreset)
+                presets.push_back(preset);
+    ASSERT_GT(presets.size(), 10u);
+    const std::vector<filtr_item> kept = user_filtrs;
+    user_filtrs = presets;
+    Mp1.videoWindow = 4711;        // no such window: the null output ignores it
+    Mp1.extraOptions = "-vo null"; // the wrapper chooses the audio output
+    for (size_t i = 0; i < presets.size(); ++i) {
+        port_.Clear();
+        Mp1.userFilterNum = static_cast<int>(i);
+        Mp1.init();
+        Mp1.movieFile = movie;
+        Mp1.LanchMovie();
+        EXPECT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty())
+            << presets[i].name << ":\n"
+            << Mp1.ConsoleTextSnapshot();
+        std::string console = Mp1.ConsoleTextSnapshot();
+        EXPECT_EQ(console.find("Error parsing option"), std::string::npos) << presets[i].name;
+        EXPECT_EQ(console.find("Fatal error"), std::string::npos) << presets[i].name;
+        ClosePlayer(3000);
+    }
+    user_filtrs = kept;
+    Mp1.userFilterNum = 0;
 }

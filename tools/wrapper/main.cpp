@@ -4,9 +4,11 @@
 #include "platform/audiodevices.h"
 #include "platform/headlessport.h"
 #include "platform/paths.h"
+#include "platform/statefolder.h"
 #include "tools/wrapper/fontmatch.h"
 #include "tools/wrapper/fullscreen.h"
 #include "tools/wrapper/openfailure.h"
+#include "tools/wrapper/playeroptiontable.h"
 #include "tools/wrapper/playerproxy.h"
 #include "tools/wrapper/rarbridge.h"
 #include "tools/wrapper/wrapperoptions.h"
@@ -41,6 +43,11 @@ int main(int argc, char** argv) {
 
     WrapperPort port;
     SetWindowPort(&port);
+    const char* configured = std::getenv("QUORVAN_MPLAYER");
+    std::string program = configured != nullptr && *configured ? configured : "mplayer";
+    // Which options take a value decides which word is the movie; the player itself knows.
+    SetPlayerOptionTable(LearnPlayerOptions(program, StateFile("mplayer-options.cache"), 5000));
+
     std::vector<std::string> args(argv + 1, argv + argc);
     WrapperEnvironment env;
     env.audioDevice = [](int n) {
@@ -53,9 +60,6 @@ int main(int argc, char** argv) {
     // No remote control here: without this mplayer fills the console with LIRC complaints.
     translated.insert(translated.begin(), "-nolirc");
     AddSilentAudioFallback(translated);
-
-    const char* configured = std::getenv("QUORVAN_MPLAYER");
-    std::string program = configured != nullptr && *configured ? configured : "mplayer";
 
     std::vector<std::unique_ptr<WrapperPlugin>> plugins;
     plugins.push_back(std::make_unique<RarBridgePlugin>());

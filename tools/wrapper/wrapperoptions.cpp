@@ -1,52 +1,12 @@
 #include "tools/wrapper/wrapperoptions.h"
 
+#include "tools/wrapper/playeroptiontable.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <set>
 
 namespace {
-// mplayer options we meet that take no value; every other option takes one.
-const std::set<std::string>& FlagOptions() {
-    static const std::set<std::string> flags = {
-        "-slave",
-        "-identify",
-        "-quiet",
-        "-really-quiet",
-        "-fs",
-        "-nosound",
-        "-novideo",
-        "-hr-mp3-seek",
-        "-nokeepaspect",
-        "-keepaspect",
-        "-noautosub",
-        "-nolirc",
-        "-benchmark",
-        "-nocache",
-        "-forceidx",
-        "-idx",
-        "-fixed-vo",
-        "-nomsgcolor",
-        "-noconsolecontrols",
-        "-noidx",
-        "-loop0",
-        "-nofs",
-        "-double",
-        "-nodouble",
-        "-noaspect",
-        "-zoom",
-        "-nozoom",
-        "-nograbpointer",
-        "-noar",
-        "-nojoystick",
-        "-nomouseinput",
-        "-nostop-xscreensaver",
-        "-rootwin",
-        "-ontop",
-    };
-    return flags;
-}
-
 bool IsOption(const std::string& word) {
     return word.size() > 1 && word[0] == '-';
 }
@@ -111,7 +71,7 @@ std::vector<size_t> FindMovieArguments(const std::vector<std::string>& args) {
         if (word == "-") {
             movies.push_back(i);
         } else if (IsOption(word)) {
-            if (FlagOptions().count(word) == 0)
+            if (CurrentPlayerOptionTable().TakesValue(word))
                 ++i; // its value
         } else {
             movies.push_back(i);
@@ -200,16 +160,14 @@ std::vector<std::string> TranslatePlayerOptions(const std::vector<std::string>& 
             continue;
         }
         out.push_back(word);
-        if (IsOption(word) && FlagOptions().count(word) == 0 && hasValue)
+        if (IsOption(word) && CurrentPlayerOptionTable().TakesValue(word) && hasValue)
             out.push_back(args[++i]);
     }
     return out;
 }
 
 void AddSilentAudioFallback(std::vector<std::string>& args) {
-    // Withargs a sound device mplayer plays silently and its status lines lose the audio clock
-    // ("V:" instead of "A:"), so the window would never learn the position; the null argsput
-    // as the last resort keeps the clock.
+    // The null output as the last resort keeps the audio clock on a machine without sound.
     bool hasAudioChoice = false;
     for (const auto& word : args)
         hasAudioChoice = hasAudioChoice || word == "-ao" || word == "-nosound";
