@@ -36,18 +36,33 @@ int QtMessageBox(const std::string& text, const std::string& caption, int flags)
     return IDOK_;
 }
 
-std::string QtOpenFile(const std::vector<FileFilter>& filters) {
+QStringList NameFilters(const std::vector<FileFilter>& filters) {
     QStringList parts;
     for (const FileFilter& filter : filters) {
         QString patterns = QString::fromStdString(filter.patterns);
         patterns.replace(';', ' ');
         parts << QString::fromStdString(filter.description) + " (" + patterns + ")";
     }
+    return parts;
+}
+
+std::string QtOpenFile(const std::vector<FileFilter>& filters) {
     QFileDialog dialog(nullptr);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(parts);
+    dialog.setNameFilters(NameFilters(filters));
     // The patterns were written for names compared without regard to case ("*.AVI").
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return "";
+    return dialog.selectedFiles().first().toStdString();
+}
+
+// The name is taken as typed: the caller decides about an extension.
+std::string QtSaveFile(const std::vector<FileFilter>& filters) {
+    QFileDialog dialog(nullptr);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(NameFilters(filters));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return "";
     return dialog.selectedFiles().first().toStdString();
@@ -102,8 +117,8 @@ void QtEndLeavingPlayer(int code) {
 }
 
 UiHooks QtHooks() {
-    return {QtMessageBox,   QtOpenFile,   RunInitProc2, QtChooseFontSize,
-            QtOpenDocument, QtRunProgram, QtEndProcess, QtEndLeavingPlayer};
+    return {QtMessageBox, QtOpenFile,   RunInitProc2,       QtChooseFontSize, QtOpenDocument,
+            QtRunProgram, QtEndProcess, QtEndLeavingPlayer, QtSaveFile};
 }
 
 UiHooks g_hooks = QtHooks();

@@ -29,6 +29,8 @@ struct UiHooks {
     std::function<void(int code)> endProcess;
     // Ends the program at once and leaves the running player playing in its own window.
     std::function<void(int code)> endLeavingPlayer;
+    // The save-file dialog (the folder must exist); "" when cancelled.
+    std::function<std::string(const std::vector<FileFilter>& filters)> saveFile;
 };
 
 // The hooks in force (the Qt ones unless a test installed others).

@@ -21,7 +21,11 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "test_ui";
     static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Off screen unless a test program asks for the X server it runs in (xvfb-run).
+    if (qEnvironmentVariable("QUORVAN_TEST_QPA") != "xcb")
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    else
+        qputenv("QT_QPA_PLATFORM", "xcb");
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }
