@@ -12,9 +12,11 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   # run time
-  mplayer 7zip espeak-ng fontconfig fonts-liberation xdg-utils
+  mplayer 7zip espeak-ng fontconfig fonts-liberation xdg-utils shared-mime-info desktop-file-utils
   # tests
-  ffmpeg xvfb xauth xdotool x11-utils python3
+  ffmpeg xvfb xauth xdotool x11-utils python3 libglib2.0-bin
+  # the Debian package and its check
+  dpkg-dev fakeroot lintian
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "persist/history.h"
 #include "persist/i18l.h"
 #include "persist/reopen.h"
+#include "platform/fileassociation.h"
 #include "platform/paths.h"
 #include "platform/windowport.h"
 #include "player/KomunikacjaZMplayerem.h"
@@ -320,8 +321,12 @@ const CommandRow kCommands[] = {
     {2401, FunctionNotAvailableYet}, // image host test
     {2080, FunctionNotAvailableYet}, // automatic upload run
     {2402, SplitFile2RS},
-    {2403, FunctionNotAvailableYet}, // file associations
-    {2404, FunctionNotAvailableYet}, // .nfo association
+    {2403, [] { FileAssociation(); }},
+    {2404,
+     [] {
+         FileAssociationNFO();
+         RefreshDesktopDatabases();
+     }},
     {2632, [] { StartOptinsDialog(); }},
     {2300, editfiltres},
     // Help menu
