@@ -30,7 +30,12 @@ char bufnamplayera[2000];
 
 namespace {
 using Clock = std::chrono::steady_clock;
+// A replaced player (our wrapper) is given this long to end after its stdin is closed: longer
+// than the wrapper gives mplayer (1.5 s) before it kills mplayer's process group.
 constexpr int kKillGraceMs = 3000;
+// Between the SIGTERM and the SIGKILL of a wrapper that is still there: the wrapper passes the
+// SIGTERM on and kills mplayer's group half a second later.
+constexpr int kTermGraceMs = 2000;
 constexpr int kWriteTimeoutMs = 500;
 constexpr size_t kSendBufferSize = 7048;
 
@@ -42,6 +47,7 @@ struct Session {
     std::atomic<bool> superseded{false};
     std::atomic<bool> readerDetached{false};
     std::atomic<long long> killAtMs{0}; // steady-clock ms after which a superseded player is killed
+    bool termSent = false;              // reader only: SIGTERM sent, SIGKILL at the next deadline
 };
 
 struct ReaderThread {
@@ -57,8 +63,8 @@ std::mutex g_turnMutex;
 std::condition_variable g_turnCv;
 unsigned long long g_nextTicket = 0;
 unsigned long long g_serving = 0;
-std::string g_lastCommandLine; // guarded by g_mutex
-std::atomic<int> g_quietPolls{0};  // position polls whose answers are still to come
+std::string g_lastCommandLine;    // guarded by g_mutex
+std::atomic<int> g_quietPolls{0}; // position polls whose answers are still to come
 std::atomic<int> g_activeReaders{0};
 std::atomic<int> g_maxActiveReaders{0};
 
@@ -87,15 +93,15 @@ void Supersede(const std::shared_ptr<Session>& session) {
 bool ReadSessionLine(Session& session, char* buffer, int size) {
     int i = 0;
     while (i < size - 2) {
+        if (session.superseded && NowMs() > session.killAtMs && session.pid > 0) {
+            kill(session.pid, session.termSent ? SIGKILL : SIGTERM);
+            session.killAtMs = NowMs() + (session.termSent ? 60000 : kTermGraceMs);
+            session.termSent = true;
+        }
         pollfd p{session.outFd, POLLIN, 0};
         int rc = poll(&p, 1, 200);
-        if (rc == 0) {
-            if (session.superseded && NowMs() > session.killAtMs && session.pid > 0) {
-                kill(session.pid, SIGKILL);
-                session.killAtMs = NowMs() + 60000;
-            }
+        if (rc == 0)
             continue;
-        }
         if (rc < 0 && errno == EINTR)
             continue;
         char c;
@@ -122,7 +128,7 @@ void ReapSession(Session& session) {
     if (session.pid > 0) {
         // The output has ended; the process follows at once unless something holds its pipe.
         if (!WaitProcess(session.pid, kKillGraceMs, nullptr))
-            KillProcess(session.pid, 100);
+            KillProcess(session.pid, kTermGraceMs);
     }
     session.ended = true;
 }

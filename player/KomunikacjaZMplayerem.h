@@ -32,7 +32,9 @@ bool MySystem(const char* commandLine);
 bool runprocess(const char* commandLine);
 
 // Quits the running player, closes its pipes and waits for every reader thread to end
-// (program exit, and tests). The player is killed if it has not ended within `graceMs`.
+// (program exit, and tests). The player is killed if it has not ended within `graceMs`; the
+// default is longer than the wrapper waits for mplayer before it kills it, so the wrapper is
+// never killed while its mplayer still runs.
 void ClosePlayer(int graceMs = 3000);
 // True while a player process started by Launch2 has not been seen to end.
 bool PlayerRunning();

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     StartedProgram program = WinMainStartup(CommandLine(argc, argv));
     int code = program.exitAtOnce ? program.exitCode : app.exec();
     if (!program.exitAtOnce)
-        ClosePlayer(2000);
+        ClosePlayer();
     SetWindowPort(nullptr);
     return code;
 }

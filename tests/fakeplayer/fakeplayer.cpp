@@ -8,6 +8,9 @@
 //   on PREFIX|TEXT   from now on answer stdin lines starting with PREFIX by printing TEXT\n
 //   exit CODE
 //   crash            die by SIGSEGV
+//   flood MB         MB mebibytes of 'x' without a line end
+//   stubborn         ignore "quit", the end of stdin and SIGTERM from now on, with a child
+//                    (logged as "child: PID") that does the same and holds stdout open
 // After the script it answers stdin lines until "quit" or the end of stdin (exit 0). Without a
 // script it prints a banner and answers get_time_length with "ANS_LENGTH=100.00". Asked for
 // "-list-options", it gives the real mplayer's list.
@@ -120,6 +123,23 @@ int main(int argc, char** argv) {
                     {rest.substr(0, bar), bar == std::string::npos ? "" : rest.substr(bar + 1)});
             } else if (verb == "exit") {
                 return std::atoi(rest.c_str());
+            } else if (verb == "flood") {
+                std::string chunk(1 << 20, 'x');
+                for (int i = 0; i < std::atoi(rest.c_str()); ++i)
+                    Out(chunk);
+            } else if (verb == "stubborn") {
+                std::signal(SIGTERM, SIG_IGN);
+                if (pid_t child = fork(); child == 0) {
+                    while (true)
+                        pause();
+                } else {
+                    Log("child: " + std::to_string(child));
+                }
+                std::string command;
+                while (ReadCommand(command))
+                    Log("stdin: " + command);
+                while (true)
+                    pause();
             } else if (verb == "crash") {
                 std::signal(SIGSEGV, SIG_DFL);
                 std::raise(SIGSEGV);

@@ -111,3 +111,17 @@ TEST_F(RealPlayer, EveryPresetOpensTheMovie) {
     user_filtrs = kept;
     Mp1.userFilterNum = 0;
 }
+
+TEST_F(RealPlayer, AMissingMplayerIsShownInTheTitleAndTheErrorButton) {
+    TempDir dir;
+    setenv("QUORVAN_MPLAYER", dir.file("mplayer").c_str(), 1);
+    Mp1.movieFile = dir.file("movie.avi");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("show:2302:1", 10000)) << Mp1.ConsoleTextSnapshot();
+    EXPECT_FALSE(port_
+                     .WaitForPrefix("title:Exiting... (Fatal error) cannot start mplayer: " +
+                                        dir.file("mplayer") + ": No such file or directory",
+                                    1000)
+                     .empty())
+        << Mp1.ConsoleTextSnapshot();
+}

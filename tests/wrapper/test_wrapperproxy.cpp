@@ -2,15 +2,22 @@
 #include "platform/process.h"
 #include "tests/support/testenv.h"
 
+#include <chrono>
+#include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 struct WrapperRun {
-    std::string output;
+    std::string output; // its first MiB
+    size_t bytes = 0;   // all it wrote
     int status = 0;
+    long maxRssKb = 0; // the wrapper's peak resident size
+    std::chrono::milliseconds tookAfterInput{0};
 };
 
 // Runs the staged wrapper with `args`, feeding `input` and then closing its stdin (unless
@@ -33,6 +40,7 @@ WrapperRun RunWrapper(const TempDir& dir, const std::string& script,
     if (!child.ok())
         return run;
     WriteAllNonBlocking(child.stdinFd, input.data(), input.size(), 2000);
+    auto inputDone = std::chrono::steady_clock::now();
     if (closeStdin) {
         close(child.stdinFd);
         child.stdinFd = -1;
@@ -45,17 +53,33 @@ WrapperRun RunWrapper(const TempDir& dir, const std::string& script,
         ssize_t n = read(child.outputFd, buf, sizeof(buf));
         if (n <= 0)
             break;
-        run.output.append(buf, static_cast<size_t>(n));
+        run.bytes += static_cast<size_t>(n);
+        if (run.output.size() < (1u << 20))
+            run.output.append(buf, static_cast<size_t>(n));
     }
     close(child.outputFd);
     if (child.stdinFd >= 0)
         close(child.stdinFd);
-    if (!WaitProcess(child.pid, 5000, &run.status)) {
+    rusage usage{};
+    bool ended = WaitUntil(
+        [&] { return wait4(child.pid, &run.status, WNOHANG, &usage) == child.pid; }, 5000);
+    if (!ended) {
         KillProcess(child.pid, 100);
         ADD_FAILURE() << "the wrapper did not end";
     }
+    run.maxRssKb = usage.ru_maxrss;
+    run.tookAfterInput = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - inputDone);
     unsetenv("QUORVAN_MPLAYER");
     return run;
+}
+
+// Alive and not a zombie waiting for its parent.
+bool ProcessAlive(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
 }
 
 std::vector<std::string> Logged(const TempDir& dir, const std::string& prefix) {
@@ -104,4 +128,40 @@ TEST(WrapperProcess, APlayerKilledBySignalIsReportedAsACrash) {
     auto clean = RunWrapper(dir, "print bye\nexit 3\n", {"movie.avi"}, "", false);
     EXPECT_EQ(clean.output.find("crashed"), std::string::npos);
     EXPECT_EQ(WEXITSTATUS(clean.status), 3) << "the wrapper exits with its player";
+}
+
+TEST(WrapperProcess, APlayerThatIgnoresQuitAndSigtermIsEndedWithWhatItStarted) {
+    TempDir dir;
+    auto run = RunWrapper(dir, "print playing\nstubborn\n", {"movie.avi"}, "pause\n");
+    EXPECT_LT(run.tookAfterInput, std::chrono::milliseconds(4000)) << "it waited for the pipe";
+    auto pids = Logged(dir, "pid: ");
+    auto children = Logged(dir, "child: ");
+    ASSERT_EQ(pids.size(), 1u);
+    ASSERT_EQ(children.size(), 1u);
+    for (const auto& pid : {pids[0], children[0]})
+        EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(std::stoi(pid)); }, 3000)) << pid;
+    EXPECT_EQ(run.output.find("crashed"), std::string::npos) << "we ended it: no crash";
+}
+
+TEST(WrapperProcess, OutputWithoutLineEndsIsPassedOnWithBoundedMemory) {
+    TempDir dir;
+    auto run = RunWrapper(dir, "flood 100\nprint end\n", {"movie.avi"}, "");
+    const size_t flood = 100u << 20;
+    EXPECT_GE(run.bytes, flood);
+    EXPECT_NE(run.output.find(std::string(1000, 'x')), std::string::npos);
+    EXPECT_GT(run.maxRssKb, 0);
+    EXPECT_LT(run.maxRssKb, 24 * 1024) << "the wrapper held the flood";
+}
+
+TEST(WrapperProcess, AMissingPlayerIsAFatalErrorWithTheReason) {
+    TempDir dir;
+    setenv("QUORVAN_MPLAYER", dir.file("no-mplayer").c_str(), 1);
+    std::string output;
+    int status = RunCommand({StageDir() + "/binary/QUORVAN", "-slave", "movie.avi"}, &output);
+    unsetenv("QUORVAN_MPLAYER");
+    EXPECT_NE(output.find("\nExiting... (Fatal error) cannot start mplayer: " +
+                          dir.file("no-mplayer") + ": No such file or directory\n"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(status, 0);
 }

@@ -8,20 +8,30 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
+// After the end of our stdin (or of the front end), mplayer gets this long to quit before its
+// whole process group is killed. The front end waits longer than this before it kills us.
+constexpr long long kQuitGraceMs = 1500;
+// After a signal we passed on to the group, this long before the group is killed (well within
+// the time the front end gives us between its SIGTERM and its SIGKILL).
+constexpr long long kSignalGraceMs = 500;
+// Output without a line end is passed on in pieces of at most this size.
+constexpr size_t kMaxPiece = 64 * 1024;
+
 volatile sig_atomic_t g_childPid = 0;
 volatile sig_atomic_t g_signalled = 0;
 
 void ForwardSignal(int sig) {
     g_signalled = 1;
     if (g_childPid > 0)
-        kill(static_cast<pid_t>(g_childPid), sig);
+        kill(-static_cast<pid_t>(g_childPid), sig);
 }
-
 class Io : public PlayerIo {
   public:
     int playerIn = -1;
@@ -36,6 +46,24 @@ class Io : public PlayerIo {
     }
 };
 
+// True once the child has ended; it stays unreaped (a zombie), so its process group id cannot
+// be taken by another process while we still send signals to it.
+bool ChildHasExited(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == pid;
+}
+
+// Hands one piece of mplayer's output through the plugins to the front end.
+void PassOn(const std::string& piece, std::vector<std::unique_ptr<WrapperPlugin>>& plugins,
+            PlayerIo& io) {
+    bool keep = true;
+    for (auto& p : plugins)
+        keep = keep && p->OnOutput(piece, io);
+    if (keep)
+        io.Print(piece);
+}
+
 long long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
@@ -47,7 +75,7 @@ std::vector<std::string> SplitOutputPieces(std::string& pending, const char* dat
     std::vector<std::string> pieces;
     for (size_t i = 0; i < size; ++i) {
         pending += data[i];
-        if (data[i] == '\r' || data[i] == '\n') {
+        if (data[i] == '\r' || data[i] == '\n' || pending.size() >= kMaxPiece) {
             pieces.push_back(std::move(pending));
             pending.clear();
         }
@@ -72,14 +100,20 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     options.argv.insert(options.argv.end(), args.begin(), args.end());
     options.pipeStdin = !stdinIsMovie;
     options.pipeOutput = true;
+    // Its own group: whatever it starts is ended with it.
+    options.newProcessGroup = true;
     SpawnResult child = SpawnProcess(options);
     if (!child.ok()) {
-        std::string msg = "Quorvan: cannot start " + program + "\n";
-        WriteAllBlocking(1, msg);
+        // The front end shows this as the fatal error in the title and behind the error button.
+        std::string reason = std::strerror(child.error);
+        if (program != "mplayer")
+            reason = program + ": " + reason;
+        WriteAllBlocking(1, "Exiting... (Fatal error) cannot start mplayer: " + reason + "\n");
         result.exitCode = 127;
         return result;
     }
-    g_childPid = child.pid;
+    const pid_t pid = child.pid;
+    g_childPid = pid;
     struct sigaction sa {};
     sa.sa_handler = ForwardSignal;
     sigemptyset(&sa.sa_mask);
@@ -93,41 +127,51 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     std::string pendingIn;
     bool stdinOpen = !stdinIsMovie;
     bool outputOpen = true;
-    long long quitDeadline = 0; // after end of stdin, mplayer gets this long to quit
+    long long killAt = 0; // when mplayer's group is killed unless it has ended by then
     bool weKilled = false;
     long long nextTick = NowMs() + 100;
 
-    while (outputOpen) {
-        pollfd fds[2] = {{child.outputFd, POLLIN, 0}, {stdinOpen ? 0 : -1, POLLIN, 0}};
-        int rc = poll(fds, 2, 100);
+    auto readOutput = [&] {
+        char buf[8192];
+        ssize_t n = read(child.outputFd, buf, sizeof(buf));
+        if (n > 0) {
+            for (auto& piece : SplitOutputPieces(pendingOut, buf, static_cast<size_t>(n)))
+                PassOn(piece, plugins, io);
+        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+            outputOpen = false;
+        }
+        return n > 0;
+    };
+    auto quit = [&] {
+        stdinOpen = false;
+        io.SendToPlayer("quit");
+        close(io.playerIn);
+        io.playerIn = -1;
+        killAt = NowMs() + kQuitGraceMs;
+    };
+
+    // We end when mplayer ends, not when its output closes: a process it started may hold the
+    // pipe for ever.
+    while (!ChildHasExited(pid)) {
+        pollfd fds[2] = {{outputOpen ? child.outputFd : -1, POLLIN, 0},
+                         {stdinOpen ? 0 : -1, POLLIN, 0}};
+        int rc = poll(fds, 2, outputOpen ? 100 : 10);
         if (rc < 0 && errno != EINTR)
             break;
-        if (rc > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-            char buf[8192];
-            ssize_t n = read(child.outputFd, buf, sizeof(buf));
-            if (n > 0) {
-                std::string out;
-                for (auto& piece : SplitOutputPieces(pendingOut, buf, static_cast<size_t>(n))) {
-                    bool keep = true;
-                    for (auto& p : plugins)
-                        keep = keep && p->OnOutput(piece, io);
-                    if (keep)
-                        out += piece;
-                }
-                io.Print(out);
-            } else if (n == 0 || errno != EINTR) {
-                outputOpen = false;
-            }
-        }
+        if (rc > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            readOutput();
         if (stdinOpen && rc > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
             char buf[4096];
             ssize_t n = read(0, buf, sizeof(buf));
             if (n > 0) {
                 pendingIn.append(buf, static_cast<size_t>(n));
                 size_t nl;
-                while ((nl = pendingIn.find('\n')) != std::string::npos) {
+                while ((nl = pendingIn.find('\n')) != std::string::npos ||
+                       pendingIn.size() >= kMaxPiece) {
+                    if (nl == std::string::npos)
+                        nl = kMaxPiece; // no command is this long: passed on cut
                     std::string command = pendingIn.substr(0, nl);
-                    pendingIn.erase(0, nl + 1);
+                    pendingIn.erase(0, std::min(nl + 1, pendingIn.size()));
                     bool forward = true;
                     for (auto& p : plugins)
                         forward = forward && p->OnCommand(command, io);
@@ -135,23 +179,17 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
                         io.SendToPlayer(command);
                 }
             } else if (n == 0 || errno != EINTR) {
-                // The front end has gone or replaced us: quit.
-                stdinOpen = false;
-                io.SendToPlayer("quit");
-                close(io.playerIn);
-                io.playerIn = -1;
-                quitDeadline = NowMs() + 3000;
+                quit(); // the front end has gone or replaced us
             }
         }
-        if (io.frontEndGone && stdinOpen) {
-            stdinOpen = false;
-            io.SendToPlayer("quit");
-            quitDeadline = NowMs() + 3000;
-        }
+        if (io.frontEndGone && stdinOpen)
+            quit();
         long long now = NowMs();
-        if (quitDeadline != 0 && now > quitDeadline && !weKilled) {
+        if (g_signalled && killAt == 0)
+            killAt = now + kSignalGraceMs;
+        if (killAt != 0 && now > killAt && !weKilled) {
             weKilled = true;
-            kill(child.pid, SIGKILL);
+            kill(-pid, SIGKILL);
         }
         if (now >= nextTick) {
             for (auto& p : plugins)
@@ -159,23 +197,21 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
             nextTick = now + 100;
         }
     }
-    if (!pendingOut.empty()) {
-        bool keep = true;
-        for (auto& p : plugins)
-            keep = keep && p->OnOutput(pendingOut, io);
-        if (keep)
-            io.Print(pendingOut);
+    // What mplayer wrote before it ended is still in the pipe; whatever else holds the pipe is
+    // not waited for.
+    fcntl(child.outputFd, F_SETFL, fcntl(child.outputFd, F_GETFL) | O_NONBLOCK);
+    for (int reads = 0; outputOpen && reads < 128 && readOutput(); ++reads) {
     }
+    if (!pendingOut.empty())
+        PassOn(pendingOut, plugins, io);
+    // Nothing mplayer started outlives it.
+    kill(-pid, SIGKILL);
     close(child.outputFd);
     if (io.playerIn >= 0)
         close(io.playerIn);
 
     int status = 0;
-    if (!WaitProcess(child.pid, 3000, &status)) {
-        weKilled = true;
-        kill(child.pid, SIGKILL);
-        WaitProcess(child.pid, -1, &status);
-    }
+    WaitProcess(pid, -1, &status);
     g_childPid = 0;
     if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);

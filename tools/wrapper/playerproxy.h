@@ -34,11 +34,14 @@ struct ProxyResult {
     bool crashed = false; // ended by a signal we did not send
 };
 
-// Splits `data` into pieces that each end with '\r' or '\n'; the unterminated rest stays in
-// `pending` for the next call. Pure; the pieces joined give the input back.
+// Splits `data` into pieces that each end with '\r' or '\n', or are 64 KiB long without one;
+// the unterminated rest stays in `pending` for the next call. Pure; the pieces joined give the
+// input back.
 std::vector<std::string> SplitOutputPieces(std::string& pending, const char* data, size_t size);
 
-// Starts `program` with `args`, proxies until it ends, and returns how it ended. The crash line
-// is printed by the caller.
+// Starts `program` with `args` in a process group of its own, proxies until it ends, and returns
+// how it ended. At the end of our stdin it is told to quit and its group is killed 1.5 s later
+// if it has not; when it ends, whatever it left in its group is killed too. The crash line is
+// printed by the caller; a program that cannot start is reported as a fatal error.
 ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> args,
                            std::vector<std::unique_ptr<WrapperPlugin>>& plugins);

@@ -1,0 +1,76 @@
+// No player outlives the program: the engine, the staged wrapper and a stand-in player that
+// ignores "quit" and SIGTERM (and leaves a child of its own), at exit and over quick relaunches.
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/mplayerinfo.h"
+#include "tests/support/testenv.h"
+#include "tests/wrapper/realplayerfixture.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+bool ProcessAlive(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+class PlayerExit : public RealPlayerTest {
+  protected:
+    void SetUp() override {
+        RealPlayerTest::SetUp();
+        WriteFile(dir_.file("stubborn.script"), "print stubborn player\nstubborn\n");
+        setenv("QUORVAN_MPLAYER", (TestBinDir() + "/fakeplayer").c_str(), 1);
+        setenv("FAKEPLAYER_SCRIPT", dir_.file("stubborn.script").c_str(), 1);
+        setenv("FAKEPLAYER_LOG", dir_.file("fake.log").c_str(), 1);
+        Mp1.movieFile = dir_.file("movie.avi");
+    }
+    void TearDown() override {
+        unsetenv("FAKEPLAYER_SCRIPT");
+        unsetenv("FAKEPLAYER_LOG");
+        RealPlayerTest::TearDown();
+    }
+    // Every player and player's child that has been started so far.
+    std::set<pid_t> StartedProcesses() {
+        std::set<pid_t> pids;
+        for (const auto& line : ReadLines(dir_.file("fake.log")))
+            for (const char* prefix : {"pid: ", "child: "})
+                if (line.rfind(prefix, 0) == 0)
+                    pids.insert(std::stoi(line.substr(std::string(prefix).size())));
+        return pids;
+    }
+    size_t CountLogged(const std::string& prefix) {
+        size_t n = 0;
+        for (const auto& line : ReadLines(dir_.file("fake.log")))
+            n += line.rfind(prefix, 0) == 0;
+        return n;
+    }
+    void ExpectNoneLeft() {
+        for (pid_t pid : StartedProcesses())
+            EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(pid); }, 3000))
+                << "process " << pid << " outlived the program";
+    }
+    TempDir dir_;
+};
+} // namespace
+
+TEST_F(PlayerExit, NothingIsLeftAfterExit) {
+    Mp1.LanchMovie();
+    ASSERT_TRUE(WaitUntil([&] { return CountLogged("child: ") == 1; }, 10000));
+    ClosePlayer();
+    EXPECT_FALSE(PlayerRunning());
+    EXPECT_EQ(StartedProcesses().size(), 2u);
+    ExpectNoneLeft();
+}
+
+TEST_F(PlayerExit, NothingIsLeftAfterQuickRelaunches) {
+    for (int i = 0; i < 20; ++i)
+        Mp1.LanchMovie();
+    ASSERT_TRUE(WaitUntil([&] { return CountLogged("child: ") == 20; }, 20000))
+        << CountLogged("child: ");
+    ClosePlayer();
+    EXPECT_EQ(StartedProcesses().size(), 40u);
+    ExpectNoneLeft();
+}
