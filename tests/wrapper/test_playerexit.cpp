@@ -66,10 +66,12 @@ TEST_F(PlayerExit, NothingIsLeftAfterExit) {
 }
 
 TEST_F(PlayerExit, NothingIsLeftAfterQuickRelaunches) {
-    for (int i = 0; i < 20; ++i)
+    // Each launch replaces a player that has just made its child: the relaunch comes as soon
+    // as that stubborn pair exists (a player killed before its child was made proves nothing).
+    for (size_t i = 1; i <= 20; ++i) {
         Mp1.LanchMovie();
-    ASSERT_TRUE(WaitUntil([&] { return CountLogged("child: ") == 20; }, 20000))
-        << CountLogged("child: ");
+        ASSERT_TRUE(WaitUntil([&] { return CountLogged("child: ") == i; }, 20000)) << i;
+    }
     ClosePlayer();
     EXPECT_EQ(StartedProcesses().size(), 40u);
     ExpectNoneLeft();
