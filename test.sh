@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds (Release with assertions, plus tests) and runs every test
-# through CTest; then builds the unit tests again with the address and undefined-behaviour
-# sanitizers and runs them (QUORVAN_SKIP_SANITIZERS=1 skips that second pass).
+# through CTest; builds and checks the Debian package; then builds the unit tests again with the
+# address and undefined-behaviour sanitizers and runs them (QUORVAN_SKIP_SANITIZERS=1 skips that
+# second pass).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -10,6 +11,8 @@ JOBS=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQUORVAN_TESTS=ON -DQUORVAN_WERROR=ON >/dev/null
 cmake --build build -j"$JOBS"
 (cd build && ctest --output-on-failure -j"$JOBS" --timeout 300)
+# The Debian package: built, unpacked, lintian-clean, and its programs run from where it puts them.
+./scripts/check-package.sh build
 
 if [ "${QUORVAN_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g0" \

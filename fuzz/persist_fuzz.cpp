@@ -1,7 +1,8 @@
-// libFuzzer target: the settings/language-file reader and writer and the position-history
-// reader over arbitrary bytes. Besides not crashing, a stored value must read back as stored
-// and a written history must parse back to the same entries.
+// libFuzzer target: the settings/language-file reader and writer, the position-history reader
+// and the playlist reader over arbitrary bytes. Besides not crashing, a stored value must read
+// back as stored and a written history must parse back to the same entries.
 #include "persist/history.h"
+#include "persist/playlist.h"
 #include "platform/profile.h"
 
 #include <cstdint>
@@ -32,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     for (size_t i = 0; i < again.size(); ++i)
         if (again[i].path != rememberable[i].path || again[i].position != rememberable[i].position)
+            std::abort();
+
+    // Every playlist entry read is one absolute line of more than 6 characters.
+    for (const std::string& path : ParsePlaylistText(content))
+        if (path.size() <= 6 || path[0] != '/' || path.find('\n') != std::string::npos)
             std::abort();
     return 0;
 }

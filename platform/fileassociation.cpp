@@ -201,7 +201,7 @@ std::string NfoDesktopEntry(const std::string& programFolder, const std::string&
            "\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
-           "Categories=Utility;Viewer;\n"
+           "Categories=Utility;TextTools;\n"
            "MimeType=" +
            std::string(kNfoType) + ";\n";
 }
