@@ -30,11 +30,16 @@ uint64_t SumWords(const std::vector<char>& bytes, size_t count) {
 }
 
 // Size plus the whole words of the first and the last 64 KiB; `read` gives the bytes at a
-// position (fewer at the end of the movie).
+// position (fewer at the end of the movie). A movie the first pass reads to its end (shorter
+// than 64 KiB) has nothing left for the second: each of its words counts once. One of exactly
+// 64 KiB is read whole by both passes.
 uint64_t SumEnds(uint64_t size, const std::function<size_t(uint64_t, char*, size_t)>& read) {
     std::vector<char> buffer(kOpenSubtitlesChunk);
     uint64_t hash = size;
-    hash += SumWords(buffer, read(0, buffer.data(), buffer.size()));
+    size_t head = read(0, buffer.data(), buffer.size());
+    hash += SumWords(buffer, head);
+    if (head < kOpenSubtitlesChunk)
+        return hash;
     uint64_t tail = size > kOpenSubtitlesChunk ? size - kOpenSubtitlesChunk : 0;
     hash += SumWords(buffer, read(tail, buffer.data(), buffer.size()));
     return hash;

@@ -31,7 +31,8 @@ class MovieHash {
 // "Error opening file" on stderr) when it cannot be read.
 std::string GenerateHashOpenSubtitles(const std::string& path);
 // The OpenSubtitles sum over an open binary stream: its size plus the little-endian 64-bit
-// words of its first and last 64 KiB (whole words only), modulo 2^64.
+// words of its first and last 64 KiB (whole words only), modulo 2^64. A stream shorter than
+// 64 KiB has each whole word counted once.
 uint64_t compute_hash(std::istream& stream);
 // Size of the file in bytes, or 0 when it cannot be opened.
 int64_t GetFileSizeForName(const std::string& path);

@@ -51,8 +51,11 @@ int MplayerInfo::init() {
         options += "  -vc xvid,  ";
     if (volume != 100)
         options += " -volume " + std::to_string(volume) + " ";
+    // The audio file is quoted like the movie once the rest of the options have had their
+    // backslashes turned into slashes: a Linux file name keeps its backslashes and quotes.
+    static const std::string kAudioMark = "\x01audiofile\x01";
     if (!externalAudioFile.empty())
-        options += " -audiofile \"" + externalAudioFile + "\" -hr-mp3-seek ";
+        options += " -audiofile " + kAudioMark + " -hr-mp3-seek ";
     options += " ";
     options += TableEntry(overwritechannelsT, kChannelModeCount, overwriteChannels);
     options += " ";
@@ -68,6 +71,8 @@ int MplayerInfo::init() {
 
     repleaceall(options, "<nowid>", " ");
     repleaceall(options, "\\", "/");
+    if (size_t mark = options.find(kAudioMark); mark != std::string::npos)
+        options.replace(mark, kAudioMark.size(), QuoteCommandLineArg(externalAudioFile));
 
     primeCommand += options + " ";
     primeExeRar += options + " ";
