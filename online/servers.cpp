@@ -21,6 +21,9 @@ const ServiceRow kServices[] = {
     {Service::ImageHost, "QUORVAN_IMAGEHOST_URL", "imagehost", ""},
     {Service::Statistics, "QUORVAN_STATS_URL", "stats", ""},
     {Service::Redirect, "QUORVAN_REDIRECT_URL", "redirect", ""},
+    {Service::OpenSubtitlesWeb, "QUORVAN_OPENSUBTITLES_WEB_URL", "opensubtitlesweb",
+     "https://www.opensubtitles.org"},
+    {Service::ImdbWeb, "QUORVAN_IMDB_URL", "imdb", "https://www.imdb.com"},
 };
 
 std::string WithoutTrailingSlash(std::string url) {

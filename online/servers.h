@@ -5,11 +5,13 @@
 #include <string>
 
 enum class Service {
-    NapiprojektWeb, // QUORVAN_NAPIPROJEKT_URL, key "napiprojekt"
-    OpenSubtitles,  // QUORVAN_OPENSUBTITLES_URL, key "opensubtitles"
-    ImageHost,      // QUORVAN_IMAGEHOST_URL, key "imagehost"
-    Statistics,     // QUORVAN_STATS_URL, key "stats"
-    Redirect,       // QUORVAN_REDIRECT_URL, key "redirect"
+    NapiprojektWeb,   // QUORVAN_NAPIPROJEKT_URL, key "napiprojekt"
+    OpenSubtitles,    // QUORVAN_OPENSUBTITLES_URL, key "opensubtitles"
+    ImageHost,        // QUORVAN_IMAGEHOST_URL, key "imagehost"
+    Statistics,       // QUORVAN_STATS_URL, key "stats"
+    Redirect,         // QUORVAN_REDIRECT_URL, key "redirect"
+    OpenSubtitlesWeb, // QUORVAN_OPENSUBTITLES_WEB_URL, key "opensubtitlesweb"
+    ImdbWeb,          // QUORVAN_IMDB_URL, key "imdb"
 };
 
 // The base address (scheme, host and optional port, no trailing '/').

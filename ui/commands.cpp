@@ -1,5 +1,7 @@
 // The single commands of the menus, buttons and keys: one row per command id.
 #include "online/moviehash.h"
+#include "online/servers.h"
+#include "online/weblookups.h"
 #include "persist/filters.h"
 #include "persist/history.h"
 #include "persist/i18l.h"
@@ -18,6 +20,7 @@
 #include "ui/dispatch.h"
 #include "ui/equaliser.h"
 #include "ui/mainwindow.h"
+#include "ui/onlinecommands.h"
 #include "ui/optionsdialog.h"
 #include "ui/playlistwindow.h"
 #include "ui/uihooks.h"
@@ -34,7 +37,6 @@ constexpr const char* kForumEn = "https://quorvan.example/forum/en/";
 constexpr const char* kNewsPl = "https://quorvan.example/news/";
 constexpr const char* kWwwEn = "https://quorvan.example/en/";
 constexpr const char* kMailToAuthor = "mailto:author@quorvan.example";
-constexpr const char* kOpenSubtitlesUpload = "https://www.opensubtitles.org/uploadjava";
 constexpr const char* kAboutText = "Quorvan Rar Player plays movies straight from RAR sets, "
                                    "finds subtitles and reads them aloud.\n\n"
                                    "Built on MPlayer. Thanks to everyone who sent "
@@ -196,12 +198,6 @@ void OpenBeside(const char* name) {
     Hooks().openDocument(std::string(KatalogExe()) + name);
 }
 
-void NapiprojektDownload() {
-    if (MovieFile().empty())
-        return;
-    FunctionNotAvailableYet();
-}
-
 void ThumbMenuWindow() {
     if (MovieFile().empty()) {
         MessageNoMoveOpen();
@@ -285,14 +281,15 @@ const CommandRow kCommands[] = {
          }
          SendCommand("sub_visibility");
      }},
-    {2405, FunctionNotAvailableYet}, // OpenSubtitles site
-    {2407, [] { Hooks().openDocument(kOpenSubtitlesUpload); }},
-    {2476, FunctionNotAvailableYet}, // NapisyInfo page
-    {2002, NapiprojektDownload},
-    {2477, NapiprojektDownload},
-    {2478, FunctionNotAvailableYet}, // OpenSubtitles download, language 1
-    {2479, FunctionNotAvailableYet}, // OpenSubtitles download, language 2
-    {2582, FunctionNotAvailableYet}, // OpenSubtitles list
+    {2405, OpenOpensubtitlesSite},
+    {2407,
+     [] { Port().OpenWithDefaultApplication(ServiceUrl(Service::OpenSubtitlesWeb) + "/uploadjava"); }},
+    {2476, OpenWebNapisyInfoForThisMovie},
+    {2002, [] { NapiprojektCommand("PL"); }},
+    {2477, [] { NapiprojektCommand("ENG"); }},
+    {2478, [] { OpenSubtitlesCommand(I18lcStrings.first, true); }},
+    {2479, [] { OpenSubtitlesCommand(I18lcStrings.second, true); }},
+    {2582, MenuRefreshOSList},
     {2631, FunctionNotAvailableYet}, // upload of the current subtitle
     // Debug menu
     {2305, ThumbMenuWindow},
@@ -314,9 +311,9 @@ const CommandRow kCommands[] = {
     {2001, [] { OwnGlWindow(" -vo gl -fs -sub-fuzziness 2  "); }},
     {2010, [] { OwnGlWindow(" -vo gl:nomanyfmts -fs -sub-fuzziness 2  "); }},
     {2004, [] { PokazOpisFilmuRAR(MovieFile().c_str()); }},
-    {2005, FunctionNotAvailableYet}, // IMDB movie description
-    {2006, FunctionNotAvailableYet}, // OpenSubtitles test, Polish
-    {2007, FunctionNotAvailableYet}, // OpenSubtitles test, English
+    {2005, IMDBSiteCommand},
+    {2006, [] { OpenSubtitlesCommand("pol", true); }},
+    {2007, [] { OpenSubtitlesCommand("eng", false); }},
     {2406, Proctest},
     {2401, FunctionNotAvailableYet}, // image host test
     {2080, FunctionNotAvailableYet}, // automatic upload run

@@ -9,6 +9,7 @@
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
 #include "ui/mainwindow.h"
+#include "ui/onlinecommands.h"
 #include "ui/slavetable.h"
 #include "ui/uistate.h"
 
@@ -76,8 +77,7 @@ bool InitProcCommand(int id) {
         UserFiltresPreset(id);
 
     if (id >= 2583 && id <= 2630) {
-        // The OpenSubtitles result list.
-        FunctionNotAvailableYet();
+        getOpenSubtitleNumber(id - 2583);
         return true;
     }
 
@@ -85,8 +85,7 @@ bool InitProcCommand(int id) {
         SelectSubtitleTrack(id);
 
     if (id >= 2307 && id <= 2400) {
-        // The OpenSubtitles download languages.
-        FunctionNotAvailableYet();
+        OpenSubtitlesLanguageCommand(id - 2307);
         return true;
     }
 

@@ -232,6 +232,16 @@ void MenuSet::AddLanguageMenu(const std::vector<LanguageMenuItem>& items) {
     }
 }
 
+void MenuSet::AddOpenSubtitlesLanguages(const std::vector<std::string>& labels) {
+    QMenu* menu = Menu("Subtitle.OpenSubtitles");
+    for (size_t i = 0; i < labels.size(); ++i) {
+        QList<QAction*> actions = menu->actions();
+        QAction* action = new QAction(QString::fromStdString(labels[i]), menu);
+        action->setData(2307 + static_cast<int>(i));
+        menu->insertAction(actions.size() > 3 ? actions[3] : nullptr, action);
+    }
+}
+
 void MenuSet::SetItemText(const std::string& menu, int position, const std::string& text) {
     QMenu* target = Menu(menu);
     if (menu == "MenuBar" && bar_ != nullptr) {

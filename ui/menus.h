@@ -34,6 +34,9 @@ class MenuSet : public MenuModel {
     void AddUserFiltresMenu(const std::string& manualEditText);
     void AddDvdDrives(const std::vector<char>& letters);
     void AddLanguageMenu(const std::vector<LanguageMenuItem>& items);
+    // The OpenSubtitles download languages (2307 + i), each inserted at position 3 of its
+    // submenu, so they show in reverse list order.
+    void AddOpenSubtitlesLanguages(const std::vector<std::string>& labels);
 
     // MenuModel
     void SetItemText(const std::string& menu, int position, const std::string& text) override;

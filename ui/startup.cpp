@@ -1,5 +1,6 @@
 #include "ui/startup.h"
 
+#include "online/opensubtitles.h"
 #include "persist/filters.h"
 #include "persist/history.h"
 #include "persist/i18l.h"
@@ -74,7 +75,13 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     menus.AddUserFiltresMenu(I18l.getString("Manual Edit"));
     menus.Check(kFirstUserFiltresCommand + Mp1.userFilterNum, true);
     I18l.SetSection("File");
-    // The OpenSubtitles language list arrives with the subtitle download.
+    loadOpensubtitleList(I18l.get("opensubtitles.lang"));
+    {
+        std::vector<std::string> labels;
+        for (const item_downolad_sub& item : OpensubtitleList)
+            labels.push_back(item.label);
+        menus.AddOpenSubtitlesLanguages(labels);
+    }
     reopen1.refresh();
     FillLanguageMenuAndTranslate(window);
 

@@ -1,0 +1,170 @@
+#include "online/napiprojekt.h"
+
+#include "online/answerkind.h"
+#include "online/httptransfer.h"
+#include "online/moviehash.h"
+#include "online/napiprojekttoken.h"
+#include "online/onlinefiles.h"
+#include "online/servers.h"
+#include "online/sevenzip.h"
+#include "persist/i18l.h"
+#include "platform/paths.h"
+#include "player/subtitletracks.h"
+
+#include <cctype>
+#include <cstdio>
+#include <unistd.h>
+
+const char* const kNapiprojektPassword = "Xq7TzR2wLm9KpV4s";
+const char* const kNapiprojektCurrentPassword = "iBlm8NTigvru0Jr0";
+const char* const kNapiprojektAgent = "Mozilla/3.0\xA0(compatible;\xA0Indy\xA0Library)";
+
+namespace {
+// Answers of this size or less never held a subtitle.
+constexpr size_t kNoSubtitleSize = 899;
+// Subtitles are small; an answer past this is not one, and must not fill the disk.
+constexpr size_t kMaxAnswer = 16u << 20;
+
+std::string Translated(const char* english) {
+    return I18l.getString(english);
+}
+
+// An HTML page (a proxy's or the server's error page) is no subtitle, whatever its size.
+bool LooksLikeHtml(const std::string& body) {
+    size_t start = body.find_first_not_of(" \t\r\n");
+    if (start == std::string::npos || body[start] != '<')
+        return false;
+    std::string head = body.substr(start, 512);
+    for (char& c : head)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return head.find("<html") != std::string::npos || head.find("<!doctype") != std::string::npos;
+}
+
+void Fail(NapiResult& r, const std::string& text, const std::string& reason) {
+    r.messages.push_back({text, "Error"});
+    r.reason = reason;
+}
+
+void NoSubtitles(NapiResult& r) {
+    Fail(r, Translated("napiprojekt.pl has no subtitles for this movie."),
+         "napiprojekt.pl has no subtitles for this movie");
+}
+
+// Unpacks the archive into the folder; the Part's password first, then today's.
+SevenZipRun Unpack(const std::string& archive, const std::string& folder,
+                   const std::string& extracted) {
+    SevenZipRun run = SevenZipRun::Failed;
+    for (const char* password : {kNapiprojektPassword, kNapiprojektCurrentPassword}) {
+        unlink(extracted.c_str());
+        run = RunSevenZip(archive, folder, password);
+        if (run == SevenZipRun::Done && IsFileExist(extracted.c_str()))
+            return run;
+        if (run == SevenZipRun::Missing || run == SevenZipRun::Interrupted)
+            return run;
+    }
+    unlink(extracted.c_str()); // a wrong password leaves a broken file behind
+    return run;
+}
+} // namespace
+
+std::string NapiprojektUrl(const std::string& base, const std::string& language,
+                           const std::string& md5) {
+    return base + "/unit_napisy/dl.php?l=" + language + "&f=" + md5 +
+           "&t=" + GeneratePseudoHashNapiprojekt(md5) + "&v=1.0.6.2&kolejka=false&nick=&pass=";
+}
+
+NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& language) {
+    NapiResult r;
+    std::string folder = PrivateTempFolder();
+    if (folder.empty()) {
+        Fail(r, "Cannot create a temporary folder in " + GetTempDirectory(), "no temporary folder");
+        return r;
+    }
+    std::string archive = folder + "napis.zip";
+    unlink(archive.c_str());
+
+    MovieHash hash(movie);
+    const std::string& md5 = hash.hashNapiprojekt;
+    // Without a fingerprint there is nothing to ask for: the service would answer for "0".
+    if (md5.size() != 32) {
+        Fail(r, "Error opening file " + movie, "cannot read the movie");
+        return r;
+    }
+
+    HttpTransferRequest request;
+    request.url = NapiprojektUrl(ServiceUrl(Service::NapiprojektWeb), language, md5);
+    request.userAgent = kNapiprojektAgent;
+    request.headers = {"Content-Type: text/html", "Accept:\xA0text/html,\xA0*/*"};
+    request.maxBody = kMaxAnswer;
+    HttpTransferResult answer = HttpTransfer(request);
+    if (answer.cancelled) {
+        r.cancelled = true;
+        r.reason = "cancelled";
+        return r;
+    }
+    // A server's error page is no answer of the service.
+    if (!answer.completed || answer.status >= 400 || answer.truncated) {
+        Fail(r, Translated("I can not download subtitles. Connection error."),
+             answer.completed ? "the server answered HTTP " + std::to_string(answer.status)
+                              : "connection error: " + answer.errorText);
+        return r;
+    }
+
+    std::string body = std::move(answer.body);
+    AnswerKind kind = ClassifyAnswer(body);
+    if (kind == AnswerKind::Gzip) {
+        std::string unpacked;
+        if (!GunzipBytes(body, &unpacked, kMaxAnswer)) {
+            Fail(r, Translated("Eror unpacking subtitles"), "damaged gzip answer");
+            return r;
+        }
+        body = std::move(unpacked);
+        kind = ClassifyAnswer(body);
+    }
+    if (kind == AnswerKind::NoSubtitles || kind == AnswerKind::Xml ||
+        body.size() <= kNoSubtitleSize || LooksLikeHtml(body)) {
+        NoSubtitles(r);
+        return r;
+    }
+
+    std::string extracted = folder + md5 + ".txt";
+    unlink(extracted.c_str()); // what an earlier download left must not pass for this one
+    if (kind == AnswerKind::SevenZip) {
+        if (!WriteWholeFile(archive, body)) {
+            Fail(r, Translated("Eror unpacking subtitles"), "cannot write " + archive);
+            return r;
+        }
+        switch (Unpack(archive, folder, extracted)) {
+        case SevenZipRun::Missing:
+            Fail(r, "No 7-zip32.dll", "7zz is not installed");
+            return r;
+        case SevenZipRun::Interrupted:
+            r.cancelled = true;
+            r.reason = "cancelled";
+            return r;
+        default:
+            break;
+        }
+    } else if (!WriteWholeFile(extracted, body)) {
+        unlink(extracted.c_str());
+    }
+    if (!IsFileExist(extracted.c_str())) {
+        Fail(r, Translated("Eror unpacking subtitles"), "the archive did not unpack");
+        return r;
+    }
+
+    std::string target = movie.size() > 4 ? movie.substr(0, movie.size() - 4) + ".txt" : movie;
+    r.subtitle = MoveFileNoReplace(extracted, target) ? target : extracted;
+    r.messages.push_back({Translated("Subtitles downloaded") + " " + r.subtitle, "OK"});
+    r.subComend = " -sub \"" + r.subtitle + "\" ";
+    r.downloaded = true;
+    return r;
+}
+
+int PobierzNapis(const char* movie, const char* language) {
+    SubComend.clear();
+    NapiResult r = DownloadNapiprojekt(movie, language);
+    SubComend = r.subComend;
+    ShowOnlineMessages(r.messages);
+    return 0;
+}

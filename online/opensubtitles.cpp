@@ -1,0 +1,306 @@
+#include "online/opensubtitles.h"
+
+#include "online/answerkind.h"
+#include "online/cancel.h"
+#include "online/httptransfer.h"
+#include "online/moviehash.h"
+#include "online/moviesource.h"
+#include "online/onlinefiles.h"
+#include "online/oshelpfunctions.h"
+#include "online/xmlrpc.h"
+#include "persist/i18l.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/textutil.h"
+#include "rar/desktopfolder.h"
+#include "rar/rarreader.h"
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+std::vector<item_downolad_sub> OpensubtitleList;
+
+namespace {
+constexpr size_t kSearchAnswerLimit = 800000;
+constexpr size_t kMaxSubtitleFile = 16u << 20;
+constexpr const char* kDownloadAgent = "KTZ0.4";
+
+std::string NoSubMessage() {
+    std::string text = I18l.getString("No sub opensubtitles");
+    repleaceall(text, "\\n", "\n");
+    return text;
+}
+
+std::string TryDownloadText(const std::string& link) {
+    return "I tray download file\n" + link + "! \nand save as subtitle.txt \n";
+}
+
+// The movie's folder when it can be written, else the desktop (with a message).
+std::string ChooseWorkingFolder(const std::string& movie, OnlineMessages& messages) {
+    std::string folder = movie.find('/') == std::string::npos ? "." : GetDirectoryFromPath(movie);
+    if (folder.empty())
+        folder = "/";
+    DeleteTempFile(folder);
+    if (TestCreationFile((folder + "/test.test").c_str()))
+        return folder;
+    std::string desktop = DesktopFolder();
+    DeleteTempFile(desktop);
+    messages.push_back(
+        {"Error while writing to current directory.\nTray save to deskop:\n " + desktop, "Error"});
+    return desktop;
+}
+
+std::string SrtName(const std::string& movie) {
+    return (movie.size() > 4 ? movie.substr(0, movie.size() - 4) : std::string()) + ".srt";
+}
+
+// Fetches and unpacks `link` into the working folder; fills the result's files.
+void FetchLink(const std::string& movie, const std::string& link, OSDownloadResult& r) {
+    r.link = link;
+    DeleteTempFile(r.workingFolder);
+    std::string gz = r.workingFolder + "/subtitle.txt.gz";
+    SaveHttpFileUrl(link, gz);
+    std::cout << "\nSubDownloadLink: " << link << std::endl;
+    if (CurrentExchangeCancelled()) {
+        r.cancelled = true;
+        unlink(gz.c_str());
+        return;
+    }
+    ReGzip(r.workingFolder);
+    std::string subtitle = r.workingFolder + "/subtitle.txt";
+    if (!IsFileExist(subtitle.c_str())) {
+        r.reason = "the download did not give a subtitle";
+        return;
+    }
+    r.downloaded = true;
+    r.subtitle = subtitle;
+    std::string srt = SrtName(movie);
+    if (CopyFileReplace(subtitle, srt))
+        r.srtCopy = srt;
+}
+} // namespace
+
+std::string SearchSubtitlesBody(int64_t size, const std::string& language,
+                                const std::string& hash) {
+    return "<?xml version='1.0'?>\n"
+           "<methodCall>\n"
+           "<methodName>SearchSubtitles</methodName>\n"
+           "<params>\n"
+           "<param>\n"
+           "<value><string></string></value>\n"
+           "</param>\n"
+           "<param>\n"
+           "<value><array><data>\n"
+           "<value><struct>\n"
+           "<member>\n"
+           "<name>moviebytesize</name>\n"
+           "<value><string>" +
+           std::to_string(size) +
+           "</string></value>\n"
+           "</member>\n"
+           "<member>\n"
+           "<name>sublanguageid</name>\n"
+           "<value><string>" +
+           language +
+           "</string></value>\n"
+           "</member>\n"
+           "<member>\n"
+           "<name>moviehash</name>\n"
+           "<value><string>" +
+           hash +
+           "</string></value>\n"
+           "</member>\n"
+           "</struct></value>\n"
+           "</data></array></value>\n"
+           "</param>\n"
+           "</params>\n"
+           "</methodCall>\n";
+}
+
+std::string GetOpenSubtitleInfo(int mode, int64_t size, const std::string& language,
+                                const std::string& hash, bool* cancelled) {
+    std::string body = SearchSubtitlesBody(size, language, hash);
+    std::cout << body;
+    std::string answer = PostXmlRpc(body, kSearchAnswerLimit, cancelled);
+    std::cout << "BUFER: " << answer << std::endl;
+    parsexml scanner;
+    switch (mode) {
+    case 0:
+        // The first result's download link (the member every result carries).
+        return scanner.parse(answer, "SubDownloadLink");
+    case 1: {
+        std::string number = scanner.parse(answer, "IDMovieImdb");
+        if (!number.empty())
+            std::cout << "+ " << number << std::endl;
+        return number;
+    }
+    case 3:
+        return answer;
+    default:
+        return "";
+    }
+}
+
+int64_t MovieByteSize(const std::string& movie) {
+    MovieSource source(movie, s);
+    if (source.ok())
+        return int64_t(source.size());
+    return source.isRar() ? 0 : GetFileSizeForName(movie);
+}
+
+OSDownloadResult GetSubtitleFromOpenSubtitlesWork(const std::string& movie,
+                                                  const std::string& language) {
+    OSDownloadResult r;
+    if (movie.empty()) {
+        r.messages.push_back({I18l.getString("MessageNoMoveOpen"), "Error"});
+        r.reason = "no movie";
+        return r;
+    }
+    std::string hash = GenerateHashOpenSubtitles(movie);
+    int64_t size = MovieByteSize(movie);
+    r.workingFolder = ChooseWorkingFolder(movie, r.messages);
+    std::string link = GetOpenSubtitleInfo(0, size, language, hash, &r.cancelled);
+    if (r.cancelled)
+        return r;
+    if (link.empty()) {
+        r.noLink = true;
+        r.reason = "OpenSubtitles has no subtitles for this movie in " + language;
+        r.messages.push_back({NoSubMessage(), "Subtitle"});
+        return r;
+    }
+    FetchLink(movie, link, r);
+    if (r.cancelled)
+        return r;
+    if (r.downloaded)
+        r.messages.push_back(
+            {"Successfully download file subtitle.txt.\nPlease manually open this file.",
+             "Subtitle"});
+    else
+        r.messages.push_back({TryDownloadText(link), "Subtitle"});
+    return r;
+}
+
+OSDownloadResult DownloadOSLinkWork(const std::string& movie, const std::string& link) {
+    OSDownloadResult r;
+    r.workingFolder = ChooseWorkingFolder(movie, r.messages);
+    if (link.empty()) {
+        r.noLink = true;
+        r.reason = "no download link";
+        r.messages.push_back({NoSubMessage(), "Subtitle"});
+        return r;
+    }
+    FetchLink(movie, link, r);
+    if (!r.downloaded && !r.cancelled)
+        r.messages.push_back({TryDownloadText(link), "Subtitle"});
+    return r;
+}
+
+OSListResult ListOpenSubtitlesWork(const std::string& movie) {
+    OSListResult r;
+    bool cancelled = false;
+    std::string answer = PostXmlRpc(OS.getLogin(), 199800, &cancelled);
+    if (cancelled) {
+        r.cancelled = true;
+        return r;
+    }
+    parsexml scanner;
+    r.token = scanner.parse(answer, "token");
+    if (r.token.empty()) {
+        r.messages.push_back({"Login Error", "Error"});
+        return r;
+    }
+    r.loggedIn = true;
+    std::string hash = GenerateHashOpenSubtitles(movie);
+    std::string all = GetOpenSubtitleInfo(3, MovieByteSize(movie), "all", hash, &r.cancelled);
+    if (r.cancelled)
+        return r;
+    scanner.parserun(all, hash);
+    r.items = scanner.items;
+    if (r.items.empty())
+        r.messages.push_back({"No subtitles!", "Error"});
+    return r;
+}
+
+void DeleteTempFile(const std::string& folder) {
+    unlink((folder + "/subtitle.txt.gz").c_str());
+    unlink((folder + "/subtitle.txt").c_str());
+}
+
+int SaveHttpFileUrl(const std::string& url, const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "wbe");
+    if (f == nullptr)
+        return 0;
+    size_t written = 0;
+    HttpTransferRequest request;
+    request.url = url;
+    request.userAgent = kDownloadAgent;
+    request.sink = [&](const char* data, size_t size) {
+        written += size;
+        return written <= kMaxSubtitleFile && std::fwrite(data, 1, size, f) == size;
+    };
+    HttpTransferResult answer = HttpTransfer(request);
+    bool ok = std::fclose(f) == 0 && answer.completed && answer.status < 400;
+    std::cout << "\nDDDDDDDDDDDDDDD" << std::endl;
+    // Half a file or a server's error page is no subtitle.
+    if (!ok)
+        if (FILE* again = std::fopen(path.c_str(), "wbe"))
+            std::fclose(again);
+    return ok ? 1 : 0;
+}
+
+int ReGzip(const std::string& folder) {
+    std::string gz = folder + "/subtitle.txt.gz";
+    std::string txt = folder + "/subtitle.txt";
+    std::string packed;
+    if (!ReadWholeFile(gz, &packed, kMaxSubtitleFile) || packed.empty())
+        return 1;
+    std::string text;
+    AnswerKind kind = ClassifyAnswer(packed);
+    if (kind == AnswerKind::Gzip) {
+        if (!GunzipBytes(packed, &text, kMaxSubtitleFile))
+            return 1; // damaged: no subtitle.txt, the .gz stays as gzip leaves it
+    } else if (kind == AnswerKind::Text || kind == AnswerKind::Utf8Bom ||
+               kind == AnswerKind::Utf16Le || kind == AnswerKind::Utf16Be) {
+        // Links of today's services serve the subtitle plain.
+        if (packed.find("<html") != std::string::npos || packed.find("<HTML") != std::string::npos)
+            return 1;
+        text = std::move(packed);
+    } else {
+        return 1;
+    }
+    if (WriteFileAtomically(txt, text))
+        unlink(gz.c_str());
+    return 1;
+}
+
+std::vector<item_downolad_sub> ParseOpensubtitleList(const std::string& text) {
+    std::vector<item_downolad_sub> list;
+    size_t pos = 0;
+    auto nextLine = [&](std::string* line) {
+        if (pos >= text.size())
+            return false;
+        size_t end = text.find('\n', pos);
+        *line = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        pos = end == std::string::npos ? text.size() : end + 1;
+        if (!line->empty() && line->back() == '\r')
+            line->pop_back();
+        return true;
+    };
+    std::string code, name;
+    while (list.size() < kMaxOpensubtitleLanguages && nextLine(&code)) {
+        if (!nextLine(&name))
+            name.clear();
+        list.push_back({code, "[" + code + "] " + name});
+    }
+    return list;
+}
+
+void loadOpensubtitleList(const std::string& name) {
+    std::string text;
+    if (!ReadWholeFile(std::string(KatalogExe()) + "locale/" + name, &text, 1 << 20))
+        return;
+    for (item_downolad_sub& item : ParseOpensubtitleList(text))
+        if (OpensubtitleList.size() < kMaxOpensubtitleLanguages)
+            OpensubtitleList.push_back(std::move(item));
+}

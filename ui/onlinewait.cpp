@@ -1,0 +1,83 @@
+#include "ui/onlinewait.h"
+
+#include "online/onlinetask.h"
+#include "platform/windowport.h"
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kDialogDelayMs = 1000;
+
+std::shared_ptr<OnlineTask> gTask;
+QPointer<QDialog> gDialog;
+QPointer<QTimer> gDialogTimer;
+
+void ShowCancelDialog(const std::string& waitText) {
+    if (!gTask)
+        return;
+    auto* dialog = new QDialog(GlobalH);
+    dialog->setObjectName("OnlineWait");
+    dialog->setWindowTitle("Please wait");
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(new QLabel(QString::fromStdString(waitText), dialog));
+    auto* cancel = new QPushButton("Cancel", dialog);
+    cancel->setObjectName("Cancel");
+    layout->addWidget(cancel);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, [] { CancelOnlineExchange(); });
+    QObject::connect(dialog, &QDialog::rejected, dialog, [] { CancelOnlineExchange(); });
+    gDialog = dialog;
+    dialog->show();
+}
+
+void EndWait() {
+    if (gDialogTimer)
+        delete gDialogTimer.data();
+    if (gDialog) {
+        QDialog* dialog = gDialog.data();
+        gDialog = nullptr;
+        dialog->blockSignals(true);
+        dialog->close();
+    }
+    QApplication::restoreOverrideCursor();
+}
+} // namespace
+
+bool RunOnlineWithWait(const std::string& waitText, std::function<void()> work,
+                       std::function<void(bool cancelled)> apply) {
+    if (gTask) {
+        Port().MessageBox(waitText, "Please wait", MB_OK_);
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto* timer = new QTimer(GlobalH);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waitText] {
+        ShowCancelDialog(waitText);
+        timer->deleteLater();
+    });
+    gDialogTimer = timer;
+    timer->start(kDialogDelayMs);
+    gTask = OnlineTask::Start(std::move(work), [apply = std::move(apply)](bool cancelled) {
+        EndWait();
+        gTask.reset();
+        apply(cancelled);
+    });
+    return true;
+}
+
+bool OnlineExchangeRunning() {
+    return gTask != nullptr;
+}
+
+void CancelOnlineExchange() {
+    if (gTask)
+        gTask->Cancel();
+}
