@@ -39,7 +39,8 @@ void KillProcessGroup(pid_t leader, int graceMs);
 // room in the pipe. False on a closed reader (EPIPE), an error or the time-out.
 bool WriteAllNonBlocking(int fd, const char* data, size_t size, int timeoutMs);
 
-// SIGPIPE must never end the program when a player has gone away; called before any launch.
+// SIGPIPE must never end the program when a player has gone away, nor SIGXFSZ when a write
+// meets a file-size limit; called at start and before any launch.
 void IgnoreSigPipe();
 
 // Number of open descriptors of this process (used to check that nothing leaks).

@@ -22,11 +22,14 @@ void CloseIf(int& fd) {
 } // namespace
 
 void IgnoreSigPipe() {
-    static bool done = false;
-    if (!done) {
+    // Once, from whichever thread comes first. A file-size limit must fail a write (EFBIG,
+    // reported like a full disk) rather than end the program with its settings unsaved.
+    static const bool done = [] {
         signal(SIGPIPE, SIG_IGN);
-        done = true;
-    }
+        signal(SIGXFSZ, SIG_IGN);
+        return true;
+    }();
+    (void)done;
 }
 
 SpawnResult SpawnProcess(const SpawnOptions& options) {
@@ -69,6 +72,7 @@ SpawnResult SpawnProcess(const SpawnOptions& options) {
     sigaddset(&defaults, SIGPIPE);
     sigaddset(&defaults, SIGINT);
     sigaddset(&defaults, SIGTERM);
+    sigaddset(&defaults, SIGXFSZ);
     posix_spawnattr_setsigdefault(&attr, &defaults);
     sigset_t mask;
     sigemptyset(&mask);

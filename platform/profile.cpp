@@ -245,9 +245,20 @@ std::optional<std::string> ReadProfileFile(const std::string& path) {
 
 std::optional<std::string> ReadProfileForUpdate(const std::string& path) {
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        return errno == ENOENT ? std::optional<std::string>("") : std::nullopt;
-    return ReadProfileFile(path);
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return std::string();
+        NoteWriteFailure(path, std::strerror(errno));
+        return std::nullopt;
+    }
+    std::optional<std::string> content = ReadProfileFile(path);
+    if (!content) {
+        int why = S_ISDIR(st.st_mode)                                                 ? EISDIR
+                  : static_cast<unsigned long long>(st.st_size) > kMaxProfileFileSize ? EFBIG
+                                                                                      : EACCES;
+        NoteWriteFailure(path, std::strerror(why));
+    }
+    return content;
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string path) : path_(std::move(path)) {}
@@ -268,6 +279,7 @@ bool AtomicFileWriter::Write(const std::string& data) {
         name.push_back('\0');
         fd_ = mkostemp(name.data(), O_CLOEXEC);
         if (fd_ < 0) {
+            error_ = errno;
             failed_ = true;
             return false;
         }
@@ -284,6 +296,7 @@ bool AtomicFileWriter::Write(const std::string& data) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
+            error_ = n < 0 ? errno : ENOSPC;
             failed_ = true;
             return false;
         }
@@ -297,18 +310,50 @@ bool AtomicFileWriter::Commit() {
         Write("");
     if (failed_ || fd_ < 0)
         return false;
-    bool ok = fsync(fd_) == 0;
-    ok = close(fd_) == 0 && ok;
+    // A full disk may show only here, when the data reaches it.
+    if (fsync(fd_) != 0)
+        error_ = errno;
+    if (close(fd_) != 0 && error_ == 0)
+        error_ = errno;
     fd_ = -1;
-    if (!ok || rename(tempPath_.c_str(), path_.c_str()) != 0)
+    if (error_ == 0 && rename(tempPath_.c_str(), path_.c_str()) != 0)
+        error_ = errno;
+    if (error_ != 0) {
+        failed_ = true;
         return false;
+    }
     tempPath_.clear();
     return true;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& data) {
     AtomicFileWriter writer(path);
-    return writer.Write(data) && writer.Commit();
+    if (writer.Write(data) && writer.Commit())
+        return true;
+    NoteWriteFailure(path, std::strerror(writer.Error() != 0 ? writer.Error() : EIO));
+    return false;
+}
+
+namespace {
+thread_local WriteFailureLog* t_failureLog = nullptr;
+} // namespace
+
+WriteFailureLog::WriteFailureLog() : outer_(t_failureLog) {
+    t_failureLog = this;
+}
+
+WriteFailureLog::~WriteFailureLog() {
+    t_failureLog = outer_;
+}
+
+void NoteWriteFailure(const std::string& path, const std::string& reason) {
+    WriteFailureLog* log = t_failureLog;
+    if (log == nullptr)
+        return;
+    for (const auto& failure : log->failures_)
+        if (failure.path == path)
+            return;
+    log->failures_.push_back({path, reason});
 }
 
 int GetPrivateProfileIntA(const char* section, const char* key, int defaultValue,

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Files past this size are treated as unreadable: lookups give defaults, writes refuse.
 constexpr size_t kMaxProfileFileSize = 16u * 1024u * 1024u;
@@ -40,12 +41,38 @@ std::optional<std::string> ReadProfileFile(const std::string& path);
 
 // The contents a write starts from: "" for a file that does not exist yet, nothing for a file
 // that exists but cannot be read whole (it is then left alone rather than overwritten with a
-// fragment of itself).
+// fragment of itself, and the refusal goes to the thread's WriteFailureLog).
 std::optional<std::string> ReadProfileForUpdate(const std::string& path);
 
 // Replaces `path` by `data` through a temporary file in the same folder and a rename.
-// Returns false (and leaves the old file as it was) on any failure.
+// Returns false (and leaves the old file as it was) on any failure, which the WriteFailureLog
+// of the calling thread, if one is open, records.
 bool WriteFileAtomically(const std::string& path, const std::string& data);
+
+// While it lives, the failed writes of its thread are recorded in it (the writes of the exit,
+// so that the user hears once of everything that could not be saved). Logs nest: the inner
+// one records.
+class WriteFailureLog {
+  public:
+    struct Failure {
+        std::string path;
+        std::string reason; // the system's words ("No space left on device")
+    };
+    WriteFailureLog();
+    ~WriteFailureLog();
+    WriteFailureLog(const WriteFailureLog&) = delete;
+    WriteFailureLog& operator=(const WriteFailureLog&) = delete;
+    const std::vector<Failure>& failures() const { return failures_; }
+
+  private:
+    friend void NoteWriteFailure(const std::string& path, const std::string& reason);
+    std::vector<Failure> failures_;
+    WriteFailureLog* outer_;
+};
+
+// Records a failed write of `path` in this thread's open log (once per file); nothing without
+// one.
+void NoteWriteFailure(const std::string& path, const std::string& reason);
 
 // The steps of WriteFileAtomically, kept apart so that a write can be abandoned (or the
 // process killed) between them: the temporary file is written and flushed first, and only
@@ -62,12 +89,15 @@ class AtomicFileWriter {
     // Flushes the temporary file to disk and renames it over the target.
     bool Commit();
     const std::string& TempPath() const { return tempPath_; }
+    // errno of the step that failed, 0 while none has.
+    int Error() const { return error_; }
 
   private:
     std::string path_;
     std::string tempPath_;
     int fd_ = -1;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 // --- The profile functions the program calls ---

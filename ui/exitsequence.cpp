@@ -2,6 +2,7 @@
 #include "persist/history.h"
 #include "persist/reopen.h"
 #include "persist/settings.h"
+#include "persist/statefiles.h"
 #include "platform/statefolder.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
@@ -10,6 +11,7 @@
 #include "ui/uihooks.h"
 
 void ExitSequence() {
+    WriteFailureLog failures; // what could not be saved is told once, before the end
     history1.add(Mp1.MovieFileSnapshot(), Mp1.timePosition);
     history1.serialize();
     if (Mp1.videoWindow != 0)
@@ -17,5 +19,6 @@ void ExitSequence() {
     WriteSettingsOnExit(SettingsFilePath());
     SavePlaylistOnExit();
     reopen1.save();
+    ReportSaveFailures(failures);
     Hooks().endProcess(0);
 }

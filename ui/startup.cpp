@@ -6,6 +6,7 @@
 #include "persist/i18l.h"
 #include "persist/reopen.h"
 #include "persist/settings.h"
+#include "persist/statefiles.h"
 #include "persist/translate.h"
 #include "platform/cmdline.h"
 #include "platform/paths.h"
@@ -56,6 +57,7 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     StartedProgram program;
     Mp1.displayWidth = -1;
     Mp1.displayHeight = -1;
+    RemoveInterruptedWrites(StateFolder());
     ReadSettings(SettingsFilePath());
     history1.deserialize();
     Mp1.init();
