@@ -11,3 +11,6 @@ build/bench/bench_rar "${TMPDIR:-/tmp}"
 cmake --build build -j"$(nproc)" --target bench_bridge quorvan_rar >/dev/null
 echo "== RAR bridge of the player wrapper"
 build/bench/bench_bridge build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-bridge"
+cmake --build build -j"$(nproc)" --target bench_napiprojekt >/dev/null
+echo "== Napiprojekt subtitle: fingerprint, request, 7zz, placement"
+build/bench/bench_napiprojekt "${TMPDIR:-/tmp}"

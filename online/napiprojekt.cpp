@@ -83,7 +83,7 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
     std::string archive = folder + "napis.zip";
     unlink(archive.c_str());
 
-    MovieHash hash(movie);
+    MovieHash hash(IsMovieFile(movie) ? movie : std::string());
     const std::string& md5 = hash.hashNapiprojekt;
     // Without a fingerprint there is nothing to ask for: the service would answer for "0".
     if (md5.size() != 32) {

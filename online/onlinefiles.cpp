@@ -81,6 +81,11 @@ bool CopyFileReplace(const std::string& from, const std::string& to) {
     return WriteFileAtomically(to, data);
 }
 
+bool IsMovieFile(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool WriteWholeFile(const std::string& path, const std::string& data) {
     FILE* f = std::fopen(path.c_str(), "wbe");
     if (f == nullptr)

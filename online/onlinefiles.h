@@ -16,6 +16,10 @@ bool MoveFileNoReplace(const std::string& from, const std::string& to);
 // copy never leaves half a file. False on any error.
 bool CopyFileReplace(const std::string& from, const std::string& to);
 
+// True for a regular file (a link to one too). Fingerprinting opens the movie, and opening
+// a FIFO would wait for a writer for ever, so nothing else is fingerprinted.
+bool IsMovieFile(const std::string& path);
+
 // Writes `data` to `path` (replacing it). False on any error.
 bool WriteWholeFile(const std::string& path, const std::string& data);
 // Reads the whole file into `data` when it is a regular file of at most `limit` bytes.

@@ -157,6 +157,11 @@ OSDownloadResult GetSubtitleFromOpenSubtitlesWork(const std::string& movie,
         r.reason = "no movie";
         return r;
     }
+    if (!IsMovieFile(movie)) {
+        r.messages.push_back({"Error opening file " + movie, "Error"});
+        r.reason = "cannot read the movie";
+        return r;
+    }
     std::string hash = GenerateHashOpenSubtitles(movie);
     int64_t size = MovieByteSize(movie);
     r.workingFolder = ChooseWorkingFolder(movie, r.messages);
@@ -211,7 +216,7 @@ OSListResult ListOpenSubtitlesWork(const std::string& movie) {
         return r;
     }
     r.loggedIn = true;
-    std::string hash = GenerateHashOpenSubtitles(movie);
+    std::string hash = IsMovieFile(movie) ? GenerateHashOpenSubtitles(movie) : "";
     std::string all = GetOpenSubtitleInfo(3, MovieByteSize(movie), "all", hash, &r.cancelled);
     if (r.cancelled)
         return r;

@@ -13,7 +13,7 @@
 
 WebLookup IMDBSiteWork(const std::string& movie) {
     WebLookup r;
-    std::string hash = GenerateHashOpenSubtitles(movie);
+    std::string hash = IsMovieFile(movie) ? GenerateHashOpenSubtitles(movie) : "";
     std::string number =
         hash.empty() ? "" : GetOpenSubtitleInfo(1, MovieByteSize(movie), "all", hash, &r.cancelled);
     if (r.cancelled)
@@ -40,7 +40,7 @@ WebLookup NapisyInfoLookup(const std::string& movie) {
                               "Error"});
         return r;
     }
-    MovieHash hash(movie);
+    MovieHash hash(IsMovieFile(movie) ? movie : std::string());
     std::string fingerprint = hash.hashNapisyInfo == "0" ? "" : hash.hashNapisyInfo;
     std::cout << fingerprint << std::endl;
     r.url = redirect + "/redirectnapisyinfo.php?hash=" + fingerprint;
@@ -49,8 +49,9 @@ WebLookup NapisyInfoLookup(const std::string& movie) {
 
 WebLookup OpensubtitlesLookup(const std::string& movie) {
     WebLookup r;
-    std::string hash = GenerateHashOpenSubtitles(movie);
-    std::string size = std::to_string(MovieByteSize(movie));
+    bool readable = IsMovieFile(movie);
+    std::string hash = readable ? GenerateHashOpenSubtitles(movie) : "";
+    std::string size = std::to_string(readable ? MovieByteSize(movie) : 0);
     std::string redirect = ServiceUrl(Service::Redirect);
     // The name goes in as it is: the redirect server has always been sent it unencoded.
     if (!redirect.empty())

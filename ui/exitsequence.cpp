@@ -7,6 +7,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "ui/dispatch.h"
+#include "ui/onlinewait.h"
 #include "ui/playlistwindow.h"
 #include "ui/uihooks.h"
 
@@ -20,5 +21,6 @@ void ExitSequence() {
     SavePlaylistOnExit();
     reopen1.save();
     ReportSaveFailures(failures);
+    EndOnlineExchangeForExit();
     Hooks().endProcess(0);
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -80,4 +81,13 @@ bool OnlineExchangeRunning() {
 void CancelOnlineExchange() {
     if (gTask)
         gTask->Cancel();
+}
+
+void EndOnlineExchangeForExit() {
+    if (!gTask)
+        return;
+    gTask->Cancel();
+    for (int i = 0; i < 50 && !gTask->Finished(); ++i)
+        QThread::msleep(10);
+    EndWait();
 }

@@ -18,3 +18,6 @@ bool RunOnlineWithWait(const std::string& waitText, std::function<void()> work,
 bool OnlineExchangeRunning();
 // Cancels the running exchange, if any (the exit command, tests).
 void CancelOnlineExchange();
+// The exit command: cancels the running exchange and gives its worker a moment to let go
+// of the transfer before the process ends; nothing of it is applied any more.
+void EndOnlineExchangeForExit();

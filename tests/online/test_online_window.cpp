@@ -248,3 +248,26 @@ TEST_F(OnlineWindow, WebLookUpsOpenTheExactPages) {
     EXPECT_EQ(messages_, (std::vector<std::string>{"IMDBNumber|0133093"}));
 }
 } // namespace
+
+namespace {
+TEST_F(OnlineWindow, LanguageEntriesGoInReverseOrderAndDownloadInTheirLanguage) {
+    Start();
+    PlayMovie();
+    OpensubtitleList = {{"pol", "[pol] Polish"}, {"cze", "[cze] Czech"}, {"ger", "[ger] German"}};
+    W().Menus().AddOpenSubtitlesLanguages(
+        {OpensubtitleList[0].label, OpensubtitleList[1].label, OpensubtitleList[2].label});
+    std::vector<std::string> items;
+    for (QAction* a : W().Menus().Menu("Subtitle.OpenSubtitles")->actions())
+        items.push_back(a->isSeparator() ? "-" : a->data().toString().toStdString());
+    EXPECT_EQ(items, (std::vector<std::string>{"2405", "2407", "-", "2309", "2308", "2307"}));
+    std::string hash = GenerateHashOpenSubtitles(Movie());
+    os_.Results(hash, {{"cs", "cze", "movie.cs.srt", "ahoj\r\n"}});
+    W().Command(2308);
+    ASSERT_TRUE(WaitDone());
+    std::vector<RecordedRequest> requests = os_.Requests();
+    ASSERT_EQ(requests.size(), 2u); // the search, then the download
+    EXPECT_NE(requests[0].body.find("<value><string>cze</string></value>"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir_.file("movie.srt")), "ahoj\r\n");
+    OpensubtitleList.clear();
+}
+} // namespace

@@ -1,5 +1,6 @@
 // quorvan: the command-line companion of Quorvan Rar Player (fingerprints and RAR sets).
 #include "tools/quorvan/commands.h"
+#include "tools/quorvan/subtitlescommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -28,6 +29,18 @@ int main(int argc, char** argv) {
     cat->add_option("--offset", offset, "First byte to write")->capture_default_str();
     auto* lengthOption = cat->add_option("--length", length, "Number of bytes to write");
 
+    SubtitlesOptions subs;
+    auto* subtitles = app.add_subcommand(
+        "subtitles", "Download subtitles beside each movie (found by its fingerprint)");
+    subtitles->add_option("--service", subs.service, "napiprojekt or opensubtitles")
+        ->capture_default_str();
+    subtitles->add_option("--lang", subs.language,
+                          "Language: PL or ENG (Napiprojekt), a three-letter code (OpenSubtitles)");
+    subtitles->add_flag("--list", subs.list, "OpenSubtitles: list the results, fetch nothing");
+    subtitles->add_flag("--json", subs.json, "Print one JSON object per movie");
+    subtitles->add_option("movie", subs.movies, "Movie files or volumes of stored RAR sets")
+        ->required();
+
     CLI11_PARSE(app, argc, argv);
 
     // Results and movie bytes go to the real standard output; anything the core prints by
@@ -42,6 +55,8 @@ int main(int argc, char** argv) {
     int status;
     if (hash->parsed())
         status = RunHash(movie, json, out);
+    else if (subtitles->parsed())
+        status = RunSubtitles(subs, out);
     else if (info->parsed())
         status = RunRarInfo(volume, json, out);
     else
