@@ -11,6 +11,7 @@
 #include "tools/wrapper/playeroptiontable.h"
 #include "tools/wrapper/playerproxy.h"
 #include "tools/wrapper/rarbridge.h"
+#include "tools/wrapper/subtitletracker.h"
 #include "tools/wrapper/wrapperoptions.h"
 
 #include <cstdio>
@@ -65,6 +66,10 @@ int main(int argc, char** argv) {
     plugins.push_back(std::make_unique<RarBridgePlugin>());
     plugins.push_back(std::make_unique<OpenFailurePlugin>(&port.problem));
     plugins.push_back(std::make_unique<FullscreenPlugin>());
+    // Last: it forwards the commands it follows itself, after the others have seen them.
+    std::vector<size_t> movies = FindMovieArguments(translated);
+    plugins.push_back(std::make_unique<SubtitleTrackerPlugin>(
+        movies.empty() ? std::string() : translated[movies.front()]));
     ProxyResult result = RunPlayerProxy(program, translated, plugins);
     if (result.crashed) {
         static const char line[] = "- Pelnix crashed by bad usage of CPU/FPU/RAM\n";

@@ -23,6 +23,8 @@ constexpr long long kQuitGraceMs = 1500;
 constexpr long long kSignalGraceMs = 500;
 // Output without a line end is passed on in pieces of at most this size.
 constexpr size_t kMaxPiece = 64 * 1024;
+// Plugins are ticked this often: subtitle lines are printed within a tick of their time.
+constexpr int kTickMs = 20;
 
 volatile sig_atomic_t g_childPid = 0;
 volatile sig_atomic_t g_signalled = 0;
@@ -129,7 +131,7 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     bool outputOpen = true;
     long long killAt = 0; // when mplayer's group is killed unless it has ended by then
     bool weKilled = false;
-    long long nextTick = NowMs() + 100;
+    long long nextTick = NowMs() + kTickMs;
 
     auto readOutput = [&] {
         char buf[8192];
@@ -155,7 +157,7 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     while (!ChildHasExited(pid)) {
         pollfd fds[2] = {{outputOpen ? child.outputFd : -1, POLLIN, 0},
                          {stdinOpen ? 0 : -1, POLLIN, 0}};
-        int rc = poll(fds, 2, outputOpen ? 100 : 10);
+        int rc = poll(fds, 2, outputOpen ? kTickMs : 10);
         if (rc < 0 && errno != EINTR)
             break;
         if (rc > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
@@ -194,7 +196,7 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
         if (now >= nextTick) {
             for (auto& p : plugins)
                 p->OnTick(io);
-            nextTick = now + 100;
+            nextTick = now + kTickMs;
         }
     }
     // What mplayer wrote before it ended is still in the pipe; whatever else holds the pipe is

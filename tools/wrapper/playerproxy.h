@@ -25,7 +25,7 @@ class WrapperPlugin {
     // One piece of mplayer's output ending in its '\r' or '\n' (the last piece may have
     // none); false swallows it.
     virtual bool OnOutput(const std::string& /*piece*/, PlayerIo& /*io*/) { return true; }
-    // About ten times a second while mplayer runs.
+    // About fifty times a second while mplayer runs.
     virtual void OnTick(PlayerIo& /*io*/) {}
 };
 
