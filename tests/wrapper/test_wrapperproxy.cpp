@@ -116,7 +116,7 @@ TEST(WrapperProcess, WindowsOptionsDoNotReachMplayer) {
     auto argv = Logged(dir, "argv: ");
     EXPECT_EQ(std::vector<std::string>(argv.begin() + 1, argv.end()),
               (std::vector<std::string>{"-nolirc", "-slave", "-vo", "null", "-ao",
-                                        "pulse,alsa,null", "movie.avi"}));
+                                        "pulse,alsa,null", "-subcp", "UTF-8", "movie.avi"}));
 }
 
 TEST(WrapperProcess, APlayerKilledBySignalIsReportedAsACrash) {

@@ -157,9 +157,8 @@ void SubtitleTrackerPlugin::Prepare(std::vector<std::string>& args) {
         for (auto& s : subArgs)
             if (s >= at)
                 s += 2;
-        log.push_back(
-            "Subtitle encoding: -subcp " + subcp_ +
-            (primary.empty() ? std::string(" (no subtitle file yet)") : " for " + primary));
+        if (!primary.empty())
+            log.push_back("Subtitle encoding: -subcp " + subcp_ + " for " + primary);
     }
     for (size_t at : subArgs) {
         std::string kept;
@@ -203,6 +202,8 @@ bool SubtitleTrackerPlugin::TakeAnswer(Ask what, bool* current) {
 }
 
 void SubtitleTrackerPlugin::AskSubtitleState(PlayerIo& io) {
+    if (files_.empty())
+        return; // mplayer has no subtitle properties then, only complaints
     Question(Ask::SubFile, io);
     Question(Ask::Visibility, io);
     Question(Ask::Delay, io);
@@ -355,6 +356,8 @@ bool SubtitleTrackerPlugin::OnOutput(const std::string& piece, PlayerIo& io) {
         delay_ = d;
         return !TakeAnswer(Ask::Delay);
     }
+    if (StartsWith(piece, "Failed to get value of property '") && !asked_.empty())
+        return false; // its ANS_ERROR line follows
     if (StartsWith(piece, "ANS_ERROR=") && !asked_.empty()) {
         // A property mplayer does not have now (no subtitles at all): our question's answer.
         asked_.pop_front();
