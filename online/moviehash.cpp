@@ -2,6 +2,7 @@
 
 #include "online/md5.h"
 #include "online/moviesource.h"
+#include "platform/fdio.h"
 #include "platform/textutil.h"
 #include "rar/rarreader.h"
 
@@ -60,7 +61,7 @@ template <typename Read> void DigestChunks(Read read, int chunks, unsigned char 
 }
 
 int DigestFile(const std::string& path, int64_t start, int chunks, unsigned char digest[16]) {
-    FILE* f = std::fopen(path.c_str(), "rbe");
+    FILE* f = FopenRegularFile(path); // a FIFO or a folder is no movie (and must not block)
     if (f == nullptr)
         return 1;
     // A start past the end (or beyond what seeking allows) digests no bytes.
@@ -130,7 +131,7 @@ std::string GenerateHashOpenSubtitles(const std::string& path) {
 }
 
 int64_t GetFileSizeForName(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rbe");
+    FILE* f = FopenRegularFile(path); // a folder would answer an enormous size
     if (f == nullptr)
         return 0;
     int64_t size = fseeko(f, 0, SEEK_END) == 0 ? int64_t(ftello(f)) : 0;

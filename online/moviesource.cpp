@@ -1,5 +1,7 @@
 #include "online/moviesource.h"
 
+#include "platform/fdio.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -11,7 +13,9 @@ MovieSource::MovieSource(const std::string& path, RarVolumeSet& reader) {
         size_ = ok_ ? reader.unpackedSize : 0;
         return;
     }
-    file_ = std::fopen(path.c_str(), "rbe");
+    // Only a regular file is a movie: a FIFO or a device would block or never end, and a
+    // folder reads as an enormous size.
+    file_ = FopenRegularFile(path);
     if (file_ == nullptr || fseeko(file_, 0, SEEK_END) != 0)
         return;
     off_t end = ftello(file_);

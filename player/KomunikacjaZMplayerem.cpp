@@ -143,6 +143,7 @@ void ThreadObslugujacyPdczytzPpipe(std::shared_ptr<Session> session, unsigned lo
     while (active > seen && !g_maxActiveReaders.compare_exchange_weak(seen, active)) {
     }
 
+    PlayerOutputBegins();
     bool detached = false;
     while (true) {
         if (Mp1.screenshotSeries) {

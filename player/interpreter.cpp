@@ -20,6 +20,15 @@ std::atomic<int> oldTime{0};
 std::atomic<float> timelenght{0};
 
 namespace {
+// "Starting playback..." seen since the running player was started.
+std::atomic<bool> g_playbackStarted{false};
+} // namespace
+
+void PlayerOutputBegins() {
+    g_playbackStarted = false;
+}
+
+namespace {
 // The transcript is kept to a sane size over a long evening of playback; the oldest half goes.
 constexpr size_t kConsoleLimit = 4 * 1024 * 1024;
 
@@ -47,9 +56,15 @@ void ShowPlayerError(const char* line) {
 
 void EndOfMovie(const char* line) {
     std::string movie = Mp1.MovieFileSnapshot();
-    Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + movie);
     Mp1.timePosition = 0;
     history1.add(movie, 0);
+    if (!g_playbackStarted.exchange(false)) {
+        // The movie never played (a broken or unplayable file): the user must see it failed,
+        // and nothing that follows it is started in its place.
+        ShowPlayerError(line);
+        return;
+    }
+    Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + movie);
 
     std::string next = sp1.getnextfilename();
     if (next.empty())
@@ -146,6 +161,7 @@ void ApplyRows(char* line) {
     }
     if (StartsWithNoCase(line, "Starting playback..")) {
         isPaused = false;
+        g_playbackStarted = true;
         return;
     }
 }
@@ -188,7 +204,8 @@ void obsluzto_co_mplayer_podeslal(char* line) {
         return;
     }
     // Answers to the window's own position polls stay out of the transcript, like the polls.
-    bool quietAnswer = std::strncmp(line, "ANS_TIME_POSITION=", 18) == 0 && TakeQuietPositionAnswer();
+    bool quietAnswer =
+        std::strncmp(line, "ANS_TIME_POSITION=", 18) == 0 && TakeQuietPositionAnswer();
     if (std::strcmp(line, "\r") != 0 && !quietAnswer)
         AppendToConsole(line);
     obsluz_subtitles(line);

@@ -1,6 +1,7 @@
 #include "rar/nextpart.h"
 
 #include "platform/paths.h"
+#include "rar/rarnames.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -121,8 +122,16 @@ std::string findnextmovie(const std::string& movieFile) {
     }
     std::vector<std::string> names;
     Find_files(folder + "/*." + ext, names);
-    for (size_t i = 0; i < names.size(); ++i)
-        if (folder + "/" + names[i] == movieFile)
-            return i + 1 < names.size() ? folder + "/" + names[i + 1] : "";
+    // Another volume of the movie's own set is the same movie again (the player is always
+    // handed the first volume): the next part is the first name of another set or file.
+    const std::string set = RarSetKey(movieFile);
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (folder + "/" + names[i] != movieFile)
+            continue;
+        for (size_t j = i + 1; j < names.size(); ++j)
+            if (set.empty() || RarSetKey(folder + "/" + names[j]) != set)
+                return folder + "/" + names[j];
+        return "";
+    }
     return "";
 }

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// The next part of `movieFile` (a full path), or "" when there is none.
+// The next part of `movieFile` (a full path), or "" when there is none. The other volumes of
+// the RAR set `movieFile` belongs to are never its next part.
 std::string findnextmovie(const std::string& movieFile);
 
 // The first file with extension `ext` in the CD folder that follows `folderName` (a child of

@@ -40,12 +40,14 @@ RarHeaderInfo ParseRarGeometry(const unsigned char* data, size_t length) {
         }
         bool large = (flags & kLargeFileFlag) != 0;
         size_t fixed = large ? kFileHeaderFixedLarge : kFileHeaderFixed;
-        if (headerSize < fixed || length - offset < fixed)
+        if (headerSize < fixed || length - offset < headerSize)
             return info;
-        uint32_t packed = Le32(b + 7);
-        if (packed == 0 || packed > uint32_t(INT32_MAX))
+        uint64_t packed = Le32(b + 7);
+        if (large)
+            packed |= uint64_t(Le32(b + 32)) << 32;
+        if (packed == 0 || packed > uint64_t(INT64_MAX))
             return info;
-        info.volumeDataSize = int32_t(packed);
+        info.volumeDataSize = int64_t(packed);
         info.unpackedSize = Le32(b + 11);
         if (large)
             info.unpackedSize |= uint64_t(Le32(b + 36)) << 32;

@@ -15,7 +15,7 @@ enum class RarHeaderResult {
 
 struct RarHeaderInfo {
     RarHeaderResult result = RarHeaderResult::NoFileHeader;
-    int32_t volumeDataSize = 0; // bytes of the stored file each volume carries (> 0 when Ok)
+    int64_t volumeDataSize = 0; // bytes of the stored file each volume carries (> 0 when Ok)
     uint64_t unpackedSize = 0;  // the stored file's size
     int32_t dataOffset = 0;     // where the stored data begins in each volume file
     bool largeFile = false;     // the high unpacked-size field was used
@@ -24,6 +24,8 @@ struct RarHeaderInfo {
 
 // Walks at most three blocks of `data` (the first `length` bytes of the first volume) and
 // reads the first file header. A block shorter than its 7-byte base header, a header size
-// below 7 (a size of 0 would never advance), a file header whose fields lie past `length`,
-// and a packed size of 0 or one that does not fit a signed 32-bit share all give NoFileHeader.
+// below 7 (a size of 0 would never advance), a file header that runs past `length` (the bytes
+// there are: a header cut short by the end of its volume), and a packed size of 0 all give
+// NoFileHeader. With the large-file flag the high packed and unpacked sizes are read too, so a
+// single volume may carry a movie past 2 GiB.
 RarHeaderInfo ParseRarGeometry(const unsigned char* data, size_t length);

@@ -1,10 +1,16 @@
 #include "rar/rarvolumeset.h"
 
+#include "platform/fdio.h"
 #include "platform/windowport.h"
 #include "rar/rarheader.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <vector>
 
 namespace {
 // The apostrophe is the typographic one the message has always shown, written in UTF-8 like
@@ -15,13 +21,43 @@ const char kBadMethod[] = "Bad compression method!\nTry File->stream from unrar.
 const char kCaption[] = "Error RAR";
 } // namespace
 
+namespace {
+// The entry of `folder` equal to one of `names` without regard to case (the first in the order
+// of `names`), or "".
+std::string FindNoCase(const std::string& folder, const std::vector<std::string>& names) {
+    DIR* d = opendir(folder.empty() ? "." : folder.c_str());
+    if (d == nullptr)
+        return "";
+    std::vector<std::string> found(names.size());
+    while (dirent* e = readdir(d))
+        for (size_t i = 0; i < names.size(); ++i)
+            if (found[i].empty() && strcasecmp(e->d_name, names[i].c_str()) == 0)
+                found[i] = e->d_name;
+    closedir(d);
+    for (const std::string& f : found)
+        if (!f.empty())
+            return f;
+    return "";
+}
+} // namespace
+
 FILE* OpenRarVolume(const std::string& name) {
-    // "e": the descriptor must not leak into the player processes started meanwhile.
-    for (const char* suffix : {"", ".bc!", ".!ut"}) {
-        if (FILE* f = std::fopen((name + suffix).c_str(), "rbe"))
+    // The descriptor is close-on-exec: it must not leak into the player processes started
+    // meanwhile.
+    static const char* const kSuffixes[] = {"", ".bc!", ".!ut"};
+    for (const char* suffix : kSuffixes) {
+        if (FILE* f = FopenRegularFile(name + suffix))
             return f;
     }
-    return nullptr;
+    // A set copied from Windows may mix the case of its names (Film.RAR beside film.r00).
+    size_t slash = name.rfind('/');
+    std::string folder = slash == std::string::npos ? "" : name.substr(0, slash + 1);
+    std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
+    std::vector<std::string> leaves;
+    for (const char* suffix : kSuffixes)
+        leaves.push_back(leaf + suffix);
+    std::string actual = FindNoCase(folder, leaves);
+    return actual.empty() ? nullptr : FopenRegularFile(folder + actual);
 }
 
 RarVolumeSet::~RarVolumeSet() {
@@ -55,7 +91,7 @@ bool RarVolumeSet::isRarFileName(const char* name) {
     if (rule == nullptr)
         return false;
     std::string base = text.substr(0, text.size() - std::strlen(rule->ending));
-    std::string pattern = RarNamePattern(base, *rule);
+    std::string pattern = RarNamePattern(text, base, *rule);
     // A name cut to fit the buffers would name another file: such a set is not recognised.
     if (text.size() >= kRarNameBuffer || pattern.size() >= kRarNameBuffer)
         return false;
@@ -91,6 +127,7 @@ bool RarVolumeSet::raropen() {
     }
     if (!info.stored)
         Port().MessageBox(kBadMethod, kCaption, MB_ICONERROR_);
+    // Movies past 2 GiB in one volume need the high size fields.
     dataOffset = info.dataOffset;
     stored = info.stored;
     return true;
@@ -165,6 +202,64 @@ bool RarVolumeSet::rarread(char* buffer, int64_t pos, int length) {
         length -= chunk;
     }
     return true;
+}
+
+int64_t RarVolumeSet::ReadUpToGap(char* buffer, int64_t pos, int64_t length) {
+    auto lock = Lock();
+    if (volumeDataSize <= 0 || pos < 0 || length <= 0 || uint64_t(pos) >= unpackedSize)
+        return 0;
+    length = int64_t(std::min<uint64_t>(uint64_t(length), unpackedSize - uint64_t(pos)));
+    int64_t done = 0;
+    while (done < length) {
+        int64_t at = pos + done;
+        int64_t chunk = std::min(pozostalo(at), length - done);
+        FILE* f = VolumeFile(numerpliku(at));
+        if (f == nullptr)
+            break;
+        int64_t offset = seekinpart(at);
+        size_t got = 0;
+        if (fileOffset_ == offset || fseeko(f, offset, SEEK_SET) == 0)
+            got = std::fread(buffer + done, 1, size_t(chunk), f);
+        fileOffset_ = got == size_t(chunk) ? offset + chunk : -1;
+        done += int64_t(got);
+        if (got < size_t(chunk)) {
+            std::clearerr(f);
+            break; // the volume file ends before its share does
+        }
+    }
+    return done;
+}
+
+RarVolumeSet::Extent RarVolumeSet::ContiguousExtent() {
+    auto lock = Lock();
+    Extent extent;
+    if (volumeDataSize <= 0)
+        return extent;
+    uint64_t share = uint64_t(volumeDataSize);
+    for (uint64_t start = 0; start < unpackedSize; start += share) {
+        int64_t k = int64_t(start / share);
+        uint64_t want = std::min(share, unpackedSize - start);
+        std::string name = VolumeName(k);
+        FILE* f = OpenRarVolume(name);
+        struct stat st {};
+        bool known = f != nullptr && fstat(fileno(f), &st) == 0;
+        if (f != nullptr)
+            std::fclose(f);
+        uint64_t size = known ? uint64_t(st.st_size) : 0;
+        uint64_t have = size > uint64_t(dataOffset) ? size - uint64_t(dataOffset) : 0;
+        if (!known || have < want) {
+            extent.bytes = start + (known ? have : 0);
+            extent.volume = k;
+            extent.name = name;
+            extent.missing = !known;
+            extent.volumeBytes = known ? have : 0;
+            return extent;
+        }
+        if (start > UINT64_MAX - share)
+            break;
+    }
+    extent.bytes = unpackedSize;
+    return extent;
 }
 
 void RarVolumeSet::rarseek(int64_t pos) {

@@ -27,7 +27,7 @@ class RarVolumeSet {
 
     // Geometry of the set last opened and the reading state. Read them under Lock().
     uint64_t unpackedSize = 0;
-    int32_t volumeDataSize = 0; // 0 while no geometry is established: reads are refused
+    int64_t volumeDataSize = 0; // 0 while no geometry is established: reads are refused
     int32_t dataOffset = 0;
     bool stored = false; // method "0": the volumes hold the movie's own bytes
     int64_t position = 0;
@@ -64,6 +64,23 @@ class RarVolumeSet {
     // rarread at `position`, which then advances by `length`; always returns `length`.
     int rarreadnic(char* buffer, int length);
 
+    // Reads like rarread but only bytes that really lie in the volumes: stops at the end of
+    // the stored file, at a missing volume and at the end of a volume file shorter than its
+    // share (a download still running, a damaged copy). Returns the count read (0 without
+    // geometry); never supplies zeros in place of movie data.
+    int64_t ReadUpToGap(char* buffer, int64_t pos, int64_t length);
+
+    // Where the stored file stops being really there, counted from its start.
+    struct Extent {
+        uint64_t bytes = 0;       // contiguous bytes from position 0 (unpackedSize when whole)
+        int64_t volume = -1;      // the volume where they end, -1 when the set is whole
+        std::string name;         // that volume's name
+        bool missing = false;     // the volume is not there at all (else it is short)
+        uint64_t volumeBytes = 0; // bytes of the stored file that volume has (when short)
+    };
+    // Walks the volumes from the first, looking at each file's size (no data is read).
+    Extent ContiguousExtent();
+
     // Name of volume k of the set last recognised ("" before any).
     std::string VolumeName(int64_t k) const;
 
@@ -80,5 +97,7 @@ class RarVolumeSet {
     int64_t fileOffset_ = -1; // where the open volume file stands, -1 = unknown
 };
 
-// Opens `name`, else `name` + ".bc!", else `name` + ".!ut" (unfinished downloads); "rb".
+// Opens `name`, else `name` + ".bc!", else `name` + ".!ut" (unfinished downloads), else a file
+// of the folder whose name equals one of them without regard to case; "rb". Only regular
+// files are opened, and without blocking: a FIFO or a folder in place of a volume is missing.
 FILE* OpenRarVolume(const std::string& name);

@@ -177,11 +177,21 @@ TEST_F(Interpreter, FullScreenStateFollowsThePlayer) {
 TEST_F(Interpreter, EndOfTheLastMovieStoresPositionZeroAndStartsNothing) {
     history1.add("/films/movie.avi", 500);
     Mp1.timePosition = 500;
+    Feed("Starting playback...\r");
     Feed("Exiting... (End of file)\r");
     EXPECT_EQ(Events(), (std::vector<std::string>{"title:" + kTitle +
                                                   "Exiting... (End of file)/films/movie.avi"}));
     EXPECT_EQ(history1.get("/films/movie.avi"), 0);
     EXPECT_EQ(Mp1.timePosition, 0);
+    EXPECT_EQ(port_.PostedCount(), 0u);
+}
+
+TEST_F(Interpreter, AnEndOfFileBeforePlaybackStartedIsShownAsTheError) {
+    Feed("Starting playback...\r");
+    PlayerOutputBegins(); // the next player: it never starts playing
+    Feed("Exiting... (End of file)\r");
+    EXPECT_EQ(Events(),
+              (std::vector<std::string>{"title:Exiting... (End of file)", "show:2302:1"}));
     EXPECT_EQ(port_.PostedCount(), 0u);
 }
 

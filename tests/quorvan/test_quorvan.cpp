@@ -1,4 +1,5 @@
 // The quorvan companion: its JSON escaping, and the staged program run on real and written sets.
+#include "platform/process.h"
 #include "platform/textutil.h"
 #include "tests/rar/rarfixture.h"
 #include "tests/support/testenv.h"
@@ -7,10 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <mbedtls/md5.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -181,6 +186,134 @@ TEST_F(QuorvanProgram, ALargeSetKeepsItsConsoleLineOutOfTheBytes) {
     ProgramRun hash = Quorvan({"hash", "--json", names[0]}, dir);
     EXPECT_NE(hash.out.find("\"size\":5000000000"), std::string::npos);
     EXPECT_EQ(hash.out.find("file > 2GB"), std::string::npos);
+}
+
+TEST_F(QuorvanProgram, AMovieOver2GiBInOneVolumeFingerprintsLikeTheLooseFile) {
+    // Packed size above 0x7FFFFFFF, carried by the high packed-size field.
+    const uint64_t size = 4500000000ull;
+    const RarMarks marks = {{0, RandomBytes(70000, 3)}, {size - 70000, RandomBytes(70000, 4)}};
+    StoredSetOptions options;
+    options.share = int64_t(size);
+    ASSERT_TRUE(WriteStoredSet({dir.file("one.rar")}, size, marks, options));
+    ASSERT_TRUE(WriteLooseFile(dir.file("one.avi"), size, marks));
+    ProgramRun stored = Quorvan({"hash", dir.file("one.rar")}, dir);
+    ProgramRun loose = Quorvan({"hash", dir.file("one.avi")}, dir);
+    ASSERT_EQ(stored.status, 0) << stored.err;
+    ASSERT_EQ(loose.status, 0) << loose.err;
+    EXPECT_EQ(stored.out.find("Complete download"), std::string::npos) << stored.out;
+    EXPECT_EQ(stored.err.find("Complete download"), std::string::npos) << stored.err;
+    std::string fingerprints = loose.out.substr(loose.out.find("\nsize: "));
+    EXPECT_EQ(stored.out.substr(stored.out.find("\nsize: "), fingerprints.size()), fingerprints);
+    ProgramRun tail =
+        Quorvan({"cat", dir.file("one.rar"), "--offset", std::to_string(size - 10)}, dir);
+    EXPECT_EQ(tail.status, 0);
+    EXPECT_EQ(tail.out, marks[1].second.substr(70000 - 10));
+}
+
+TEST_F(QuorvanProgram, CatOfAnUnfinishedSetWritesWhatIsThereAndNamesTheVolume) {
+    std::string movie = RandomBytes(5000, 5);
+    StoredSetOptions options;
+    options.share = 1000;
+    std::vector<std::string> names;
+    for (int k = 1; k <= 5; ++k)
+        names.push_back(dir.file("film.part" + std::to_string(k) + ".rar"));
+    ASSERT_TRUE(WriteStoredSet(names, movie.size(), {{0, movie}}, options));
+    // The third volume is still downloading: it has only 400 bytes of its share.
+    size_t head = StoredSetHead(movie.size(), options).size();
+    std::filesystem::resize_file(names[2], head + 400);
+    std::filesystem::rename(names[2], names[2] + ".bc!");
+    ProgramRun run = Quorvan({"cat", names[0]}, dir);
+    EXPECT_EQ(run.status, 4);
+    EXPECT_TRUE(run.out == movie.substr(0, 2400)) << run.out.size();
+    EXPECT_NE(run.err.find("film.part3.rar is short"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("byte 2400"), std::string::npos) << run.err;
+
+    std::filesystem::remove(names[2] + ".bc!");
+    run = Quorvan({"cat", names[0], "--offset", "100"}, dir);
+    EXPECT_EQ(run.status, 4);
+    EXPECT_TRUE(run.out == movie.substr(100, 1900)) << run.out.size();
+    EXPECT_NE(run.err.find("film.part3.rar is missing"), std::string::npos) << run.err;
+}
+
+TEST_F(QuorvanProgram, AHeaderRunningPastTheEndOfItsVolumeIsABadArchive) {
+    StoredSetOptions options;
+    options.share = 1000;
+    std::string head = StoredSetHead(1000, options);
+    // The header's own size says it goes on 200 bytes past the end of the file.
+    std::string bytes = head;
+    size_t file = 20;
+    bytes[file + 5] = char((head.size() - file + 200) & 0xff);
+    bytes[file + 6] = char((head.size() - file + 200) >> 8);
+    WriteFile(dir.file("cut.rar"), bytes);
+    ProgramRun run = Quorvan({"cat", dir.file("cut.rar")}, dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("This isn’t good RAR file!"), std::string::npos) << run.err;
+}
+
+// Runs a tool with stdin, stdout and stderr on /dev/null, and says whether it ended within
+// `limitMs` (it is killed otherwise) and with what status.
+std::pair<bool, int> RunBounded(const std::vector<std::string>& argv, int limitMs) {
+    SpawnOptions options;
+    options.argv = argv;
+    options.nullStdio = true;
+    SpawnResult child = SpawnProcess(options);
+    if (!child.ok())
+        return {false, -1};
+    int status = 0;
+    if (!WaitProcess(child.pid, limitMs, &status)) {
+        KillProcess(child.pid, 100);
+        return {false, -1};
+    }
+    return {true, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST_F(QuorvanProgram, EveryToolRefusesSpecialFilesAtOnce) {
+    ASSERT_EQ(mkfifo(dir.file("x.rar").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.rar"));
+    int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::string socketPath = dir.file("s.rar");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string stage = StageDir();
+    for (const std::string& special :
+         {dir.file("x.rar"), dir.file("folder.rar"), socketPath, std::string("/dev/zero")}) {
+        const std::vector<std::vector<std::string>> commands = {
+            {stage + "/quorvan", "hash", special},
+            {stage + "/quorvan", "rar-info", special},
+            {stage + "/quorvan", "cat", special},
+            {stage + "/binary/unrar", "p", "-inul", special},
+            {stage + "/binary/QUORVAN", "-vo", "null", special},
+        };
+        for (const auto& command : commands) {
+            auto start = std::chrono::steady_clock::now();
+            auto [ended, status] = RunBounded(command, 3000);
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start)
+                          .count();
+            EXPECT_TRUE(ended) << command[0] << " " << command[1] << " " << special;
+            EXPECT_NE(status, 0) << command[0] << " " << command[1] << " " << special;
+            EXPECT_LT(ms, 1000) << command[0] << " " << command[1] << " " << special;
+        }
+    }
+    close(sock);
+    // The messages say what the file is.
+    ProgramRun run = Quorvan({"cat", dir.file("x.rar")}, dir);
+    EXPECT_NE(run.err.find("is a FIFO"), std::string::npos) << run.err;
+    run = Quorvan({"hash", dir.file("folder.rar")}, dir);
+    EXPECT_NE(run.err.find("is a folder"), std::string::npos) << run.err;
+    std::filesystem::create_directory(dir.file("movies"));
+    run = Quorvan({"hash", dir.file("movies")}, dir);
+    EXPECT_NE(run.status, 0);
+    EXPECT_EQ(run.out.find("9223372036854775807"), std::string::npos) << run.out;
+    std::string out;
+    RunCommand({stage + "/binary/QUORVAN", "-vo", "null", dir.file("x.rar")}, &out);
+    EXPECT_NE(out.find("Exiting... (Fatal error) " + dir.file("x.rar") + " is a FIFO"),
+              std::string::npos)
+        << out;
 }
 
 TEST_F(QuorvanProgram, RarInfoListsMissingVolumes) {

@@ -42,7 +42,8 @@ std::string StoredSetHead(uint64_t size, const StoredSetOptions& options) {
     std::string head("Rar!\x1a\x07\x00", 7);
     // Main archive header: 13 bytes, volume flag set.
     head += std::string("\x00\x00\x73\x01\x00\x0d\x00", 7) + std::string(6, '\0');
-    bool large = options.largeFile || size >= (uint64_t(1) << 32);
+    bool large = options.largeFile || size >= (uint64_t(1) << 32) ||
+                 uint64_t(options.share) >= (uint64_t(1) << 32);
     const std::string name = "movie.avi";
     uint32_t headerSize = uint32_t(32 + (large ? 8 : 0) + name.size());
     std::string file;
@@ -60,8 +61,8 @@ std::string StoredSetHead(uint64_t size, const StoredSetOptions& options) {
     Put16(file, uint32_t(name.size()));
     Put32(file, 0x20); // attributes
     if (large) {
-        Put32(file, 0);                    // high packed size
-        Put32(file, uint32_t(size >> 32)); // high unpacked size
+        Put32(file, uint32_t(uint64_t(options.share) >> 32)); // high packed size
+        Put32(file, uint32_t(size >> 32));                    // high unpacked size
     }
     file += name;
     return head + file;

@@ -11,7 +11,7 @@
 using RarMarks = std::vector<std::pair<uint64_t, std::string>>;
 
 struct StoredSetOptions {
-    int32_t share = 0;      // bytes of the stored file per volume
+    int64_t share = 0;      // bytes of the stored file per volume
     char method = '0';      // method byte of the file header
     bool largeFile = false; // write the high size fields (forced for sizes >= 4 GiB)
 };

@@ -48,6 +48,20 @@ TEST(RarHeader, TheLargeFileFlagAddsTheHighUnpackedSize) {
     EXPECT_EQ(info.unpackedSize, 5000000000ull & 0xffffffffull);
 }
 
+TEST(RarHeader, OneVolumeMayCarryMoreThan2GiB) {
+    StoredSetOptions options;
+    options.share = 0x80000000; // past a signed 32-bit count, without the large-file flag
+    RarHeaderInfo info = Parse(StoredSetHead(0x80000000u, options));
+    ASSERT_EQ(info.result, RarHeaderResult::Ok);
+    EXPECT_EQ(info.volumeDataSize, 0x80000000ll);
+    options.share = 6000000000ll; // the high packed size says so
+    info = Parse(StoredSetHead(6000000000ull, options));
+    ASSERT_EQ(info.result, RarHeaderResult::Ok);
+    EXPECT_TRUE(info.largeFile);
+    EXPECT_EQ(info.volumeDataSize, 6000000000ll);
+    EXPECT_EQ(info.unpackedSize, 6000000000ull);
+}
+
 TEST(RarHeader, TheSignatureIsComparedIgnoringCase) {
     StoredSetOptions options;
     options.share = 10;
@@ -84,10 +98,8 @@ TEST(RarHeader, HostileHeadersGiveNoGeometry) {
     with("file header shorter than its fields", [](std::string& b) { Set16(b, kFile + 5, 31); });
     with("main header skips past the end", [](std::string& b) { Set16(b, 12, 0xffff); });
     with("packed size 0", [](std::string& b) { b.replace(kFile + 7, 4, std::string(4, '\0')); });
-    with("packed size negative",
-         [](std::string& b) { b.replace(kFile + 7, 4, std::string("\0\0\0\x80", 4)); });
-    with("packed size all ones",
-         [](std::string& b) { b.replace(kFile + 7, 4, "\xff\xff\xff\xff"); });
+    with("header runs past the bytes there",
+         [](std::string& b) { Set16(b, kFile + 5, unsigned(b.size() - kFile + 1)); });
     with("file header is the fourth block",
          [](std::string& b) { b.insert(kFile, std::string("\0\0\x7a\0\0\x07\0", 7)); });
     with("truncated inside the base header", [](std::string& b) { b.resize(kFile + 5); });

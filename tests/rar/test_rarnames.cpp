@@ -31,12 +31,18 @@ TEST(RarNames, ZrobPierwszyPartRewritesAnyVolumeToTheFirst) {
         {"movie.part01.rar", "movie.part01.rar"},
         {"movie.part1.rar", "movie.part1.rar"},
         {".r42", ".rar"},
-        // Left alone: three-digit parts, .NNN, other endings, upper case, non-digits.
+        // Capitals as Windows left them: matched, and kept in the name written back.
+        {"FILM.R07", "FILM.RAR"},
+        {"Film.R00", "Film.RAR"},
+        {"film.r07.BC!", "film.rar"},
+        {"FILM.RAR.!UT", "FILM.RAR"},
+        {"film.PART3.RAR", "film.PART1.RAR"},
+        {"Film.Part05.Rar", "Film.Part01.Rar"},
+        // Left alone: three-digit parts, .NNN, other endings, non-digits.
         {"movie.part005.rar", "movie.part005.rar"},
         {"movie.005", "movie.005"},
         {"movie.rar", "movie.rar"},
         {"movie.avi", "movie.avi"},
-        {"movie.R07", "movie.R07"},
         {"movie.rx7", "movie.rx7"},
         {"movie.r7", "movie.r7"},
         {"r07", "r07"},
@@ -87,6 +93,11 @@ TEST(RarNames, IsRarFileNameFillsTheNamesAndSchemeForTheFiveEndings) {
         // Four-digit parts are not a first-volume ending of their own.
         {"x.part0001.rar", "x.part0001.r%.2d", 1, "x.part0001.rar", "x.part0001.r00", 3,
          "x.part0001.r02"},
+        // Endings in capitals are recognised; the volume names keep their letters' case.
+        {"FILM.RAR", "FILM.R%.2d", 1, "FILM.RAR", "FILM.R00", 3, "FILM.R02"},
+        {"film.PART1.RAR", "film.PART%.1d.RAR", 2, "film.PART1.RAR", "film.PART2.RAR", 9,
+         "film.PART10.RAR"},
+        {"x.Part01.Rar", "x.Part%.2d.Rar", 2, "x.Part01.Rar", "x.Part02.Rar", 2, "x.Part03.Rar"},
         // A '%' in the name is doubled: the pattern keeps exactly one conversion.
         {"100%s.rar", "100%%s.r%.2d", 1, "100%s.rar", "100%s.r00", 5, "100%s.r04"},
     };
@@ -112,8 +123,7 @@ TEST(RarNames, IsRarFileNameFillsTheNamesAndSchemeForTheFiveEndings) {
 TEST(RarNames, IsRarFileNameRefusesOtherNamesAndKeepsTheBuffers) {
     RarVolumeSet set;
     ASSERT_TRUE(set.isRarFileName("keep.rar"));
-    const char* refused[] = {"MOVIE.RAR",        "movie.avi",     "movie.r00", "movie.002",
-                             "movie.Part01.RAR", "movie.rar.!ut", "",          "rar"};
+    const char* refused[] = {"movie.avi", "movie.r00", "movie.002", "movie.rar.!ut", "", "rar"};
     for (const char* name : refused) {
         EXPECT_FALSE(set.isRarFileName(name)) << name;
         EXPECT_STREQ(set.rarfilename, "keep.rar");

@@ -1,5 +1,6 @@
 // Next-part discovery: CD folders of a release first, then the next file of the same type.
 #include "rar/nextpart.h"
+#include "rar/rarnames.h"
 #include "tests/support/testenv.h"
 
 #include <filesystem>
@@ -61,6 +62,36 @@ TEST(NextPart, FollowsCdFoldersThenTheSameFolder) {
         {"a name in another case is not found", {"F/part1.avi", "F/part2.avi"}, "F/PART1.avi", ""},
         {"no dot in the name, one in the folder", {"F.d/part1", "F.d/part2"}, "F.d/part1", ""},
         {"no extension at all", {"F/part1", "F/part2", "F/part0.avi"}, "F/part1", "F/part2"},
+        // The volumes of the movie's own set are the same movie: never its next part.
+        {"the last set in the folder ends the chain",
+         {"F/film.part1.rar", "F/film.part2.rar", "F/film.part3.rar", "F/film.part4.rar"},
+         "F/film.part1.rar",
+         ""},
+        {"the next set follows the volumes of this one",
+         {"F/a.part1.rar", "F/a.part2.rar", "F/a.part3.rar", "F/b.part1.rar", "F/b.part2.rar"},
+         "F/a.part1.rar",
+         "F/b.part1.rar"},
+        {"two-digit parts, capitals and an unfinished volume",
+         {"F/A.PART01.RAR", "F/a.part02.rar", "F/A.part03.rar.bc!", "F/c.rar"},
+         "F/A.PART01.RAR",
+         "F/c.rar"},
+        {"old naming never picks .r00",
+         {"F/film.rar", "F/film.r00", "F/film.r01", "F/g.part1.rar"},
+         "F/film.rar",
+         "F/g.part1.rar"},
+        {"numbered volumes",
+         {"F/film.001", "F/film.002", "F/next.001"},
+         "F/film.001",
+         "F/next.001"},
+        {"a set in CD1 goes on with the first volume in CD2",
+         {"X/cd1/film.part1.rar", "X/cd1/film.part2.rar", "X/cd2/film.part1.rar",
+          "X/cd2/film.part2.rar"},
+         "X/cd1/film.part1.rar",
+         "X/cd2/film.part1.rar"},
+        {"the set in the last CD ends the chain",
+         {"X/cd2/film.part1.rar", "X/cd2/film.part2.rar"},
+         "X/cd2/film.part1.rar",
+         ""},
     };
     for (const NextCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -79,6 +110,24 @@ TEST(NextPart, FollowsCdFoldersThenTheSameFolder) {
             EXPECT_TRUE(fs::exists(next)) << next;
         }
     }
+}
+
+TEST(NextPart, RarSetKeysJoinTheVolumesOfOneSet) {
+    const std::pair<const char*, const char*> keys[] = {
+        {"/m/Film.part3.rar", "/m/film.part#.rar"},
+        {"/m/film.PART01.RAR", "/m/film.part#.rar"},
+        {"/m/film.part2.rar.!ut", "/m/film.part#.rar"},
+        {"/m/film.rar", "/m/film.r#"},
+        {"/m/FILM.R07", "/m/film.r#"},
+        {"/m/film.r100.bc!", "/m/film.r#"},
+        {"/m/film.001", "/m/film.#"},
+        {"/m/film.avi", ""},
+        {"/m/film.r7", ""},
+        {"/m/film.12", ""},
+        {"/m/film.parts.rar", "/m/film.parts.r#"},
+    };
+    for (const auto& [name, key] : keys)
+        EXPECT_EQ(RarSetKey(name), key) << name;
 }
 
 TEST(NextPart, FindFilesAppendsSortedBareNames) {

@@ -131,3 +131,88 @@ TEST_F(RarPlayback, AMissingVolumePlaysUpToTheGapAndEnds) {
     EXPECT_NE(console.find("Starting playback..."), std::string::npos) << console;
     EXPECT_NE(console.find("Exiting..."), std::string::npos) << console;
 }
+
+namespace {
+// Splits `movie` with binary/rar into `volumes` volumes named `base`.part1.rar, .part2.rar ...
+void SplitAsParts(const std::string& movie, int volumes, const std::string& base) {
+    auto kib = std::filesystem::file_size(movie) / uintmax_t(volumes) / 1024 + 1;
+    std::string folder = std::filesystem::path(base).parent_path();
+    std::string out;
+    ASSERT_EQ(RunCommand({StageDir() + "/binary/rar", "a", "-ep", "-m0", "-o+",
+                          "-v" + std::to_string(kib) + "k", "-vn", folder + "/tmp.rar", movie},
+                         &out),
+              0)
+        << out;
+    std::filesystem::rename(folder + "/tmp.rar", base + ".part1.rar");
+    for (int k = 0; k + 1 < volumes; ++k)
+        std::filesystem::rename(folder + "/tmp.r0" + std::to_string(k),
+                                base + ".part" + std::to_string(k + 2) + ".rar");
+    ASSERT_FALSE(std::filesystem::exists(folder + "/tmp.r0" + std::to_string(volumes - 1)));
+}
+} // namespace
+
+TEST_F(RarPlayback, TheVolumesOfTheSetNeverReplayAndTheNextCdSetFollows) {
+    std::string movie = GeneratedMovie(12);
+    ASSERT_FALSE(movie.empty());
+    std::filesystem::create_directories(dir_.file("Film/cd1"));
+    std::filesystem::create_directories(dir_.file("Film/cd2"));
+    SplitAsParts(movie, 4, dir_.file("Film/cd1/film"));
+    SplitAsParts(movie, 4, dir_.file("Film/cd2/film"));
+    const std::string endTitle = "title:" + std::string(ProgramTitle) + "Exiting... (End of file)";
+
+    // Any volume chosen plays the set from its first volume.
+    Mp1.movieFile = dir_.file("Film/cd1/film.part3.rar");
+    Mp1.LanchMovie();
+    const std::string one = dir_.file("Film/cd1/film.part1.rar");
+    ASSERT_EQ(Mp1.MovieFileSnapshot(), one);
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    SendCommand("seek 10 2");
+    ASSERT_TRUE(port_.WaitFor(endTitle + one, 30000)) << Mp1.ConsoleTextSnapshot();
+    // The next part is started on the user-interface side; this test is that side.
+    ASSERT_TRUE(WaitUntil([&] { return port_.PostedCount() > 0; }, 5000));
+    EXPECT_EQ(port_.RunPosted(), 1);
+    const std::string two = dir_.file("Film/cd2/film.part1.rar");
+    ASSERT_EQ(Mp1.MovieFileSnapshot(), two);
+
+    // The last set's own volumes follow it in its folder: nothing is launched after it.
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    SendCommand("seek 10 2");
+    ASSERT_TRUE(port_.WaitFor(endTitle + two, 30000)) << Mp1.ConsoleTextSnapshot();
+    EXPECT_FALSE(WaitUntil([&] { return port_.PostedCount() > 0; }, 1000)) << "no second launch";
+}
+
+TEST_F(RarPlayback, ACapitalisedSetPlaysAndSeeks) {
+    std::string movie = GeneratedMovie(12);
+    ASSERT_FALSE(movie.empty());
+    SplitAsParts(movie, 3, dir_.file("FILM"));
+    for (int k = 1; k <= 3; ++k)
+        std::filesystem::rename(dir_.file("FILM.part" + std::to_string(k) + ".rar"),
+                                dir_.file("FILM.PART" + std::to_string(k) + ".RAR"));
+    Mp1.movieFile = dir_.file("FILM.PART2.RAR");
+    Mp1.LanchMovie();
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("FILM.PART1.RAR"));
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_GT(Mp1.movieLength, 11.0f);
+    port_.Clear();
+    SendCommand("seek 9 2");
+    SendCommand("get_time_pos");
+    ASSERT_FALSE(port_.WaitForPrefix("pos:106:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_GE(Mp1.timePosition, 8);
+    EXPECT_LE(Mp1.timePosition, 10);
+}
+
+TEST_F(RarPlayback, ABrokenFileShowsItsErrorAndStartsNothingAfterIt) {
+    std::string good = GeneratedMovie(3);
+    ASSERT_FALSE(good.empty());
+    std::filesystem::create_directories(dir_.file("F"));
+    WriteFile(dir_.file("F/a broken.avi"), std::string(100000, '\x5a'));
+    std::filesystem::copy_file(good, dir_.file("F/b good.avi"));
+    Mp1.movieFile = dir_.file("F/a broken.avi");
+    Mp1.LanchMovie();
+    ASSERT_TRUE(port_.WaitFor("show:2302:1", 20000)) << Mp1.ConsoleTextSnapshot();
+    EXPECT_FALSE(port_.WaitForPrefix("title:Exiting...", 1000).empty())
+        << Mp1.ConsoleTextSnapshot();
+    ASSERT_TRUE(WaitUntil([] { return !PlayerRunning(); }, 10000));
+    EXPECT_FALSE(WaitUntil([&] { return port_.PostedCount() > 0; }, 500)) << "nothing follows";
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("F/a broken.avi"));
+}

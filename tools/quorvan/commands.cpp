@@ -2,6 +2,7 @@
 
 #include "online/moviehash.h"
 #include "online/napiprojekttoken.h"
+#include "platform/fdio.h"
 #include "rar/rarreader.h"
 #include "tools/quorvan/jsonwriter.h"
 
@@ -19,7 +20,7 @@ struct SetDescription {
     std::string pattern;
     int scheme = 0;
     int32_t dataOffset = 0;
-    int32_t share = 0;
+    int64_t share = 0;
     uint64_t storedSize = 0;
     bool stored = false;
     uint64_t volumes = 0;
@@ -37,7 +38,7 @@ SetDescription Describe(RarVolumeSet& set) {
     d.share = set.volumeDataSize;
     d.storedSize = set.unpackedSize;
     d.stored = set.stored;
-    uint64_t share = uint64_t(std::max(d.share, 1));
+    uint64_t share = uint64_t(std::max<int64_t>(d.share, 1));
     d.volumes = std::max<uint64_t>(1, (d.storedSize + share - 1) / share);
     d.checked = d.volumes <= kMaxVolumesChecked;
     for (uint64_t k = 0; d.checked && k < d.volumes; ++k) {
@@ -56,7 +57,7 @@ JsonObject ToJson(const SetDescription& d) {
         .Add("namingScheme", d.scheme)
         .Add("namePattern", d.pattern)
         .Add("dataOffset", int64_t(d.dataOffset))
-        .Add("volumeShare", int64_t(d.share))
+        .Add("volumeShare", d.share)
         .Add("storedSize", d.storedSize)
         .Add("stored", d.stored)
         .Add("volumes", d.volumes);
@@ -73,7 +74,7 @@ void PrintText(const SetDescription& d, FILE* out) {
                  d.scheme == 1 ? ".rar .r00 .r01 ..." : "numbered");
     std::fprintf(out, "name pattern: %s\n", d.pattern.c_str());
     std::fprintf(out, "data offset: %d\n", int(d.dataOffset));
-    std::fprintf(out, "volume share: %d\n", int(d.share));
+    std::fprintf(out, "volume share: %lld\n", static_cast<long long>(d.share));
     std::fprintf(out, "stored size: %llu\n", static_cast<unsigned long long>(d.storedSize));
     std::fprintf(out, "method: %s\n", d.stored ? "store" : "compressed");
     std::fprintf(out, "volumes: %llu\n", static_cast<unsigned long long>(d.volumes));
@@ -90,9 +91,25 @@ std::string FirstVolume(const std::string& name) {
     return first;
 }
 
+// A FIFO, device, socket or folder given as a movie or volume is refused before anything
+// opens it (a FIFO without a writer would block for ever): the exit status, or 0.
+int RefuseSpecialFile(const std::string& name) {
+    for (const std::string& path : {name, FirstVolume(name)}) {
+        std::string kind = SpecialFileKind(path);
+        if (!kind.empty()) {
+            std::fprintf(stderr, "quorvan: %s is %s, not a movie file or RAR volume\n",
+                         path.c_str(), kind.c_str());
+            return kExitUnreadable;
+        }
+    }
+    return 0;
+}
+
 // Opens the set `s` for `volume` under the caller's lock; complains and gives the exit status
 // on failure, 0 when open.
 int OpenSetFor(const std::string& volume) {
+    if (int status = RefuseSpecialFile(volume))
+        return status;
     std::string first = FirstVolume(volume);
     if (FindFirstVolumeRule(first) == nullptr) {
         std::fprintf(stderr, "quorvan: %s is not a RAR volume name\n", volume.c_str());
@@ -104,9 +121,27 @@ int OpenSetFor(const std::string& volume) {
     }
     return 0;
 }
+// Tells which volume ends the stored movie early; `at` is where the output stopped.
+void ReportGap(const RarVolumeSet::Extent& extent, uint64_t at) {
+    if (extent.volume < 0) {
+        std::fprintf(stderr, "quorvan: the set could not be read at byte %llu\n",
+                     static_cast<unsigned long long>(at));
+    } else if (extent.missing) {
+        std::fprintf(stderr, "quorvan: volume %s is missing: the stored movie stops at byte %llu\n",
+                     extent.name.c_str(), static_cast<unsigned long long>(extent.bytes));
+    } else {
+        std::fprintf(stderr,
+                     "quorvan: volume %s is short (%llu bytes of the movie, an unfinished "
+                     "download?): the stored movie stops at byte %llu\n",
+                     extent.name.c_str(), static_cast<unsigned long long>(extent.volumeBytes),
+                     static_cast<unsigned long long>(extent.bytes));
+    }
+}
 } // namespace
 
 int RunHash(const std::string& movie, bool json, FILE* out) {
+    if (int status = RefuseSpecialFile(movie))
+        return status;
     std::string name = FirstVolume(movie);
     auto lock = s.Lock();
     MovieHash hash(name);
@@ -164,14 +199,20 @@ int RunCat(const std::string& volume, uint64_t offset, std::optional<uint64_t> l
     uint64_t left = std::min(length.value_or(size), size - from);
     std::vector<char> buffer(kCatChunk);
     while (left > 0) {
-        size_t n = size_t(std::min<uint64_t>(left, buffer.size()));
-        s.rarread(buffer.data(), int64_t(from), int(n));
+        size_t want = size_t(std::min<uint64_t>(left, buffer.size()));
+        // Only bytes that are really there: a missing or short volume ends the output.
+        size_t n = size_t(s.ReadUpToGap(buffer.data(), int64_t(from), int64_t(want)));
         if (std::fwrite(buffer.data(), 1, n, out) != n) {
             std::fprintf(stderr, "quorvan: cannot write the output\n");
             return kExitUnreadable;
         }
         from += n;
         left -= n;
+        if (n < want) {
+            std::fflush(out);
+            ReportGap(s.ContiguousExtent(), from);
+            return kExitIncomplete;
+        }
     }
     return std::fflush(out) == 0 ? 0 : kExitUnreadable;
 }

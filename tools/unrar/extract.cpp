@@ -40,7 +40,7 @@ int OpenClient(struct archive* a, void* data) {
     if (c->fd >= 0)
         return ARCHIVE_OK;
     const std::string& name = (*c->set->names)[c->index];
-    c->fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    c->fd = OpenRegularFile(name); // a FIFO in place of a volume must not block
     if (c->fd < 0) {
         c->set->openError = "Cannot open " + name + ": " + std::strerror(errno);
         archive_set_error(a, errno, "%s", c->set->openError.c_str());

@@ -1,6 +1,7 @@
 // binary/unrar: "unrar p -inul [-pPASSWORD] archive [files...]" prints the files of a RAR set
 // to standard output, so that a player can read the movie from a pipe. Errors always go to
 // standard error (-inul only keeps the tool from chatting) with a non-zero exit.
+#include "platform/fdio.h"
 #include "tools/unrar/extract.h"
 #include "tools/unrar/rarvolumes.h"
 
@@ -47,7 +48,22 @@ int main(int argc, char** argv) {
     if (archive.empty())
         return Usage();
 
+    // A FIFO, device, socket or folder is no archive; a FIFO without a writer would block.
+    std::string kind = SpecialFileKind(archive);
+    if (!kind.empty()) {
+        std::fprintf(stderr, "Cannot open %s: it is %s, not an archive\n", archive.c_str(),
+                     kind.c_str());
+        return kUnrarOpen;
+    }
     VolumeList volumes = ListVolumes(archive);
+    for (const std::string& name : volumes.names) {
+        kind = SpecialFileKind(name);
+        if (!kind.empty()) {
+            std::fprintf(stderr, "Cannot open %s: it is %s, not an archive volume\n", name.c_str(),
+                         kind.c_str());
+            return kUnrarOpen;
+        }
+    }
     if (volumes.names.empty()) {
         std::string missing = volumes.nextName.empty() ? archive : volumes.nextName;
         std::fprintf(stderr, "Cannot open %s: the file does not exist\n", missing.c_str());

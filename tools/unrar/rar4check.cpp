@@ -1,5 +1,7 @@
 #include "tools/unrar/rar4check.h"
 
+#include "platform/fdio.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
@@ -103,7 +105,7 @@ bool ScanVolume(int fd, size_t volume, std::vector<Rar4File>* files) {
 bool ScanRar4Volumes(const std::vector<std::string>& volumes, std::vector<Rar4File>* files) {
     files->clear();
     for (size_t v = 0; v < volumes.size(); ++v) {
-        int fd = open(volumes[v].c_str(), O_RDONLY | O_CLOEXEC);
+        int fd = OpenRegularFile(volumes[v]);
         if (fd < 0)
             return false;
         bool ok = ScanVolume(fd, v, files);

@@ -62,6 +62,15 @@ int main(int argc, char** argv) {
     translated.insert(translated.begin(), "-nolirc");
     AddSilentAudioFallback(translated);
 
+    // A FIFO without a writer would block mplayer for ever; the front end shows the line.
+    std::string refused = RefusedMovieArgument(translated);
+    if (!refused.empty()) {
+        std::printf("Failed to open %s.\nExiting... (Fatal error) %s\n", refused.c_str(),
+                    refused.c_str());
+        SetWindowPort(nullptr);
+        return 1;
+    }
+
     std::vector<std::unique_ptr<WrapperPlugin>> plugins;
     plugins.push_back(std::make_unique<RarBridgePlugin>());
     plugins.push_back(std::make_unique<OpenFailurePlugin>(&port.problem));

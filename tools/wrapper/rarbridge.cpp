@@ -1,15 +1,13 @@
 #include "tools/wrapper/rarbridge.h"
 
+#include "platform/fdio.h"
 #include "platform/paths.h"
 #include "tools/wrapper/wrapperoptions.h"
 
-#include <algorithm>
-#include <httplib.h>
-#include <vector>
-
-namespace {
-constexpr size_t kChunk = 1 << 20;
-} // namespace
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <sys/random.h>
 
 std::string UrlPathEncode(const std::string& name) {
     static const char hex[] = "0123456789ABCDEF";
@@ -26,76 +24,59 @@ std::string UrlPathEncode(const std::string& name) {
     return out;
 }
 
-RarBridge::RarBridge() = default;
+std::string RandomSecret() {
+    unsigned char bytes[16] = {};
+    size_t got = 0;
+    while (got < sizeof bytes) {
+        ssize_t n = getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n > 0)
+            got += size_t(n);
+        else if (errno != EINTR)
+            return ""; // no secret, no bridge
+    }
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : bytes) {
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    }
+    return out;
+}
 
 RarBridge::~RarBridge() {
     Stop();
 }
 
 void RarBridge::Stop() {
-    if (server_)
-        server_->stop();
-    if (thread_.joinable())
-        thread_.join();
-    server_.reset();
-}
-
-bool RarBridge::VolumeAvailable(int64_t volume) {
-    // Looked at again for every chunk (one open per MiB): a volume deleted while playing must
-    // end the stream rather than be read as zeros.
-    FILE* f = OpenRarVolume(set_.VolumeName(volume));
-    if (f == nullptr)
-        return false;
-    fclose(f);
-    return true;
+    server_.Stop();
 }
 
 std::string RarBridge::Serve(const std::string& volumeName) {
     std::string first = volumeName;
     ZrobPierwszyPart(first);
-    uint64_t size = 0;
     {
         auto lock = set_.Lock();
         if (!set_.isRarFileName(first.c_str()))
             return "";
         if (!set_.raropen() || !set_.stored || set_.volumeDataSize <= 0)
             return ""; // the reader has told what is wrong; mplayer gets the volume as it is
-        size = set_.unpackedSize;
     }
-
-    server_ = std::make_unique<httplib::Server>();
-    server_->Get(R"(/.*)", [this, size](const httplib::Request&, httplib::Response& res) {
-        // mplayer treats the stream as seekable only when every answer says so.
-        res.set_header("Accept-Ranges", "bytes");
-        res.set_content_provider(
-            static_cast<size_t>(size), "application/octet-stream",
-            [this, size](size_t offset, size_t length, httplib::DataSink& sink) {
-                if (offset >= size)
-                    return false;
-                if (!VolumeAvailable(set_.numerpliku(static_cast<int64_t>(offset))))
-                    return false; // the set has a gap here: end the stream
-                size_t n =
-                    std::min({length, kChunk, static_cast<size_t>(size - offset),
-                              static_cast<size_t>(set_.pozostalo(static_cast<int64_t>(offset)))});
-                if (n == 0)
-                    n = std::min({length, kChunk, static_cast<size_t>(size - offset)});
-                std::vector<char> buffer(n);
-                if (!set_.rarread(buffer.data(), static_cast<int64_t>(offset), static_cast<int>(n)))
-                    return false;
-                return sink.write(buffer.data(), n);
-            });
-    });
-    int port = server_->bind_to_any_port("127.0.0.1");
-    if (port <= 0) {
-        server_.reset();
+    std::string secret = RandomSecret();
+    if (secret.empty())
         return "";
-    }
-    // The socket already listens: mplayer may connect before the accept loop runs.
-    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    const std::string path = "/" + secret + "/" + UrlPathEncode(FileNameFromPath(first));
+    RangeServer::Content content;
+    // Looked at for every request: a download still running grows, a deleted volume ends the
+    // movie where it was.
+    content.size = [this] { return set_.ContiguousExtent().bytes; };
+    content.read = [this](char* buffer, uint64_t pos, size_t length) {
+        return size_t(set_.ReadUpToGap(buffer, int64_t(pos), int64_t(length)));
+    };
+    if (!server_.Start(path, std::move(content)))
+        return "";
     // Through libavformat's own http reader mplayer seeks with byte ranges (its built-in one
     // cannot read an AVI index over http).
-    return "ffmpeg://http://127.0.0.1:" + std::to_string(port) + "/" +
-           UrlPathEncode(FileNameFromPath(first));
+    return "ffmpeg://http://127.0.0.1:" + std::to_string(server_.port()) + path;
 }
 
 void RarBridgePlugin::Prepare(std::vector<std::string>& args) {
@@ -106,4 +87,15 @@ void RarBridgePlugin::Prepare(std::vector<std::string>& args) {
             return; // one set per player
         }
     }
+}
+
+std::string RefusedMovieArgument(const std::vector<std::string>& args) {
+    for (size_t index : FindMovieArguments(args)) {
+        if (args[index] == "-")
+            continue;
+        std::string kind = SpecialFileKind(args[index]);
+        if (!kind.empty())
+            return args[index] + " is " + kind + ", not a movie file";
+    }
+    return "";
 }

@@ -3,21 +3,20 @@
 // mplayer plays and seeks in it as in a loose file. The movie argument that names any volume of
 // a stored set is replaced by the address; a set that is not stored (compressed), or not a set
 // at all, is left to mplayer unchanged after the reader has said what is wrong.
+//
+// The address carries a random secret of 128 bits: other local users may reach the port, but
+// not the movie. Only the bytes really in the volumes are served: a missing or unfinished
+// volume ends the movie there.
 #include "rar/rarvolumeset.h"
 #include "tools/wrapper/playerproxy.h"
+#include "tools/wrapper/rangeserver.h"
 
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <thread>
-
-namespace httplib {
-class Server;
-}
+#include <vector>
 
 class RarBridge {
   public:
-    RarBridge();
+    RarBridge() = default;
     ~RarBridge();
     RarBridge(const RarBridge&) = delete;
     RarBridge& operator=(const RarBridge&) = delete;
@@ -28,13 +27,8 @@ class RarBridge {
     void Stop();
 
   private:
-    // False when a volume the stream needs is missing: the stream ends there instead of
-    // handing mplayer a run of zeros.
-    bool VolumeAvailable(int64_t volume);
-
     RarVolumeSet set_;
-    std::unique_ptr<httplib::Server> server_;
-    std::thread thread_;
+    RangeServer server_;
 };
 
 class RarBridgePlugin : public WrapperPlugin {
@@ -47,3 +41,10 @@ class RarBridgePlugin : public WrapperPlugin {
 
 // "%"-encodes a file name for the path of an http address.
 std::string UrlPathEncode(const std::string& name);
+
+// 32 hexadecimal digits from the system's random source (128 bits).
+std::string RandomSecret();
+
+// The first movie argument that is a FIFO, device, socket or folder, described for the user
+// ("" when there is none): mplayer would block on a FIFO without a writer.
+std::string RefusedMovieArgument(const std::vector<std::string>& mplayerArgs);
