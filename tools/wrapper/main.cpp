@@ -65,8 +65,7 @@ int main(int argc, char** argv) {
     // A FIFO without a writer would block mplayer for ever; the front end shows the line.
     std::string refused = RefusedMovieArgument(translated);
     if (!refused.empty()) {
-        std::printf("Failed to open %s.\nExiting... (Fatal error) %s\n", refused.c_str(),
-                    refused.c_str());
+        std::printf("%s\nExiting... (Fatal error) %s\n", refused.c_str(), refused.c_str());
         SetWindowPort(nullptr);
         return 1;
     }
