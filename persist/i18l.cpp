@@ -4,10 +4,6 @@
 #include "platform/profile.h"
 #include "platform/statefolder.h"
 
-#include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
-
 I18lc I18l;
 I18lc_str_class I18lcStrings;
 std::vector<std::string> localiztionfiles;
@@ -74,22 +70,9 @@ int I18lc::Position() const {
 }
 
 std::vector<std::string> FindLanguageFiles(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr)
-        return names;
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.size() <= 4 || name.compare(name.size() - 4, 4, ".ini") != 0)
-            continue;
-        struct stat st {};
-        std::string path = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + name;
-        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            names.push_back(name);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    return RegularFileNamesIn(folder, [](const std::string& name) {
+        return name.size() > 4 && name.compare(name.size() - 4, 4, ".ini") == 0;
+    });
 }
 
 std::vector<LanguageMenuItem> LanguageMenuItems(const std::vector<std::string>& files) {

@@ -5,9 +5,7 @@
 #include "platform/statefolder.h"
 #include "rar/rarnames.h"
 
-#include <algorithm>
 #include <cctype>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <utility>
 
@@ -258,20 +256,9 @@ bool IsMovieFileName(const std::string& name) {
 } // namespace
 
 std::vector<std::string> MovieFilesOfFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr)
-        return names;
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == ".." || !IsMovieFileName(name))
-            continue;
-        struct stat st {};
-        std::string path = folder + (folder.empty() || folder.back() != '/' ? "/" : "") + name;
-        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            names.push_back(path);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::vector<std::string> paths;
+    std::string prefix = folder + (folder.empty() || folder.back() == '/' ? "" : "/");
+    for (const std::string& name : RegularFileNamesIn(folder, IsMovieFileName))
+        paths.push_back(prefix + name);
+    return paths;
 }

@@ -1,10 +1,13 @@
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -119,4 +122,24 @@ std::string FindProgramOnPath(const std::string& name) {
         start = end + 1;
     }
     return "";
+}
+
+std::vector<std::string> RegularFileNamesIn(const std::string& folder,
+                                            const std::function<bool(const std::string&)>& accept) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr)
+        return names;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == ".." || !accept(name))
+            continue;
+        struct stat st {};
+        std::string path = folder + (folder.empty() || folder.back() == '/' ? "" : "/") + name;
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }

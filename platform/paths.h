@@ -1,6 +1,8 @@
 #pragma once
 // Path and file helpers shared by every subsystem. Paths use the native separator '/'.
+#include <functional>
 #include <string>
+#include <vector>
 
 // Folder of the running executable, ending with '/'. Returns a pointer to a static buffer that
 // the next call overwrites (callers copy what they keep).
@@ -33,3 +35,8 @@ std::string FindProgramOnPath(const std::string& name);
 std::string SystemFontsFolder();
 // The system's program folder (stands in for "Program Files").
 std::string ProgramFilesFolder();
+
+// Names of the regular files (also through links) directly in `folder` that `accept` takes, in
+// byte order of their names; none when the folder cannot be read.
+std::vector<std::string> RegularFileNamesIn(const std::string& folder,
+                                            const std::function<bool(const std::string&)>& accept);
