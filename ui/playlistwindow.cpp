@@ -152,9 +152,13 @@ void PlaylistWindow::paintEvent(QPaintEvent* event) {
         painter.setPen(colour);
         const item& entry = entries[i];
         painter.drawText(x, y, QString::fromStdString(Numbered(i, entry.name)));
-        painter.drawText(x + 22 * cxCaps_, y, QString::fromStdString(entry.path));
         QString number = QString::fromStdString(NumberColumn(entry.number));
         int right = x + 22 * cxCaps_ + 40 * cxChar_;
+        // A long path is shortened in its middle rather than written over the number.
+        int room = 40 * cxChar_ - metrics.horizontalAdvance(number) - cxChar_;
+        painter.drawText(x + 22 * cxCaps_, y,
+                         metrics.elidedText(QString::fromStdString(entry.path), Qt::ElideMiddle,
+                                            std::max(room, cxChar_)));
         painter.drawText(right - metrics.horizontalAdvance(number), y, number);
     }
 }

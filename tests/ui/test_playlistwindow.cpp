@@ -147,9 +147,10 @@ TEST_F(PlaylistWindowTest, DroppedFilesAndFoldersArePaintedAndADoubleClickPlaysT
 }
 
 TEST_F(PlaylistWindowTest, AtTheEndOfEachMovieTheNextEntryStartsUntilTheListEnds) {
-    WriteFile(dir_.file("fake.script"),
-              "print Quorvan fake\n"
-              "on get_time_length|ANS_LENGTH=300.00\\nExiting... (End of file)\n");
+    WriteFile(
+        dir_.file("fake.script"),
+        "print Quorvan fake\n"
+        "on get_time_length|ANS_LENGTH=300.00\\nStarting playback...\\nExiting... (End of file)\n");
     Start();
     PlaylistWindow* window = Open();
     ASSERT_NE(window, nullptr);
