@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 # Second stage, inside the virtual X server: start the installed program and wait for its window.
 if [ "${1:-}" = "--show" ]; then
   root=$2
-  HOME=$3 XDG_CONFIG_HOME='' "$root/usr/bin/quorvan-player" &
+  HOME=$3 XDG_CONFIG_HOME='' "$root/usr/bin/quorvan-player" 2>"$3/stderr.log" &
   program=$!
   for _ in $(seq 150); do
     if xdotool search --onlyvisible --pid "$program" --name "Quorvan Rar" >/dev/null 2>&1; then
@@ -17,10 +17,14 @@ if [ "${1:-}" = "--show" ]; then
       wait "$program" 2>/dev/null || true
       exit 0
     fi
-    kill -0 "$program" 2>/dev/null || exit 1
+    if ! kill -0 "$program" 2>/dev/null; then
+      cat "$3/stderr.log" >&2
+      exit 1
+    fi
     sleep 0.1
   done
   kill "$program" 2>/dev/null || true
+  cat "$3/stderr.log" >&2
   exit 1
 fi
 
