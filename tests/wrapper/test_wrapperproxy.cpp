@@ -145,12 +145,24 @@ TEST(WrapperProcess, APlayerThatIgnoresQuitAndSigtermIsEndedWithWhatItStarted) {
 
 TEST(WrapperProcess, OutputWithoutLineEndsIsPassedOnWithBoundedMemory) {
     TempDir dir;
-    auto run = RunWrapper(dir, "flood 100\nprint end\n", {"movie.avi"}, "");
+    // Stdin stays open so that the end of input (quit, then a kill 1.5 s later) cannot cut the
+    // flood short on a slow machine; the player ends by itself.
+#if defined(__SANITIZE_ADDRESS__)
+    // The address sanitizer keeps freed blocks in quarantine, which would count as held data.
+    setenv("ASAN_OPTIONS", "detect_leaks=1:quarantine_size_mb=0", 1);
+    const long limitKb = 96 * 1024;
+#else
+    const long limitKb = 24 * 1024;
+#endif
+    // The peak counts every process the wrapper waited for: a first run learns the player's
+    // options (the fake player asks the real mplayer), so that it is not part of the measure.
+    RunWrapper(dir, "print ready\n", {"movie.avi"}, "");
+    auto run = RunWrapper(dir, "flood 100\nprint end\nexit 0\n", {"movie.avi"}, "", false);
     const size_t flood = 100u << 20;
     EXPECT_GE(run.bytes, flood);
     EXPECT_NE(run.output.find(std::string(1000, 'x')), std::string::npos);
     EXPECT_GT(run.maxRssKb, 0);
-    EXPECT_LT(run.maxRssKb, 24 * 1024) << "the wrapper held the flood";
+    EXPECT_LT(run.maxRssKb, limitKb) << "the wrapper held the flood";
 }
 
 TEST(WrapperProcess, AMissingPlayerIsAFatalErrorWithTheReason) {
