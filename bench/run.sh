@@ -14,3 +14,6 @@ build/bench/bench_bridge build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-brid
 cmake --build build -j"$(nproc)" --target bench_napiprojekt >/dev/null
 echo "== Napiprojekt subtitle: fingerprint, request, 7zz, placement"
 build/bench/bench_napiprojekt "${TMPDIR:-/tmp}"
+cmake --build build -j"$(nproc)" --target bench_subtitles quorvan_wrapper >/dev/null
+echo "== subtitle lines of the player wrapper (60 s of real time)"
+build/bench/bench_subtitles build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-subtitles"

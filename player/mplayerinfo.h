@@ -72,6 +72,8 @@ class MplayerInfo {
     int LanchAspect(std::string aspect);
     int LanchDVD(char drive);
     int AfterLanchSends();
+    // Loads a subtitle file into the running player (it lives as long as that player).
+    int LoadSUB(std::string file);
     // Streams a RAR set through the extractor into a separate player (no seeking); works for
     // compressed and password-protected sets too. The password is taken from buf6.
     int RunRar(std::string file);

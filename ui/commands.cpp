@@ -23,6 +23,7 @@
 #include "ui/onlinecommands.h"
 #include "ui/optionsdialog.h"
 #include "ui/playlistwindow.h"
+#include "ui/subtitledialogs.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
 #include "ui/videowindow.h"
@@ -270,8 +271,8 @@ const CommandRow kCommands[] = {
     {1055, ButionLoadExternAudio},
     {2303, dxsenumerate},
     // Subtitles menu
-    {109, FunctionNotAvailableYet},  // subtitle file with a frame rate
-    {2480, FunctionNotAvailableYet}, // subtitle file
+    {109, ButionLoadSubFPS},
+    {2480, ButionLoadSub},
     {1004, statujFont},
     {1010,
      [] {
@@ -283,7 +284,9 @@ const CommandRow kCommands[] = {
      }},
     {2405, OpenOpensubtitlesSite},
     {2407,
-     [] { Port().OpenWithDefaultApplication(ServiceUrl(Service::OpenSubtitlesWeb) + "/uploadjava"); }},
+     [] {
+         Port().OpenWithDefaultApplication(ServiceUrl(Service::OpenSubtitlesWeb) + "/uploadjava");
+     }},
     {2476, OpenWebNapisyInfoForThisMovie},
     {2002, [] { NapiprojektCommand("PL"); }},
     {2477, [] { NapiprojektCommand("ENG"); }},

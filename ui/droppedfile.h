@@ -4,6 +4,3 @@
 #include <string>
 
 void HandleDroppedFile(const std::string& path);
-
-// Whether the name is a subtitle file by its ending (.txt .srt .ssa .sub .smi .idx, any case).
-bool IsDroppedSubtitle(const std::string& name);

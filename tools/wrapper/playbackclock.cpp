@@ -26,12 +26,18 @@ void PlaybackClock::Sample(double seconds, long long nowMs, double resolution) {
         hi_ = hi;
 }
 
-void PlaybackClock::SetPaused(bool paused) {
+void PlaybackClock::SetPaused(bool paused, long long nowMs) {
     if (paused == paused_)
         return;
     paused_ = paused;
-    // Paused, the next answer says where it stands; running again, it runs from the next one.
-    known_ = false;
+    if (paused) {
+        known_ = false; // the next answer says where it stands
+    } else if (known_) {
+        // It runs on from where it stood; the answers narrow the estimate again.
+        const double now = static_cast<double>(nowMs) / 1000.0;
+        lo_ = pausedAt_ - 0.05 - now;
+        hi_ = pausedAt_ + 0.05 + kLatency - now;
+    }
 }
 
 void PlaybackClock::Reset() {

@@ -7,7 +7,7 @@ class PlaybackClock {
   public:
     // A position `seconds` (as mplayer rounds it, to `resolution`) seen at `nowMs`.
     void Sample(double seconds, long long nowMs, double resolution = 0.1);
-    void SetPaused(bool paused);
+    void SetPaused(bool paused, long long nowMs);
     // Forgets the estimate (a seek was asked for).
     void Reset();
     bool Known() const { return known_; }

@@ -297,9 +297,10 @@ bool SubtitleTrackerPlugin::OnCommand(const std::string& command, PlayerIo& io) 
         Forget();
         AskSubtitleState(io);
     } else if (playing_) {
-        if (name != "pause")
+        if (name != "pause") {
             clock_.Reset();
-        Forget();
+            Forget(); // a line seeked into appears again
+        }
         ++generation_;
         // The position is asked at once, so a line after a seek comes without a poll's wait;
         // answers to questions asked before it are kept from the front end and not believed.
@@ -315,7 +316,7 @@ bool SubtitleTrackerPlugin::OnOutput(const std::string& piece, PlayerIo& io) {
     if (std::sscanf(piece.c_str(), "A:%lf", &seconds) == 1 ||
         std::sscanf(piece.c_str(), "V:%lf", &seconds) == 1) {
         if (playing_) {
-            clock_.SetPaused(false);
+            clock_.SetPaused(false, now);
             clock_.Sample(seconds, now);
             lastStatusMs_ = now;
         }
@@ -332,7 +333,7 @@ bool SubtitleTrackerPlugin::OnOutput(const std::string& piece, PlayerIo& io) {
         bool current = true;
         bool ours = TakeAnswer(Ask::Pause, &current);
         if (current)
-            clock_.SetPaused(StartsWith(piece, "ANS_pause=yes"));
+            clock_.SetPaused(StartsWith(piece, "ANS_pause=yes"), now);
         return !ours;
     }
     if (StartsWith(piece, "ANS_sub_file=")) {
