@@ -11,6 +11,7 @@
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
 #include "ui/videowindow.h"
+#include "xvfbapp.h"
 
 #include <QApplication>
 #include <QImage>
@@ -23,24 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_ui_xvfb";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-bool WaitProcessing(const std::function<bool()>& condition, int timeoutMs) {
-    return WaitUntil(
-        [&] {
-            QApplication::processEvents();
-            return condition();
-        },
-        timeoutMs);
-}
-
 // Share of the pixels of `image` that are not the key colour.
 double ShareNotKeyColour(const QImage& image) {
     if (image.isNull() || image.width() == 0 || image.height() == 0)

@@ -4,10 +4,12 @@
 #include "platform/paths.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "subtitles/encoding.h"
 #include "tests/support/testenv.h"
 #include "ui/mainwindow.h"
 #include "ui/startup.h"
 #include "ui/uihooks.h"
+#include "xvfbapp.h"
 
 #include <QApplication>
 #include <QImage>
@@ -15,42 +17,10 @@
 #include <QScreen>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "test_ui_xvfb_subtitles";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
-bool WaitProcessing(const std::function<bool()>& condition, int timeoutMs) {
-    return WaitUntil(
-        [&] {
-            QApplication::processEvents();
-            return condition();
-        },
-        timeoutMs);
-}
-
-std::string ToCp1250(const std::string& utf8) {
-    iconv_t cd = iconv_open("CP1250", "UTF-8");
-    std::string out(utf8.size(), '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t outLeft = out.size();
-    iconv(cd, &in, &inLeft, &dst, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
 // Pixels of the subtitle's white in the lower third (the movie itself is black).
 int WhiteInLowerThird(const QImage& image) {
     int count = 0;
@@ -75,7 +45,8 @@ TEST(SubtitlesUnderXvfb, ACp1250SubRipIsDrawnWithTheEncodingTheWrapperChose) {
                          nullptr),
               0);
     WriteFile(dir.file("film.srt"),
-              ToCp1250("1\r\n00:00:00,500 --> 00:00:11,000\r\nZażółć gęślą jaźń ŁÓDŹ\r\n"));
+              Utf8ToEncoding("1\r\n00:00:00,500 --> 00:00:11,000\r\nZażółć gęślą jaźń ŁÓDŹ\r\n",
+                             "CP1250"));
     fs::create_directory_symlink(StageDir() + "/binary", dir.file("binary"));
     fs::create_directory_symlink(StageDir() + "/locale", dir.file("locale"));
     WriteFile(dir.file("QuorvanPlayer.ini"), "[quorvan]\nSafe_get_timer_anticrash_gui=0\n");

@@ -2,11 +2,11 @@
 // subtitle line as "XX : <text>" when mplayer shows it, follows seeks, sub_delay and
 // sub_visibility, and reads Polish files in their own encoding.
 #include "platform/process.h"
+#include "subtitles/encoding.h"
 #include "tests/support/testenv.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <mutex>
 #include <poll.h>
 #include <thread>
@@ -14,19 +14,6 @@
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-std::string ToCp1250(const std::string& utf8) {
-    iconv_t cd = iconv_open("CP1250", "UTF-8");
-    std::string out(utf8.size(), '\0');
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    char* dst = out.data();
-    size_t outLeft = out.size();
-    iconv(cd, &in, &inLeft, &dst, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 // One wrapper process; its output lines are kept with the time they arrived.
 class WrapperRun {
@@ -136,9 +123,10 @@ TEST(WrapperSubtitleLines, Cp1250SubRipFoundBesideTheMovieFollowsSeekDelayAndVis
     std::string movie = dir.file("film.avi");
     ASSERT_EQ(symlink(generated.c_str(), movie.c_str()), 0);
     WriteFile(dir.file("film.srt"),
-              ToCp1250("1\r\n00:00:02,000 --> 00:00:03,000\r\n<i>" + kFirst +
-                       "</i>\r\n\r\n2\r\n00:00:05,000 --> 00:00:06,000\r\nŁÓDŹ ŚĆ\r\n"
-                       "ĄĘŃŻ\r\n\r\n"));
+              Utf8ToEncoding("1\r\n00:00:02,000 --> 00:00:03,000\r\n<i>" + kFirst +
+                                 "</i>\r\n\r\n2\r\n00:00:05,000 --> 00:00:06,000\r\nŁÓDŹ ŚĆ\r\n"
+                                 "ĄĘŃŻ\r\n\r\n",
+                             "CP1250"));
     WrapperRun run(PlayerArgs(movie));
     ASSERT_TRUE(run.ok());
 

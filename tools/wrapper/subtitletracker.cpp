@@ -410,7 +410,8 @@ bool SubtitleTrackerPlugin::OnOutput(const std::string& piece, PlayerIo& io) {
         clock_.Reset();
         Forget();
         AskSubtitleState(io);
-        PollPosition(io);
+        if (!files_.empty())
+            PollPosition(io);
     } else if (StartsWith(piece, "Exiting...")) {
         playing_ = false;
     }
@@ -455,6 +456,8 @@ void SubtitleTrackerPlugin::OnTick(PlayerIo& io) {
         io.Print("XX :  movie info: " + name + ", length " + LengthText(movieLength_) + ", video " +
                  std::to_string(width_) + "x" + std::to_string(height_) + "\n");
     }
+    if (files_.empty())
+        return; // nothing to show: mplayer is not asked anything
     if (now - lastStatusMs_ > kStatusFreshMs && now >= nextPollMs_)
         PollPosition(io);
     ShowLines(io);
