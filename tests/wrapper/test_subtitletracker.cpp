@@ -141,3 +141,38 @@ TEST_F(Tracker, AFileInAnotherEncodingIsLoadedAsACopyTheFrontEndNeverSees) {
     EXPECT_FALSE(plugin_.OnCommand("sub_load \"" + dir_.path() + "\"", io_));
     EXPECT_TRUE(io_.sent.empty()) << "a folder is no subtitle file";
 }
+
+TEST_F(Tracker, FilesBesideTheMovieInTwoEncodingsAreGivenToMplayerReadableAlike) {
+    TempDir films;
+    std::string movie = films.file("Film.avi");
+    WriteFile(movie, "not played here");
+    WriteFile(films.file("Film.srt"),
+              Utf8ToEncoding("1\n00:00:01,000 --> 00:00:02,000\nŻółw\n", "CP1250"));
+    WriteFile(films.file("Film.en.srt"), "1\n00:00:01,000 --> 00:00:02,000\nTurtle ż\n");
+    WriteFile(films.file("notes.txt"), "no subtitles in here");
+    std::vector<std::string> args = {"-sub-fuzziness", "1", movie};
+    plugin_.Prepare(args);
+    EXPECT_EQ(plugin_.Subcp(), "cp1250") << "the file of the movie's own name comes first";
+    ASSERT_EQ(args.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(args.begin() + 2, args.begin() + 5),
+              (std::vector<std::string>{"-subcp", "cp1250", "-noautosub"}));
+    EXPECT_EQ(args[5], "-sub");
+    std::string list = args[6];
+    ASSERT_EQ(list.rfind(films.file("Film.srt") + ",", 0), 0u) << list;
+    std::string copy = list.substr(films.file("Film.srt").size() + 1);
+    EXPECT_EQ(ReadFile(copy),
+              Utf8ToEncoding("1\n00:00:01,000 --> 00:00:02,000\nTurtle ż\n", "CP1250"))
+        << "the UTF-8 file in the first file's encoding";
+    EXPECT_EQ(args[7], movie);
+
+    // One encoding only: mplayer finds them itself.
+    TempDir same;
+    WriteFile(same.file("Film.avi"), "x");
+    WriteFile(same.file("Film.srt"), "1\n00:00:01,000 --> 00:00:02,000\nż\n");
+    WriteFile(same.file("Film.pl.srt"), "1\n00:00:01,000 --> 00:00:02,000\nź\n");
+    SubtitleTrackerPlugin other(same.file("Film.avi"));
+    std::vector<std::string> plain = {"-sub-fuzziness", "2", same.file("Film.avi")};
+    other.Prepare(plain);
+    EXPECT_EQ(plain, (std::vector<std::string>{"-sub-fuzziness", "2", "-subcp", "UTF-8",
+                                               same.file("Film.avi")}));
+}

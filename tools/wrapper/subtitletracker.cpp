@@ -140,8 +140,12 @@ void SubtitleTrackerPlugin::Prepare(std::vector<std::string>& args) {
     for (size_t at : subArgs)
         if (primary.empty() && !args[at].empty())
             primary = args[at].substr(0, args[at].find(','));
-    if (primary.empty() && autosub && !movies.empty()) {
-        auto candidates = AutoloadCandidates(args[movies.front()], fuzziness);
+    // mplayer looks for subtitles beside local files only (not standard input, URLs or DVDs).
+    const bool localMovie = !movies.empty() && args[movies.front()] != "-" &&
+                            args[movies.front()].find("://") == std::string::npos;
+    std::vector<std::string> candidates;
+    if (primary.empty() && autosub && localMovie) {
+        candidates = AutoloadCandidates(args[movies.front()], fuzziness);
         if (!candidates.empty())
             primary = candidates.front();
     }
@@ -176,6 +180,33 @@ void SubtitleTrackerPlugin::Prepare(std::vector<std::string>& args) {
             start = comma + 1;
         }
         args[at] = kept.empty() ? list : kept;
+    }
+    // Files beside the movie in another encoding than the first: mplayer is given them all
+    // itself, those as copies, instead of finding them.
+    bool mixed = false;
+    std::vector<std::string> found;
+    // A folder full of text files is not read whole at every start: the likeliest few count.
+    if (candidates.size() > 30)
+        candidates.resize(30);
+    for (const auto& file : candidates) {
+        std::string error;
+        std::string bytes = ReadSubtitleBytes(file, &error);
+        if (bytes.empty() || file.find(',') != std::string::npos ||
+            !ParseSubtitleFile(bytes).error.empty())
+            continue;
+        found.push_back(file);
+        mixed = mixed || NeedsCopy(DetectSubtitleEncoding(bytes), subcp_);
+    }
+    if (mixed) {
+        std::string list;
+        for (const auto& file : found) {
+            std::string given = PrepareFile(file, log);
+            if (!given.empty())
+                list += (list.empty() ? "" : ",") + given;
+        }
+        std::vector<size_t> now = FindMovieArguments(args);
+        size_t at = now.empty() ? args.size() : now.front();
+        args.insert(args.begin() + static_cast<long>(at), {"-noautosub", "-sub", list});
     }
     for (const auto& line : log)
         WriteAllBlocking(1, line + "\n");
