@@ -194,11 +194,15 @@ void ParseBrackets(const std::vector<std::string>& lines, ParsedSubtitles& out, 
         }
         AddCue(out, start, end, text, LineBreaks::Bar);
     }
-    // Open ends last until the next cue starts.
-    for (size_t k = 0; k < out.cues.size(); ++k)
-        if (out.cues[k].end <= out.cues[k].start)
-            out.cues[k].end = k + 1 < out.cues.size() ? out.cues[k + 1].start
-                                                      : out.cues[k].start + (microDvd ? 75 : 3000);
+    // Open ends last until the next cue starts (a file out of order gets a short line).
+    const int64_t shortLine = microDvd ? 75 : 3000;
+    for (size_t k = 0; k < out.cues.size(); ++k) {
+        SubtitleCue& cue = out.cues[k];
+        if (cue.end > cue.start)
+            continue;
+        int64_t next = k + 1 < out.cues.size() ? out.cues[k + 1].start : -1;
+        cue.end = next > cue.start ? next : std::min(kMaxNumber, cue.start + shortLine);
+    }
 }
 
 // "0:00:02:text", "00:00:02=text"

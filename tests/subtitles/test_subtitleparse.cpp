@@ -74,6 +74,9 @@ TEST(SubtitleFormats, WhatIsNoSubtitleIsRefusedWithAReason) {
     EXPECT_NE(ParseSubtitleFile("1\n00:00:01,000 --> 00:00:02,000\n\n").error, "")
         << "timing without any text";
     EXPECT_NE(ParseSubtitleFile(std::string(kMaxSubtitleFileBytes + 1, 'a')).error, "");
+    // An end before its start, then a line out of order: no cue ends before it starts.
+    for (const auto& cue : ParseSubtitleFile("{120}{20}a|06\n{10}{20}a|b\n").cues)
+        EXPECT_GE(cue.end, cue.start);
     // Numbers far too long are cut, never overflowed.
     ParsedSubtitles huge = ParseSubtitleFile("{99999999999999999999}{1}x\n");
     ASSERT_EQ(huge.cues.size(), 1u);
