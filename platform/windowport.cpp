@@ -30,6 +30,8 @@ int MessageBoxS(int, const char* text, const char* caption, int) {
                              MB_OK_);
 }
 
+void WindowPort::FullScreenAnswered(bool) {}
+
 void WindowPort::OpenWithDefaultApplication(const std::string& path) {
     SpawnOptions options;
     options.argv = {"xdg-open", path};

@@ -46,6 +46,9 @@ class WindowPort {
     // verb) and does not wait. Failures are not reported: the callers have nothing to add.
     // The default runs xdg-open; a GUI may use its own desktop services instead.
     virtual void OpenWithDefaultApplication(const std::string& path);
+    // The player answered a full-screen switch (VO_FULLSCREEN=). A window that shows the
+    // player's picture carries the switch out itself; the default does nothing.
+    virtual void FullScreenAnswered(bool on);
 };
 
 // The port in force; never null (the headless port until a GUI or a test sets its own).

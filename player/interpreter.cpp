@@ -168,8 +168,16 @@ void ApplyRows(char* line) {
 
 void ApplyFinalChecks(const char* line) {
     int value = 0;
-    if (std::sscanf(line, "VO_FULLSCREEN=%d ", &value) == 1)
+    if (std::sscanf(line, "VO_FULLSCREEN=%d ", &value) == 1) {
         Mp1.fullScreen = value != 0;
+        Port().FullScreenAnswered(value != 0);
+    }
+    float volume = 0;
+    if (std::sscanf(line, "ANS_volume=%f", &volume) == 1 && volume >= 0 && volume <= 100) {
+        // The window asks after every relative volume step; the sliders show the answer.
+        Port().SetSliderPos(IDC_VOLUME_SLIDER, static_cast<int>(volume + 0.5f));
+        return;
+    }
     float length = 0;
     if (std::sscanf(line, "ANS_LENGTH=%f", &length) == 1) {
         timelenght = length;

@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake g++ make pkg-config git
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev
   zlib1g-dev libmbedtls-dev libcurl4-openssl-dev libarchive-dev
   libcpp-httplib-dev libuchardet-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -14,7 +14,7 @@ PACKAGES=(
   # run time
   mplayer 7zip espeak-ng fontconfig fonts-liberation xdg-utils shared-mime-info desktop-file-utils
   # tests
-  ffmpeg xvfb xauth xdotool x11-utils python3 libglib2.0-bin
+  ffmpeg xvfb xauth xdotool x11-utils openbox python3 libglib2.0-bin
   # the Debian package and its check
   dpkg-dev fakeroot lintian
 )

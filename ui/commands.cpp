@@ -26,6 +26,7 @@
 #include "ui/subtitledialogs.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
+#include "ui/videoholder.h"
 #include "ui/videowindow.h"
 
 #include <QCursor>
@@ -94,6 +95,7 @@ void Toggle(int& field, int command, bool relaunch) {
 
 void VolumeStep(const char* command) {
     SendCommand(command);
+    AskPlayerVolume();
     stan = 0;
     Mp1.muted = 0;
     GlobalH->RepaintMuteButton();
@@ -141,9 +143,9 @@ void OpenMovie() {
 
 void OnTop() {
     // In compact mode the floating video window is the one to keep on top.
-    QWidget* target = stan_oncompact == 1 ? static_cast<QWidget*>(GlobalH) : GlobalH->Video();
-    target->setWindowFlag(Qt::WindowStaysOnTopHint, stan_top == 1);
-    target->show();
+    QWidget* target = stan_oncompact == 1 ? static_cast<QWidget*>(GlobalH)
+                                          : GlobalH->Holder(VideoHolder::Kind::Compact);
+    SetStaysOnTop(target, stan_top == 1);
     stan_top = 1 - stan_top;
     SendCommand("vo_ontop");
 }

@@ -69,6 +69,8 @@ bool InitProcCommand(int id) {
 
     if (const char* command = FindSlaveCommand(id)) {
         SendCommand(command);
+        if (id == 1060 || id == 1069) // the volume steps of the "0" key and the table
+            AskPlayerVolume();
         if (id > 1051)
             return true;
     }
@@ -112,4 +114,3 @@ bool InitProcCommand(int id) {
 void TranslateManualEdit(MenuSet& menus) {
     menus.SetItemTextByCommand(kManualEditCommand, I18l.getString("Manual Edit"));
 }
-

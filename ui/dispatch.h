@@ -19,6 +19,12 @@ void VolumeSliderScroll(ScrollCode code, int position);
 // `clickX` and `width` are the cursor's x in the slider and the slider's width.
 void TimeSliderScroll(ScrollCode code, int position, int clickX, int width);
 void WheelTurned(int delta);
+// Shows `volume` (0 to 100) on the volume slider and the equaliser's volume control, and keeps
+// it for the next launch. Nothing is sent to the player.
+void ShowVolume(int volume);
+// Asks the player for its volume after a relative change: its answer (ANS_volume=) moves the
+// sliders, since the player's own step need not be the one asked for.
+void AskPlayerVolume();
 
 // The open commands and their helpers.
 void ButionLoad();

@@ -3,6 +3,7 @@
 #include "persist/translate.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "ui/dispatch.h"
 #include "ui/mainwindow.h"
 #include "ui/videorules.h"
 #include "ui/videowindow.h"
@@ -101,6 +102,9 @@ QSlider* InitProc3::Trackbar(int id) const {
 
 void InitProc3::PropertyMoved(QSlider* slider) {
     SendCommand(EqualiserPropertyCommand(slider->windowTitle().toStdString(), slider->value()));
+    // The main window's volume slider shows the same volume.
+    if (slider == Trackbar(6))
+        ShowVolume(slider->value());
 }
 
 void InitProc3::SharpenNow() {

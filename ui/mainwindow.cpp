@@ -9,8 +9,10 @@
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
 #include "ui/accelerators.h"
+#include "ui/controlstrip.h"
 #include "ui/dispatch.h"
 #include "ui/droppedfile.h"
+#include "ui/timeslider.h"
 #include "ui/uistate.h"
 #include "ui/videorules.h"
 #include "ui/videowindow.h"
@@ -22,7 +24,9 @@
 #include <QIcon>
 #include <QMimeData>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScreen>
+#include <QStyle>
 #include <QWindow>
 
 MainWindow* GlobalH = nullptr;
@@ -76,9 +80,13 @@ MainWindow::MainWindow() {
     volume_->setObjectName("105");
     volume_->setRange(0, 100);
     volume_->setValue(Mp1.volume);
-    time_ = new QSlider(Qt::Horizontal, client_);
+    time_ = new ::TimeSlider(client_);
     time_->setObjectName("106");
+    clock_ = new QLabel(client_);
+    clock_->setObjectName("time");
+    clock_->setAlignment(Qt::AlignCenter);
     ConnectSliders();
+    ShowClock();
 
     setAcceptDrops(true);
     resize(520, 420);
@@ -101,6 +109,11 @@ MainWindow::MainWindow() {
 MainWindow::~MainWindow() {
     timer1_.stop();
     qApp->removeEventFilter(this);
+    // The video window goes with the main window, wherever it is shown now.
+    if (video_->parentWidget() != client_)
+        video_->setParent(client_);
+    delete fullHolder_;
+    delete compactHolder_;
     if (GlobalH == this)
         GlobalH = nullptr;
 }
@@ -111,6 +124,21 @@ bool MainWindow::Command(int id) {
 
 QWidget* MainWindow::Video() const {
     return video_;
+}
+
+VideoHolder* MainWindow::Holder(VideoHolder::Kind kind) {
+    VideoHolder*& holder = kind == VideoHolder::Kind::FullScreen ? fullHolder_ : compactHolder_;
+    if (holder == nullptr)
+        holder = new VideoHolder(kind);
+    return holder;
+}
+
+void MainWindow::EmbedVideo() {
+    if (video_->parentWidget() != client_)
+        video_->setParent(client_);
+    LayOut();
+    video_->lower();
+    video_->show();
 }
 
 QWidget* MainWindow::Control(int id) const {
@@ -139,8 +167,32 @@ QWidget* MainWindow::Control(int id) const {
 }
 
 void MainWindow::SetControlText(int id, const std::string& text) {
-    if (auto* b = qobject_cast<QAbstractButton*>(Control(id)))
+    if (auto* b = qobject_cast<QAbstractButton*>(Control(id))) {
         b->setText(QString::fromStdString(text));
+        // A longer text widens its button and moves the rest of the row.
+        LayOut();
+    }
+}
+
+void MainWindow::ResizeForPicture(int width, int height) {
+    QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        resize(width, height);
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    // The frame as the window manager draws it (none before the window was first shown).
+    const QSize frame = frameGeometry().size() - geometry().size();
+    WindowSize fit = FitMainWindow(width, height, available.width() - frame.width(),
+                                   available.height() - frame.height());
+    resize(fit.width, fit.height);
+    const QRect wanted(frameGeometry().topLeft(), size() + frame);
+    const int x = std::clamp(wanted.x(), available.left(),
+                             std::max(available.left(), available.right() + 1 - wanted.width()));
+    const int y = std::clamp(wanted.y(), available.top(),
+                             std::max(available.top(), available.bottom() + 1 - wanted.height()));
+    if (x != wanted.x() || y != wanted.y())
+        move(x, y);
 }
 
 void MainWindow::RepaintMuteButton() {
@@ -177,25 +229,67 @@ void MainWindow::ConnectSliders() {
         TimeSliderScroll(ScrollCode::ThumbPosition, time_->sliderPosition(), lastTimeClickX_,
                          time_->width());
     });
+    connect(time_, &QSlider::valueChanged, this, &MainWindow::ShowClock);
+    connect(time_, &QSlider::sliderMoved, this, &MainWindow::ShowClock);
+    connect(time_, &QSlider::rangeChanged, this, &MainWindow::ShowClock);
+}
+
+void MainWindow::ShowClock() {
+    std::string text = FormatClock(time_->sliderPosition());
+    if (!clockShort_)
+        text += " / " + FormatClock(time_->maximum());
+    clock_->setText(QString::fromStdString(text));
 }
 
 void MainWindow::LayOut() {
     const int w = client_->width();
     const int h = client_->height();
     PlaceVideoWindow(w, h);
-    const int row = h - 20;
-    play_->setGeometry(0, row, 50, 20);
-    open_->setGeometry(55, row, 50, 20);
-    sub_->setGeometry(110, row, 50, 20);
-    eq_->setGeometry(165, row, 20, 20);
-    playlist_->setGeometry(190, row, 20, 20);
-    mute_->setGeometry(w - 100, row, 20, 20);
-    volume_->setGeometry(w - 80, row, 80, 20);
-    time_->setGeometry(0, h - 55, std::max(0, w - 55), 30);
-    error_->setGeometry(w - 50, h - 55, 45, 30);
+    QPushButton* row[] = {play_, open_, sub_, eq_, playlist_};
+    std::array<int, 5> needed{};
+    for (size_t i = 0; i < needed.size(); ++i) {
+        // The text as shown (a single & marks the shortcut), with the button's frame and margin.
+        QString shown = row[i]->text();
+        shown.replace(QRegularExpression("&(.)"), "\\1");
+        const int padding =
+            2 * (style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, row[i]) +
+                 style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, row[i]));
+        needed[i] = row[i]->fontMetrics().horizontalAdvance(shown) + padding;
+    }
+    // The time and the length, or the time alone where the row has no room for both.
+    const QString full = QString::fromStdString(FormatClock(time_->sliderPosition()) + " / " +
+                                                FormatClock(time_->maximum()));
+    const QString shortText = QString::fromStdString(FormatClock(time_->sliderPosition()));
+    ControlStripLayout layout =
+        LayOutControlStrip(w, h, needed, clock_->fontMetrics().horizontalAdvance(full) + 8);
+    if (layout.clock.width == 0)
+        layout = LayOutControlStrip(w, h, needed,
+                                    clock_->fontMetrics().horizontalAdvance(shortText) + 8);
+    clockShort_ = layout.clock.width > 0 &&
+                  layout.clock.width < clock_->fontMetrics().horizontalAdvance(full) + 8;
+    auto place = [](QWidget* widget, const VideoRect& r) {
+        widget->setGeometry(r.x, r.y, r.width, r.height);
+    };
+    for (size_t i = 0; i < needed.size(); ++i)
+        place(row[i], layout.buttons[i]);
+    place(mute_, layout.mute);
+    place(volume_, layout.volume);
+    place(time_, layout.time);
+    place(error_, layout.error);
+    place(clock_, layout.clock);
+    clock_->setVisible(layout.clock.width > 0);
+    // The row never overlaps itself; the window's frame and menu bar come on top.
+    setMinimumWidth(layout.minimumWidth + (width() - w));
+    ShowClock();
 }
 
 void MainWindow::PlaceVideoWindow(int w, int h) {
+    if (video_->parentWidget() != client_) {
+        // Full screen follows a new picture size; the floating window keeps the user's size.
+        if (fullHolder_ != nullptr && video_->parentWidget() == fullHolder_)
+            fullHolder_->PlaceVideo();
+        return;
+    }
     VideoPlacement placement =
         PlaceVideo(w, h, Mp1.displayWidth, Mp1.displayHeight, Mp1.stretchVideo);
     QRect area(placement.rect.x, placement.rect.y, placement.rect.width,
@@ -312,6 +406,11 @@ void MainWindow::ShowSubtitlePopup(const QPoint& globalPos) {
 }
 
 void MainWindow::TimerTick() {
+    // A player that stopped leaves its last frame, perhaps half drawn: the key colour again.
+    const bool running = PlayerRunning();
+    if (playerWasRunning_ && !running)
+        video_->update();
+    playerWasRunning_ = running;
     // Under the quiet option the player prints no status lines, so the position is asked for.
     if (Mp1.safeTimer == 0 || isPaused || Mp1.screenshotSeries || !PlayerRunning())
         return;
@@ -326,13 +425,20 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    // The keys also work in the video window while it floats on its own.
-    if (widget == nullptr || (widget->window() != this && widget->window() != video_))
+    // The keys also work while the picture is full screen or floats on its own.
+    if (widget == nullptr || (widget->window() != this && widget->window() != fullHolder_ &&
+                              widget->window() != compactHolder_))
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     int command = AcceleratorCommand(key->key(), key->modifiers(), key->text());
-    if (command == 0 && key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier)
-        command = 2; // the dialog's cancel key
+    if (command == 0 && key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        // The dialog's cancel key ends the program, but first it ends full screen.
+        if (VideoFullScreenShown()) {
+            LeaveFullScreen();
+            return true;
+        }
+        command = 2;
+    }
     if (command == 0)
         return false;
     Command(command);

@@ -3,7 +3,9 @@
 // menu bar. Every button, menu item, key, slider movement, wheel notch and dropped file ends
 // in Command() or one of the slider handlers (dispatch.h).
 #include "ui/menus.h"
+#include "ui/videoholder.h"
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPushButton>
@@ -41,10 +43,20 @@ class MainWindow : public QMainWindow {
     VideoWindow* VideoWin() const { return video_; }
     // The widget the video window belongs to while it is embedded.
     QWidget* VideoParent() const { return client_; }
+    // The window the video window moves into for full screen or compact mode (made on first
+    // use, gone with the main window).
+    VideoHolder* Holder(VideoHolder::Kind kind);
+    // Puts the video window back into the main window, placed by the picture's size.
+    void EmbedVideo();
     QWidget* Control(int id) const;
     // The window's own controls translated (TranslateButions).
     void SetControlText(int id, const std::string& text);
     void RepaintMuteButton();
+    // The clock of the control strip: the time slider's position and its length.
+    void ShowClock();
+    // The player's picture asks for a window of this size (the VO line): it is made to fit
+    // the screen, and the window moves only if it would leave the screen.
+    void ResizeForPicture(int width, int height);
     void ShowVideo(bool visible);
     // Shows the right-click menu (3001) at the cursor.
     void ShowPopupMenu1(const QPoint& globalPos);
@@ -78,6 +90,8 @@ class MainWindow : public QMainWindow {
     MenuSet menus_;
     QWidget* client_ = nullptr;
     VideoWindow* video_ = nullptr;
+    VideoHolder* fullHolder_ = nullptr;
+    VideoHolder* compactHolder_ = nullptr;
     QPushButton* play_ = nullptr;
     QPushButton* open_ = nullptr;
     QPushButton* sub_ = nullptr;
@@ -87,8 +101,11 @@ class MainWindow : public QMainWindow {
     QPushButton* error_ = nullptr;
     QSlider* volume_ = nullptr;
     QSlider* time_ = nullptr;
+    QLabel* clock_ = nullptr;
+    bool clockShort_ = false; // the clock shows the time without the length
     QTimer timer1_;
     int lastTimeClickX_ = 0;
+    bool playerWasRunning_ = false;
     bool closing_ = false;
 };
 

@@ -1,7 +1,9 @@
 #include "ui/qtwindowport.h"
 
+#include "ui/dispatch.h"
 #include "ui/mainwindow.h"
 #include "ui/uihooks.h"
+#include "ui/videowindow.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -29,6 +31,7 @@ void QtWindowPort::SetSliderRange(int control, int minimum, int maximum) {
             QSignalBlocker block(slider);
             slider->setRange(minimum, maximum);
         }
+        w.ShowClock();
     });
 }
 
@@ -38,9 +41,14 @@ void QtWindowPort::SetSliderPos(int control, int position) {
             // The user's hand wins over the player's report while the thumb is held.
             if (slider->isSliderDown())
                 return;
+            if (control == IDC_VOLUME_SLIDER) {
+                ShowVolume(position);
+                return;
+            }
             QSignalBlocker block(slider);
             slider->setValue(position);
         }
+        w.ShowClock();
     });
 }
 
@@ -59,7 +67,7 @@ void QtWindowPort::ShowControl(int control, bool visible) {
 }
 
 void QtWindowPort::ResizeMainWindow(int width, int height) {
-    Queue([=](MainWindow& w) { w.resize(width, height); });
+    Queue([=](MainWindow& w) { w.ResizeForPicture(width, height); });
 }
 
 int QtWindowPort::MessageBox(const std::string& text, const std::string& caption, int flags) {
@@ -83,4 +91,8 @@ void QtWindowPort::PostToUi(std::function<void()> work) {
 void QtWindowPort::OpenWithDefaultApplication(const std::string& path) {
     QMetaObject::invokeMethod(
         this, [path] { Hooks().openDocument(path); }, Qt::QueuedConnection);
+}
+
+void QtWindowPort::FullScreenAnswered(bool on) {
+    Queue([on](MainWindow&) { ApplyFullScreen(on); });
 }

@@ -24,6 +24,7 @@ class QtWindowPort : public QObject, public WindowPort {
     void SetMenuItemText(int command, const std::string& text) override;
     void PostToUi(std::function<void()> work) override;
     void OpenWithDefaultApplication(const std::string& path) override;
+    void FullScreenAnswered(bool on) override;
 
   private:
     // Runs `work` on the GUI thread later, if the window still exists then.

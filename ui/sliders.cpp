@@ -4,8 +4,13 @@
 #include "player/interpreter.h"
 #include "player/mplayerinfo.h"
 #include "ui/dispatch.h"
+#include "ui/equaliser.h"
 #include "ui/mainwindow.h"
 #include "ui/uistate.h"
+
+#include <QSignalBlocker>
+#include <QSlider>
+#include <algorithm>
 
 namespace {
 // Up to this many seconds a click beside the thumb seeks to the paged position; longer movies
@@ -13,8 +18,25 @@ namespace {
 constexpr int kPagedSeekLimit = 199;
 } // namespace
 
+void ShowVolume(int volume) {
+    volume = std::clamp(volume, 0, 100);
+    Mp1.volume = volume;
+    if (GlobalH != nullptr) {
+        QSignalBlocker block(GlobalH->VolumeSlider());
+        GlobalH->VolumeSlider()->setValue(volume);
+    }
+    if (InitProc3* equaliser = EqualiserDialog()) {
+        QSignalBlocker block(equaliser->Trackbar(6));
+        equaliser->Trackbar(6)->setValue(volume);
+    }
+}
+
+void AskPlayerVolume() {
+    SendCommand("pausing_keep_force get_property volume");
+}
+
 void VolumeSliderScroll(ScrollCode code, int position) {
-    Mp1.volume = position;
+    ShowVolume(position);
     if (stan == 1)
         GlobalH->RepaintMuteButton();
     stan = 0;

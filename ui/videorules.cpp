@@ -24,6 +24,22 @@ VideoPlacement PlaceVideo(int width, int height, int displayWidth, int displayHe
     return {{0, 0, width, area}, false};
 }
 
+WindowSize FitMainWindow(int width, int height, int availWidth, int availHeight) {
+    // What the window adds around the picture, as the player's request counts it.
+    constexpr int kExtraWidth = 2;
+    constexpr int kExtraHeight = 100;
+    if ((width <= availWidth && height <= availHeight) || availWidth <= kExtraWidth ||
+        availHeight <= kExtraHeight)
+        return {std::min(width, std::max(availWidth, 1)),
+                std::min(height, std::max(availHeight, 1))};
+    const double pictureW = std::max(1, width - kExtraWidth);
+    const double pictureH = std::max(1, height - kExtraHeight);
+    const double scale =
+        std::min((availWidth - kExtraWidth) / pictureW, (availHeight - kExtraHeight) / pictureH);
+    return {static_cast<int>(pictureW * scale) + kExtraWidth,
+            static_cast<int>(pictureH * scale) + kExtraHeight};
+}
+
 bool IsSeekClick(int y, int cy) {
     return y > cy - 25;
 }

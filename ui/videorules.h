@@ -29,6 +29,17 @@ struct VideoPlacement {
 VideoPlacement PlaceVideo(int width, int height, int displayWidth, int displayHeight,
                           int stretchVideo);
 
+// The size the main window takes for a player's picture request (`width` x `height`, the
+// window's whole size) on a screen whose usable area is `availWidth` x `availHeight` once
+// the frame is counted: the request itself when it fits, else the largest size that fits and
+// keeps the picture's share of the window (2 pixels wide, 100 high go to everything else).
+struct WindowSize {
+    int width;
+    int height;
+    bool operator==(const WindowSize&) const = default;
+};
+WindowSize FitMainWindow(int width, int height, int availWidth, int availHeight);
+
 // True when a click at `y` in a window `cy` high is a seek click (below cy - 25).
 bool IsSeekClick(int y, int cy);
 // True when the pointer at `y` is over the zone where the seek preview bar is drawn.

@@ -6,10 +6,10 @@
 #include "ui/dispatch.h"
 #include "ui/mainwindow.h"
 #include "ui/uistate.h"
+#include "ui/videoholder.h"
 #include "ui/videorules.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -26,11 +26,15 @@ VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setCursor(Qt::CrossCursor);
+    repaintAfterResize_.setSingleShot(true);
+    repaintAfterResize_.setInterval(300);
+    connect(&repaintAfterResize_, &QTimer::timeout, this, [this] { update(); });
 }
 
 void VideoWindow::resizeEvent(QResizeEvent*) {
     cxClient_ = width();
     cyClient_ = height();
+    repaintAfterResize_.start();
 }
 
 void VideoWindow::paintEvent(QPaintEvent*) {
@@ -66,7 +70,10 @@ void VideoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
-    ShowCursorAgain();
+    if (auto* holder = qobject_cast<VideoHolder*>(parentWidget()))
+        holder->PointerMoved();
+    else
+        ShowCursorAgain();
     if (Mp1.pseudoSlider == 0)
         return;
     const QPoint at = event->position().toPoint();
@@ -84,14 +91,6 @@ void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
 
 void VideoWindow::wheelEvent(QWheelEvent* event) {
     WheelTurned(event->angleDelta().y());
-}
-
-void VideoWindow::closeEvent(QCloseEvent* event) {
-    // Closing the floating window (its frame has no close box, but the desktop may still ask)
-    // brings the main window back instead of leaving the program without a window.
-    event->ignore();
-    if (stan_oncompact == 0)
-        ToggleCompact();
 }
 
 void VideoWindow::LeftButton(bool down, int x, int y) {
@@ -122,9 +121,11 @@ void VideoWindow::SeekClickAt(bool down, int x) {
 }
 
 void VideoWindow::Drag() {
-    // Embedded, a drag moves the main window; floating, it moves this window. With the OpenGL
-    // output the player owns the picture's window and nothing is dragged.
-    QWidget* moved = stan_oncompact == 1 ? (Mp1.IsUseGLDriver() ? nullptr : window()) : this;
+    // Embedded, a drag moves the main window; floating, it moves the compact window. With the
+    // OpenGL output the player owns the picture's window, and a full screen stays put.
+    QWidget* moved = window();
+    if ((stan_oncompact == 1 && Mp1.IsUseGLDriver()) || VideoFullScreenShown())
+        moved = nullptr;
     if (moved != nullptr && moved->windowHandle() != nullptr)
         moved->windowHandle()->startSystemMove();
 }

@@ -106,21 +106,45 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output) {
 }
 
 std::string GeneratedMovie(int seconds) {
+    return GeneratedMovie(seconds, 160, 120, 25);
+}
+
+std::string GeneratedMovie(int seconds, int width, int height, int fps) {
     std::string dir = std::string(QUORVAN_TEST_BIN) + "/movies";
     fs::create_directories(dir);
-    std::string path = dir + "/sample" + std::to_string(seconds) + "s.avi";
+    std::string size = std::to_string(width) + "x" + std::to_string(height);
+    // The first movies had no size in their names; they keep them.
+    std::string suffix =
+        size == "160x120" && fps == 25 ? "" : "_" + size + "_" + std::to_string(fps);
+    std::string path = dir + "/sample" + std::to_string(seconds) + "s" + suffix + ".avi";
     if (fs::exists(path) && fs::file_size(path) > 0)
         return path;
     // Written under a temporary name first, so parallel tests never see half a movie.
     std::string tmp = path + "." + std::to_string(getpid()) + ".avi";
     std::string duration = std::to_string(seconds);
     int rc = RunCommand(
-        {"ffmpeg",    "-v",         "error", "-y",
-         "-f",        "lavfi",      "-i",    "testsrc=size=160x120:rate=25:duration=" + duration,
-         "-f",        "lavfi",      "-i",    "sine=frequency=440:duration=" + duration,
-         "-c:v",      "mpeg4",      "-q:v",  "5",
-         "-c:a",      "libmp3lame", "-b:a",  "64k",
-         "-shortest", tmp},
+        {"ffmpeg",
+         "-v",
+         "error",
+         "-y",
+         "-f",
+         "lavfi",
+         "-i",
+         "testsrc=size=" + size + ":rate=" + std::to_string(fps) + ":duration=" + duration,
+         "-f",
+         "lavfi",
+         "-i",
+         "sine=frequency=440:duration=" + duration,
+         "-c:v",
+         "mpeg4",
+         "-q:v",
+         "5",
+         "-c:a",
+         "libmp3lame",
+         "-b:a",
+         "64k",
+         "-shortest",
+         tmp},
         nullptr);
     if (rc != 0)
         return "";

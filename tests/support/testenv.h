@@ -43,6 +43,8 @@ void StageFakePlayerFolder(const std::string& dir);
 // A movie made by ffmpeg at test time (cached in the build folder): `seconds` long, 160x120.
 // Returns "" when ffmpeg is missing or failed.
 std::string GeneratedMovie(int seconds);
+// The same test pattern at `width` x `height` and `fps` frames a second.
+std::string GeneratedMovie(int seconds, int width, int height, int fps);
 
 // 32 lowercase hex digits of the MD5 of `bytes`.
 std::string Md5Hex(const std::string& bytes);

@@ -30,7 +30,7 @@ const std::vector<KeyCase>& KeyCases() {
         {"Down", Qt::Key_Down, Qt::NoModifier, 0, {"seek -60"}},
         {"PageUp", Qt::Key_PageUp, Qt::NoModifier, 0, {"seek +600"}},
         {"PageDown", Qt::Key_PageDown, Qt::NoModifier, 0, {"seek -600"}},
-        {"0", 0, Qt::NoModifier, '0', {"volume +1"}},
+        {"0", 0, Qt::NoModifier, '0', {"volume +1", "pausing_keep_force get_property volume"}},
         {"1", 0, Qt::NoModifier, '1', {"contrast -1"}},
         {"2", 0, Qt::NoModifier, '2', {"contrast +1"}},
         {"3", 0, Qt::NoModifier, '3', {"brightness -1"}},
@@ -52,9 +52,9 @@ const std::vector<KeyCase>& KeyCases() {
         {"S", Qt::Key_S, Qt::NoModifier, 0, {"screenshot", "screenshot"}},
         {"Pad*", Qt::Key_Asterisk, Qt::KeypadModifier, 0, {"audio_delay +0.100"}},
         {"Pad/", Qt::Key_Slash, Qt::KeypadModifier, 0, {"audio_delay -0.100"}},
-        {"+", 0, Qt::ShiftModifier, '+', {"volume 5"}},
-        {"=", 0, Qt::NoModifier, '=', {"volume 5"}},
-        {"-", 0, Qt::NoModifier, '-', {"volume -5"}},
+        {"+", 0, Qt::ShiftModifier, '+', {"volume 5", "pausing_keep_force get_property volume"}},
+        {"=", 0, Qt::NoModifier, '=', {"volume 5", "pausing_keep_force get_property volume"}},
+        {"-", 0, Qt::NoModifier, '-', {"volume -5", "pausing_keep_force get_property volume"}},
         {"B", Qt::Key_B, Qt::NoModifier, 0, {"sub_select"}},
         {"A", Qt::Key_A, Qt::NoModifier, 0, {"sub_delay 0 1"}},
         {"X", Qt::Key_X, Qt::NoModifier, 0, {"pausing sub_delay -0.1"}},
@@ -144,7 +144,9 @@ TEST_F(SlaveItems, TheIdWithoutMenuOrKeySendsVolumeDown) {
     Start();
     PlayMovie();
     EXPECT_TRUE(W().Command(1069));
-    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"volume -1"});
+    // The player is asked for its volume afterwards, so the volume slider can follow it.
+    EXPECT_EQ(WaitLines(2),
+              (std::vector<std::string>{"volume -1", "pausing_keep_force get_property volume"}));
 }
 
 } // namespace

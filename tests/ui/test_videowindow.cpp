@@ -11,6 +11,7 @@
 #include "ui/mainwindow.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
+#include "ui/videoholder.h"
 #include "ui/videorules.h"
 #include "ui/videowindow.h"
 
@@ -198,15 +199,17 @@ TEST_F(VideoWindowTest, CompactModeFloatsTheVideoWindowAndComesBack) {
     ProcessEvents();
     EXPECT_EQ(stan_oncompact, 0);
     EXPECT_FALSE(W().isVisible());
-    EXPECT_TRUE(V()->isWindow());
-    EXPECT_TRUE(V()->isVisible());
-    EXPECT_EQ(V()->geometry().size(), QSize(60, 60));
+    // The video window floats inside a window of its own, at 20, 20 and 60 x 60.
+    EXPECT_EQ(V()->window(), W().Holder(VideoHolder::Kind::Compact));
+    EXPECT_TRUE(V()->window()->isVisible());
+    EXPECT_EQ(V()->window()->geometry(), QRect(20, 20, 60, 60));
+    EXPECT_EQ(V()->geometry(), QRect(0, 0, 60, 60));
     EXPECT_EQ(V()->winId(), id) << "the player keeps drawing into the same window";
     W().Command(1053);
     ProcessEvents();
     EXPECT_EQ(stan_oncompact, 1);
     EXPECT_TRUE(W().isVisible());
-    EXPECT_FALSE(V()->isWindow());
+    EXPECT_FALSE(W().Holder(VideoHolder::Kind::Compact)->isVisible());
     EXPECT_EQ(V()->parentWidget(), W().VideoParent());
     EXPECT_EQ(W().size(), QSize(400, 200));
     EXPECT_EQ(V()->winId(), id);

@@ -50,6 +50,7 @@ void UiTest::SetUp() {
     Mp1.extraOptions.clear();
     Mp1.timePosition = 0;
     Mp1.muted = 0;
+    Mp1.fullScreen = false;
     history1.clear();
     for (std::string& slot : reopenpozycje)
         slot.clear();

@@ -61,6 +61,7 @@ int main(int argc, char** argv) {
     // No remote control here: without this mplayer fills the console with LIRC complaints.
     translated.insert(translated.begin(), "-nolirc");
     AddSilentAudioFallback(translated);
+    AddWindowScaling(translated);
 
     // A FIFO without a writer would block mplayer for ever; the front end shows the line.
     std::string refused = RefusedMovieArgument(translated);

@@ -177,3 +177,14 @@ void AddSilentAudioFallback(std::vector<std::string>& args) {
         args.insert(args.begin() + static_cast<long>(at), {"-ao", "pulse,alsa,null"});
     }
 }
+
+void AddWindowScaling(std::vector<std::string>& args) {
+    bool embedded = false;
+    for (const auto& word : args) {
+        if (word == "-zoom" || word == "-nozoom")
+            return;
+        embedded = embedded || word == "-wid";
+    }
+    if (embedded)
+        args.insert(args.begin(), "-zoom");
+}

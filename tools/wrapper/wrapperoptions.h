@@ -32,3 +32,8 @@ std::string FontPatternForWindowsFile(const std::string& fileName);
 
 // The optical drive offered under a drive letter (d -> /dev/sr0, e -> /dev/sr1, ...).
 std::string OpticalDeviceForLetter(char letter);
+
+// A picture drawn into a window the front end gave (-wid) is scaled to that window's size:
+// mplayer's x11 output would otherwise show it at its own size, cropped or in a corner, when
+// the window is full screen, floating or small. Adds -zoom unless zooming was chosen.
+void AddWindowScaling(std::vector<std::string>& args);
