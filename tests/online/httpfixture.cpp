@@ -13,6 +13,13 @@ std::string RecordedRequest::Header(const std::string& name) const {
 }
 
 TestHttpServer::TestHttpServer() {
+    // The logger runs once the answer is written, so a client can be done before the request
+    // is recorded: count the requests that started, and let Requests() wait for them.
+    server_.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++started_;
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
     server_.set_logger([this](const httplib::Request& req, const httplib::Response&) {
         RecordedRequest r;
         r.method = req.method;
@@ -47,7 +54,8 @@ std::string TestHttpServer::url() const {
 }
 
 std::vector<RecordedRequest> TestHttpServer::Requests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait_for(lock, std::chrono::seconds(5), [&] { return requests_.size() >= started_; });
     return requests_;
 }
 

@@ -32,6 +32,7 @@ class TestHttpServer {
     void Stop();
     int port() const { return port_; }
     std::string url() const;
+    // Every request that reached the server, once those still being answered are recorded.
     std::vector<RecordedRequest> Requests() const;
     // Waits until `count` requests have been answered.
     bool WaitForRequests(size_t count, int timeoutMs) const;
@@ -43,6 +44,7 @@ class TestHttpServer {
     mutable std::mutex mutex_;
     mutable std::condition_variable cv_;
     std::vector<RecordedRequest> requests_;
+    size_t started_ = 0; // requests routed so far (recorded ones may lag behind)
 };
 
 // A socket server that accepts connections and then holds them without a word (Stall),
