@@ -16,6 +16,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <filesystem>
 
@@ -141,6 +142,39 @@ TEST_F(Translation, ChoosingALanguageWritesItAtOnceAndRenamesTheMenus) {
     EXPECT_EQ(Untranslated(), std::vector<std::string>{});
     ASSERT_FALSE(messages_.empty());
     EXPECT_EQ(messages_.back(), "OK|lang_pl_PL.ini");
+}
+
+TEST_F(Translation, EveryShippedLanguageFitsItsButtonsEvenInTheNarrowestWindow) {
+    std::vector<std::string> languages;
+    for (const auto& entry : std::filesystem::directory_iterator(SourceDir() + "/resources/locale"))
+        if (entry.path().extension() == ".ini") {
+            languages.push_back(entry.path().filename().string());
+            std::filesystem::copy_file(entry.path(), dir_.file("locale/" + languages.back()));
+        }
+    std::sort(languages.begin(), languages.end());
+    ASSERT_GE(languages.size(), 2u);
+    Start();
+    W().show();
+    for (size_t i = 0; i < languages.size(); ++i) {
+        SCOPED_TRACE(languages[i]);
+        ASSERT_TRUE(W().Command(2412 + static_cast<int>(i)));
+        W().resize(1, W().height()); // as narrow as the window lets itself be
+        ProcessEvents();
+        std::vector<QRect> row;
+        for (int id : {2018, 107, 108, 114, 2028}) {
+            auto* button = static_cast<QAbstractButton*>(W().Control(id));
+            QString shown = button->text().remove(QRegularExpression("&(?=.)"));
+            EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(shown))
+                << shown.toStdString() << " is cut";
+            row.push_back(button->geometry());
+        }
+        row.push_back(W().Control(1011)->geometry());
+        row.push_back(W().Control(105)->geometry());
+        for (size_t a = 0; a < row.size(); ++a)
+            for (size_t b = a + 1; b < row.size(); ++b)
+                EXPECT_FALSE(row[a].intersects(row[b])) << "controls " << a << " and " << b;
+        EXPECT_LE(row.back().right(), W().VideoParent()->width());
+    }
 }
 
 TEST_F(Translation, MoreThan39LanguageFilesAreListedButOnlyTheFirst39Selectable) {

@@ -243,8 +243,10 @@ TEST_F(ProgramUnderXvfb, ThePictureAppearsTheSlidersFollowTheUserAndALargePictur
     // A picture larger than the screen: the window shrinks to fit and stays on the screen.
     std::string big = GeneratedMovie(2, 1920, 1080, 5);
     ASSERT_FALSE(big.empty());
-    fs::copy_file(big, dir_.file("big.avi"));
-    window.DroppedFile(dir_.file("big.avi"));
+    // Each in a folder of its own, so that no other movie follows it as its next part.
+    fs::create_directory(dir_.file("big"));
+    fs::copy_file(big, dir_.file("big/big.avi"));
+    window.DroppedFile(dir_.file("big/big.avi"));
     ASSERT_TRUE(WaitProcessing([] { return Mp1.displayWidth == 1920; }, 20000))
         << Mp1.ConsoleTextSnapshot();
     const QRect screen = window.screen()->availableGeometry();
@@ -256,6 +258,30 @@ TEST_F(ProgramUnderXvfb, ThePictureAppearsTheSlidersFollowTheUserAndALargePictur
         5000))
         << "window " << window.frameGeometry().width() << "x" << window.frameGeometry().height()
         << "+" << window.frameGeometry().x() << "+" << window.frameGeometry().y();
+
+    // The 2 s movie ends: its last frame gives way to the key colour.
+    ASSERT_TRUE(WaitProcessing([] { return !PlayerRunning(); }, 20000))
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_TRUE(WaitProcessing(
+        [&] {
+            QImage shown =
+                QGuiApplication::primaryScreen()->grabWindow(window.Video()->winId()).toImage();
+            return ShareNotKeyColour(shown) < 0.01;
+        },
+        5000))
+        << "the stopped player's picture stays on the screen";
+
+    // A file the player cannot play: the title and the error button say so, the picture area
+    // stays in the key colour.
+    fs::create_directory(dir_.file("broken"));
+    WriteFile(dir_.file("broken/broken.avi"), std::string(4096, 'x'));
+    window.DroppedFile(dir_.file("broken/broken.avi"));
+    EXPECT_TRUE(WaitProcessing([&] { return window.Control(2302)->isVisible(); }, 20000))
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_NE(window.windowTitle().indexOf("Exiting"), -1) << window.windowTitle().toStdString();
+    EXPECT_LT(ShareNotKeyColour(
+                  QGuiApplication::primaryScreen()->grabWindow(window.Video()->winId()).toImage()),
+              0.01);
     EXPECT_TRUE(messages_.empty());
 }
 
