@@ -40,6 +40,9 @@ class OShelpFunctions {
                            const std::string& value);
     // The LogIn request with `login` and `pass`.
     std::string getLogin();
+    // Every "id" into imdbIds and every "title" into imdbTitles; both emptied when their
+    // counts differ.
+    void parseSerchOnIMDB(const std::string& answer);
 };
 
 // The conversation's state: login, token and what the last upload computed.

@@ -1,6 +1,7 @@
 // The single commands of the menus, buttons and keys: one row per command id.
 #include "online/moviehash.h"
 #include "online/servers.h"
+#include "online/subautoupload.h"
 #include "online/weblookups.h"
 #include "persist/filters.h"
 #include "persist/history.h"
@@ -26,6 +27,7 @@
 #include "ui/subtitledialogs.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
+#include "ui/uploadcommands.h"
 #include "ui/videoholder.h"
 #include "ui/videowindow.h"
 
@@ -295,7 +297,7 @@ const CommandRow kCommands[] = {
     {2478, [] { OpenSubtitlesCommand(I18lcStrings.first, true); }},
     {2479, [] { OpenSubtitlesCommand(I18lcStrings.second, true); }},
     {2582, MenuRefreshOSList},
-    {2631, FunctionNotAvailableYet}, // upload of the current subtitle
+    {2631, MenuUploadActualSubtitle},
     // Debug menu
     {2305, ThumbMenuWindow},
     {1047, NoChildWindow},
@@ -321,7 +323,7 @@ const CommandRow kCommands[] = {
     {2007, [] { OpenSubtitlesCommand("eng", false); }},
     {2406, Proctest},
     {2401, FunctionNotAvailableYet}, // image host test
-    {2080, FunctionNotAvailableYet}, // automatic upload run
+    {2080, [] { SubAutoUploadOS1.run(); }},
     {2402, SplitFile2RS},
     {2403, [] { FileAssociation(); }},
     {2404,

@@ -1,4 +1,5 @@
 // The exit command: everything the program keeps between runs is written, in this order.
+#include "online/subautoupload.h"
 #include "persist/history.h"
 #include "persist/reopen.h"
 #include "persist/settings.h"
@@ -22,5 +23,6 @@ void ExitSequence() {
     reopen1.save();
     ReportSaveFailures(failures);
     EndOnlineExchangeForExit();
+    StopAutomaticUpload();
     Hooks().endProcess(0);
 }

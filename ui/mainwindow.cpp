@@ -14,6 +14,7 @@
 #include "ui/droppedfile.h"
 #include "ui/timeslider.h"
 #include "ui/uistate.h"
+#include "ui/uploadcommands.h"
 #include "ui/videorules.h"
 #include "ui/videowindow.h"
 
@@ -102,6 +103,7 @@ MainWindow::MainWindow() {
     Mp1.init();
     connect(&timer1_, &QTimer::timeout, this, &MainWindow::TimerTick);
     timer1_.start(200);
+    InstallUploadTimer(this);
     qApp->installEventFilter(this);
     LayOut();
 }

@@ -276,7 +276,7 @@ TEST_F(Dispatch, OfSeveralDroppedFilesOnlyTheFirstIsTaken) {
 
 TEST_F(Dispatch, LaterFeaturesSayTheyAreNotAvailable) {
     Start();
-    for (int id : {2306, 2631, 2304, 2401, 2080}) {
+    for (int id : {2306, 2304, 2401}) {
         SCOPED_TRACE(id);
         messages_.clear();
         EXPECT_TRUE(W().Command(id));

@@ -1,6 +1,7 @@
 // quorvan: the command-line companion of Quorvan Rar Player (fingerprints and RAR sets).
 #include "tools/quorvan/commands.h"
 #include "tools/quorvan/subtitlescommand.h"
+#include "tools/quorvan/uploadcommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -41,6 +42,13 @@ int main(int argc, char** argv) {
     subtitles->add_option("movie", subs.movies, "Movie files or volumes of stored RAR sets")
         ->required();
 
+    UploadOptions up;
+    auto* upload = app.add_subcommand("upload", "Upload a subtitle of a movie to OpenSubtitles");
+    upload->add_option("--subtitle", up.subtitle, "The subtitle file")->required();
+    upload->add_option("--imdb", up.imdb, "The movie's IMDB number (else the first search result)");
+    upload->add_option("movie", up.movie, "The movie file or a volume of its stored RAR set")
+        ->required();
+
     CLI11_PARSE(app, argc, argv);
 
     // Results and movie bytes go to the real standard output; anything the core prints by
@@ -57,6 +65,8 @@ int main(int argc, char** argv) {
         status = RunHash(movie, json, out);
     else if (subtitles->parsed())
         status = RunSubtitles(subs, out);
+    else if (upload->parsed())
+        status = RunUpload(up, out);
     else if (info->parsed())
         status = RunRarInfo(volume, json, out);
     else
