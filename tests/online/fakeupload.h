@@ -107,7 +107,11 @@ class FakeUploadServer {
             all += c + "\n";
         return all;
     }
-    std::vector<RecordedRequest> Requests() const { return server_.Requests(); }
+    // The request bodies, in the order they came (kept before each answer is sent).
+    std::vector<std::string> Bodies() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bodies_;
+    }
 
   private:
     void Check(const std::string& method, const std::string& body, const char* templ,
@@ -122,6 +126,7 @@ class FakeUploadServer {
         const std::string& body = req.body;
         std::string method = UpBetween(body, "<methodName>", "</methodName>");
         methods_.push_back(method);
+        bodies_.push_back(body);
         if (req.version != "HTTP/1.0" || req.get_header_value("User-Agent") != "KTZ0008" ||
             req.get_header_value("Accept") != "text/xml")
             complaints_.push_back(method + ": headers");
@@ -177,5 +182,6 @@ class FakeUploadServer {
     mutable std::mutex mutex_;
     UploadExpectation e_;
     std::vector<std::string> methods_;
+    std::vector<std::string> bodies_;
     std::vector<std::string> complaints_;
 };

@@ -91,7 +91,7 @@ TEST_F(Upload, TheUsersUploadSendsEveryTemplateFilledAndShowsTheLink) {
     EXPECT_EQ(server_.Methods(),
               Methods({"LogIn", "TryUploadSubtitles", "DetectLanguage", "UploadSubtitles"}));
     // The password goes in as it is, and the templates are the ones the service knows.
-    EXPECT_NE(server_.Requests()[0].body.find("<string>p<a&s>s</string>"), std::string::npos);
+    EXPECT_NE(server_.Bodies()[0].find("<string>p<a&s>s</string>"), std::string::npos);
     EXPECT_EQ(std::string(_DetectLanguage).find("</struct> </value>") != std::string::npos, true);
     EXPECT_EQ(std::string(_SearchMoviesOnIMDB),
               "<?xml version=\"1.0\" encoding=\"utf-8\"?><methodCall><methodName>"
