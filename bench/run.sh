@@ -17,3 +17,6 @@ build/bench/bench_napiprojekt "${TMPDIR:-/tmp}"
 cmake --build build -j"$(nproc)" --target bench_subtitles quorvan_wrapper >/dev/null
 echo "== subtitle lines of the player wrapper (60 s of real time)"
 build/bench/bench_subtitles build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-subtitles"
+cmake --build build -j"$(nproc)" --target bench_upload >/dev/null
+echo "== OpenSubtitles upload: preparation of a 100 KB subtitle"
+build/bench/bench_upload "${TMPDIR:-/tmp}"
