@@ -1,6 +1,7 @@
 #include "rar/streaming.h"
 
 #include "platform/cmdline.h"
+#include "platform/fdio.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "player/mplayerinfo.h"
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -31,11 +33,55 @@ struct WipeThreads {
     }
 } g_wipeThreads;
 
-// A private folder for the script, which holds the password for its first seconds.
-std::string ScriptPathInPrivateFolder() {
-    std::string dir = GetTempDirectory() + "quorvan-" + std::to_string(getuid());
-    mkdir(dir.c_str(), 0700);
-    return dir + "/run2.sh";
+std::string g_lastScript; // the script of the last stream, under g_streamMutex
+
+// A fresh folder only this user can enter, made by mkdtemp (a predictable name could be
+// planted by another user); "" when none could be made.
+std::string MakePrivateFolder() {
+    std::string pattern = GetTempDirectory() + "quorvan-stream-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    if (mkdtemp(buffer.data()) == nullptr)
+        return "";
+    return buffer.data();
+}
+
+// Writes `text` to a new file at `path` (never through a symlink, never over a file already
+// there), readable by this user only. False when it could not be written whole.
+bool WriteNewFile(const std::string& path, const std::string& text, struct stat* identity) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAllBlocking(fd, text) && fstat(fd, identity) == 0;
+    ok = close(fd) == 0 && ok;
+    if (!ok)
+        unlink(path.c_str());
+    return ok;
+}
+
+// Overwrites the file at `path` with the seven passes, only when it is still the file that was
+// created (`identity`, when given) and not a symlink; then removes it.
+bool WipeCreatedFile(const std::string& path, const struct stat* identity) {
+    for (int pass = 1; pass <= 7; ++pass) {
+        int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        struct stat st {};
+        bool same = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    (identity == nullptr ||
+                     (st.st_dev == identity->st_dev && st.st_ino == identity->st_ino));
+        if (!same) {
+            close(fd);
+            return false; // something else stands there now: leave it alone
+        }
+        std::string text = WipePattern(pass);
+        bool ok = ftruncate(fd, 0) == 0 && WriteAllBlocking(fd, text);
+        fsync(fd);
+        close(fd);
+        if (!ok)
+            return false;
+    }
+    return unlink(path.c_str()) == 0;
 }
 
 std::vector<std::string> TerminalCommand(const std::string& script) {
@@ -52,7 +98,8 @@ std::vector<std::string> TerminalCommand(const std::string& script) {
 } // namespace
 
 std::string StreamingScriptPath() {
-    return ScriptPathInPrivateFolder();
+    std::lock_guard<std::mutex> lock(g_streamMutex);
+    return g_lastScript;
 }
 
 std::string StreamingScript(const std::string& binaryFolder, const std::string& rarFile,
@@ -82,18 +129,7 @@ std::string WipePattern(int pass) {
 }
 
 bool WipeFile(const std::string& path) {
-    for (int pass = 1; pass <= 7; ++pass) {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        if (f == nullptr)
-            return false;
-        std::string text = WipePattern(pass);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fflush(f);
-        fsync(fileno(f));
-        std::fclose(f);
-    }
-    std::remove(path.c_str());
-    return true;
+    return WipeCreatedFile(path, nullptr);
 }
 
 void Thread1(void*) {
@@ -112,9 +148,6 @@ void Thread1(void*) {
 int MplayerInfo::RunRar(std::string file) {
     const std::string binaryFolder = std::string(KatalogExe()) + "binary/";
     const std::string password(buf6, strnlen(buf6, sizeof(buf6) - 1));
-    const std::string path = StreamingScriptPath();
-    const std::string marker = path + ".started";
-    const bool terminal = TerminalCommand(path).size() > 2;
     {
         // Earlier wipes are over or nearly so; joining them (without the lock they take)
         // keeps the list short.
@@ -126,25 +159,31 @@ int MplayerInfo::RunRar(std::string file) {
         for (auto& t : earlier)
             t.join();
     }
+    // Every stream has a folder of its own: the script holds the password.
+    const std::string folder = MakePrivateFolder();
+    if (folder.empty())
+        return 0;
+    const std::string path = folder + "/run2.sh";
+    const std::string marker = path + ".started";
+    const bool terminal = TerminalCommand(path).size() > 2;
+    struct stat identity {};
     {
         std::lock_guard<std::mutex> lock(g_streamMutex);
-        FILE* f = std::fopen(path.c_str(), "wb");
-        if (f == nullptr)
-            return 0;
-        std::remove(marker.c_str());
         std::string text = StreamingScript(binaryFolder, file, password, terminal, marker);
-        std::fwrite(text.data(), 1, text.size(), f);
-        std::fclose(f);
-        chmod(path.c_str(), 0600);
+        if (!WriteNewFile(path, text, &identity)) {
+            rmdir(folder.c_str());
+            return 0;
+        }
         fileG = path;
+        g_lastScript = path;
     }
     // The separate player is not followed: its thread only waits for the script to end.
     std::thread(Thread1, nullptr).detach();
-    // The script holds the password: it is wiped as soon as the shell has read it (the
-    // marker says so), at least three seconds after the start and at most thirty seconds
-    // (a shell that never started). The wait happens beside the window, not on its thread.
+    // The script is wiped as soon as the shell has read it (the marker says so), at least
+    // three seconds after the start and at most thirty seconds (a shell that never started).
+    // The wait happens beside the window, not on its thread.
     std::lock_guard<std::mutex> lock(g_streamMutex);
-    g_wipeThreads.threads.emplace_back([path, marker] {
+    g_wipeThreads.threads.emplace_back([folder, path, marker, identity] {
         auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(std::chrono::seconds(3));
         while (access(marker.c_str(), F_OK) != 0 &&
@@ -152,8 +191,9 @@ int MplayerInfo::RunRar(std::string file) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         std::lock_guard<std::mutex> wipeLock(g_streamMutex);
         // The marker goes first: once the script is gone, nothing of this run is left.
-        std::remove(marker.c_str());
-        WipeFile(path);
+        unlink(marker.c_str());
+        WipeCreatedFile(path, &identity);
+        rmdir(folder.c_str()); // only when empty: nothing else is touched
     });
     return 1;
 }

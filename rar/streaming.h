@@ -15,12 +15,13 @@ std::string StreamingScript(const std::string& binaryFolder, const std::string& 
                             const std::string& startedMarker = "");
 
 // Overwrites the file seven times (pass i writes, for j = 0..3199, the decimal text of i times
-// the low byte of j read as a signed byte) and deletes it. False when it could not be opened.
+// the low byte of j read as a signed byte) and deletes it. A symlink is never followed. False
+// when it could not be opened.
 bool WipeFile(const std::string& path);
 // What pass `pass` writes.
 std::string WipePattern(int pass);
-// Where RunRar writes the script: run2.sh in a folder of the temporary directory that only
-// this user can enter.
+// Where RunRar wrote its last script: run2.sh in a folder of its own that mkdtemp made in the
+// temporary directory (only this user can enter it); "" before any.
 std::string StreamingScriptPath();
 
 // Runs the streaming script named by fileG in a terminal window when there is one, else

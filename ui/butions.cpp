@@ -97,6 +97,8 @@ void ButionPlayURL() {
 }
 
 void ButionUnRar() {
+    // As opening another movie does: the movie left keeps its position.
+    history1.add(Mp1.MovieFileSnapshot(), Mp1.timePosition);
     stan_rozszerzony = 0;
     std::string name =
         Hooks().openFile({{"Rar  ", "*.RAR"}, {"All *.*", "*.*"}, {"Text", "*.TXT"}});
@@ -106,6 +108,8 @@ void ButionUnRar() {
         std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
         Mp1.movieFile = name;
     }
+    // The streamed set goes on from its own remembered position, not the previous movie's.
+    Mp1.timePosition = history1.get(name);
     // The dialog has no cancel button; closing it stops here rather than streaming with what
     // an earlier dialog left in buf6 as the password.
     if (Hooks().lineInput("Password", "PASS") != 1)

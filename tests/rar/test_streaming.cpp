@@ -99,6 +99,8 @@ TEST(StreamingScript, RunRarStartsThePipelineAndWipesTheScript) {
     std::string rar = dir.file("my movie.rar");
     ASSERT_TRUE(ButionUnRarChosen(rar));
     EXPECT_EQ(Mp1.MovieFileSnapshot(), rar);
+    const std::string folder = GetDirectoryFromPath(StreamingScriptPath());
+    EXPECT_EQ(fs::status(folder).permissions() & fs::perms::others_all, fs::perms::none);
     // Both ends of the pipeline run at the same time; each records its arguments when it can.
     const std::vector<std::string> expected = {"p", "-inul", "-pse cret", rar};
     EXPECT_TRUE(WaitUntil([&] { return RecordedArgs(dir, "unrar") == expected; }, 10000))
@@ -107,9 +109,45 @@ TEST(StreamingScript, RunRarStartsThePipelineAndWipesTheScript) {
     ASSERT_TRUE(WaitUntil([] { return !fs::exists(StreamingScriptPath()); }, 35000))
         << "the script holding the password must be wiped";
     EXPECT_FALSE(fs::exists(StreamingScriptPath() + ".started"));
-    EXPECT_EQ(fs::status(GetDirectoryFromPath(StreamingScriptPath())).permissions() &
-                  fs::perms::others_all,
-              fs::perms::none);
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(folder); }, 5000));
+    buf6[0] = 0;
+    SetProgramFolder("");
+}
+
+TEST(StreamingScript, APlantedScriptIsNeverWrittenThrough) {
+    TempDir dir;
+    StageRecordingTools(dir);
+    SetProgramFolder(dir.path());
+    unsetenv("DISPLAY");
+    // A temporary directory where another user planted the folder an earlier version used,
+    // with run2.sh a symlink to a file of ours.
+    TempDir tmp;
+    const char* oldTmp = std::getenv("TMPDIR");
+    std::string keptTmp = oldTmp != nullptr ? oldTmp : "";
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    const std::string planted = tmp.file("quorvan-" + std::to_string(getuid()));
+    fs::create_directories(planted);
+    WriteFile(dir.file("precious.txt"), "precious");
+    fs::create_symlink(dir.file("precious.txt"), planted + "/run2.sh");
+    std::snprintf(buf6, sizeof(buf6), "%s", "pw");
+
+    ASSERT_TRUE(ButionUnRarChosen(dir.file("film.rar")));
+    const std::string script = StreamingScriptPath();
+    const std::string folder = GetDirectoryFromPath(script);
+    EXPECT_EQ(folder.rfind(tmp.file("quorvan-stream-"), 0), 0u) << folder;
+    EXPECT_TRUE(WaitUntil([&] { return RecordedArgs(dir, "QUORVAN").size() == 1; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return !fs::exists(folder); }, 35000))
+        << "the run's own folder goes with its script";
+    EXPECT_EQ(ReadFile(dir.file("precious.txt")), "precious");
+    EXPECT_TRUE(fs::is_symlink(planted + "/run2.sh"));
+    // The wipe itself never follows a symlink.
+    EXPECT_FALSE(WipeFile(planted + "/run2.sh"));
+    EXPECT_EQ(ReadFile(dir.file("precious.txt")), "precious");
+
+    if (keptTmp.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", keptTmp.c_str(), 1);
     buf6[0] = 0;
     SetProgramFolder("");
 }

@@ -1,6 +1,7 @@
 // The console, the video equaliser and the one-line input dialogs against the fake player.
 #include "uifixture.h"
 
+#include "persist/history.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "rar/streaming.h"
@@ -205,9 +206,15 @@ TEST_F(Dialogs, StreamingStopsThePlayerAndStopsWhenNoFileOrPasswordIsGiven) {
     EXPECT_TRUE(asked.empty());
 
     openFileAnswer_ = dir_.file("movie.rar");
+    const std::string previous = Mp1.MovieFileSnapshot();
+    Mp1.timePosition = 77;
+    history1.add(dir_.file("movie.rar"), 12);
     W().Command(1002);
     EXPECT_EQ(asked, std::vector<std::string>{"Password|PASS"});
     EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("movie.rar"));
+    // The movie left keeps its position; the streamed set has its own.
+    EXPECT_EQ(history1.get(previous), 77);
+    EXPECT_EQ(Mp1.timePosition, 12);
 }
 
 } // namespace
