@@ -44,12 +44,25 @@ int main(int argc, char** argv) {
 
     WrapperPort port;
     SetWindowPort(&port);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // A FIFO without a writer would block mplayer for ever: a special movie file is refused at
+    // once, before the player is asked anything (and again once its options are known); the
+    // front end shows the line.
+    auto refuse = [](const std::vector<std::string>& words) {
+        std::string refused = RefusedMovieArgument(words);
+        if (!refused.empty())
+            std::printf("%s\nExiting... (Fatal error) %s\n", refused.c_str(), refused.c_str());
+        return !refused.empty();
+    };
+    if (refuse(args)) {
+        SetWindowPort(nullptr);
+        return 1;
+    }
     const char* configured = std::getenv("QUORVAN_MPLAYER");
     std::string program = configured != nullptr && *configured ? configured : "mplayer";
     // Which options take a value decides which word is the movie; the player itself knows.
     SetPlayerOptionTable(LearnPlayerOptions(program, StateFile("mplayer-options.cache"), 5000));
 
-    std::vector<std::string> args(argv + 1, argv + argc);
     WrapperEnvironment env;
     env.audioDevice = [](int n) {
         auto devices = LocalAudioOutputDevices();
@@ -63,10 +76,7 @@ int main(int argc, char** argv) {
     AddSilentAudioFallback(translated);
     AddWindowScaling(translated);
 
-    // A FIFO without a writer would block mplayer for ever; the front end shows the line.
-    std::string refused = RefusedMovieArgument(translated);
-    if (!refused.empty()) {
-        std::printf("%s\nExiting... (Fatal error) %s\n", refused.c_str(), refused.c_str());
+    if (refuse(translated)) {
         SetWindowPort(nullptr);
         return 1;
     }

@@ -13,7 +13,8 @@
 #include <vector>
 
 namespace {
-constexpr size_t kSendChunk = 256 * 1024;
+constexpr size_t kSendChunk = 1 << 20;
+constexpr size_t kFirstChunk = 32 * 1024;
 
 bool ParseNumber(const std::string& text, uint64_t* value) {
     if (text.empty() || text.size() > 19)
@@ -51,9 +52,9 @@ std::string HeaderValue(const std::string& header, const char* name) {
     return "";
 }
 
-bool SendAll(int fd, const char* data, size_t size) {
+bool SendAll(int fd, const char* data, size_t size, int flags = 0) {
     while (size > 0) {
-        ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+        ssize_t n = send(fd, data, size, MSG_NOSIGNAL | flags);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -313,7 +314,8 @@ bool RangeServer::Answer(int fd, const std::string& header) {
     }
     reply += "Content-Type: application/octet-stream\r\nContent-Length: " + std::to_string(count) +
              "\r\n" + connectionLine + "\r\n";
-    if (!SendAll(fd, reply.data(), reply.size()))
+    // The head leaves with the first bytes of the body (MSG_MORE), not as a segment of its own.
+    if (!SendAll(fd, reply.data(), reply.size(), head || count == 0 ? 0 : MSG_MORE))
         return false;
     if (head)
         return keepAlive;
@@ -321,8 +323,11 @@ bool RangeServer::Answer(int fd, const std::string& header) {
     std::vector<char> chunk(size_t(std::min<uint64_t>(count, kSendChunk)));
     uint64_t pos = first;
     uint64_t left = count;
+    // A seek waits for the first bytes only: they go out in a small piece, the rest in big ones.
+    size_t piece = kFirstChunk;
     while (left > 0 && !stopping_) {
-        size_t want = size_t(std::min<uint64_t>(left, chunk.size()));
+        size_t want = size_t(std::min<uint64_t>(left, std::min(piece, chunk.size())));
+        piece = kSendChunk;
         size_t got = content_.read(chunk.data(), pos, want);
         if (got > 0 && !SendAll(fd, chunk.data(), got))
             return false;
