@@ -7,12 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace {
 // A plain path as a JSON string (no characters that need escaping).
@@ -29,24 +24,9 @@ struct CliRun {
 CliRun Quorvan(const std::vector<std::string>& args, const TempDir& dir) {
     std::vector<std::string> argv = {StageDir() + "/quorvan", "subtitles"};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv)
-        raw.push_back(a.data());
-    raw.push_back(nullptr);
     std::string outPath = dir.file("stdout");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     CliRun run;
-    pid_t pid;
-    if (posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    run.status = RunCommandToFiles(argv, outPath, dir.file("stderr"));
     run.out = ReadFile(outPath);
     return run;
 }

@@ -31,25 +31,9 @@ struct ProgramRun {
 ProgramRun Quorvan(const std::vector<std::string>& args, const TempDir& dir) {
     std::vector<std::string> argv = {StageDir() + "/quorvan"};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv)
-        raw.push_back(a.data());
-    raw.push_back(nullptr);
     std::string outPath = dir.file("stdout"), errPath = dir.file("stderr");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid;
     ProgramRun run;
-    if (posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    run.status = RunCommandToFiles(argv, outPath, errPath);
     run.out = ReadFile(outPath);
     run.err = ReadFile(errPath);
     return run;

@@ -4,12 +4,16 @@
 #include "platform/process.h"
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <mbedtls/md5.h>
+#include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -103,6 +107,30 @@ int RunCommand(const std::vector<std::string>& argv, std::string* output) {
     if (output != nullptr)
         *output = out;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+int RunCommandToFiles(const std::vector<std::string>& argv, const std::string& outPath,
+                      const std::string& errPath) {
+    std::vector<std::string> args = argv;
+    std::vector<char*> raw;
+    for (std::string& a : args)
+        raw.push_back(a.data());
+    raw.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid;
+    int result = -1;
+    if (posix_spawn(&pid, raw[0], &actions, nullptr, raw.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    return result;
 }
 
 std::string GeneratedMovie(int seconds) {

@@ -51,3 +51,8 @@ std::string Md5Hex(const std::string& bytes);
 
 // Runs a command (argv, no shell) and returns its exit status and merged output.
 int RunCommand(const std::vector<std::string>& argv, std::string* output);
+// Runs a command with its standard output and error written to the two files (kept apart:
+// a tool may write bytes to one and complaints to the other); the exit status, or -1 when it
+// could not start or did not exit normally.
+int RunCommandToFiles(const std::vector<std::string>& argv, const std::string& outPath,
+                      const std::string& errPath);
