@@ -22,6 +22,8 @@ const char* const kNapiprojektAgent = "Mozilla/3.0\xA0(compatible;\xA0Indy\xA0Li
 namespace {
 // Answers of this size or less never held a subtitle.
 constexpr size_t kNoSubtitleSize = 899;
+// The transfer's code when no session could be opened at all (libcurl's CURLE_FAILED_INIT).
+constexpr int kSessionFailed = 2;
 // Subtitles are small; an answer past this is not one, and must not fill the disk.
 constexpr size_t kMaxAnswer = 16u << 20;
 
@@ -100,6 +102,10 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
     if (answer.cancelled) {
         r.cancelled = true;
         r.reason = "cancelled";
+        return r;
+    }
+    if (answer.error == kSessionFailed) {
+        Fail(r, "Internet connection error!", "the HTTP library could not start");
         return r;
     }
     // A server's error page is no answer of the service.

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/textutil.h"
+#include "platform/windowport.h"
 #include "rar/desktopfolder.h"
 #include "rar/rarreader.h"
 
@@ -184,6 +185,16 @@ OSDownloadResult GetSubtitleFromOpenSubtitlesWork(const std::string& movie,
     else
         r.messages.push_back({TryDownloadText(link), "Subtitle"});
     return r;
+}
+
+int GetSubtitleFromOpenSubtitles(const std::string& movie, const std::string& language) {
+    OSDownloadResult r = GetSubtitleFromOpenSubtitlesWork(movie, language);
+    if (!r.workingFolder.empty() && chdir(r.workingFolder.c_str()) != 0)
+        r.messages.push_back({"Cannot enter the folder " + r.workingFolder, "Error"});
+    ShowOnlineMessages(r.messages);
+    if (!r.downloaded && !r.link.empty())
+        Port().OpenWithDefaultApplication(r.link);
+    return 0;
 }
 
 OSDownloadResult DownloadOSLinkWork(const std::string& movie, const std::string& link) {

@@ -39,6 +39,9 @@ struct OSDownloadResult {
 // The direct download in one language (three-letter code).
 OSDownloadResult GetSubtitleFromOpenSubtitlesWork(const std::string& movie,
                                                   const std::string& language);
+// The described call, on the calling thread: messages shown, the working folder made
+// current, the link opened in the browser when no subtitle came. Always 0.
+int GetSubtitleFromOpenSubtitles(const std::string& movie, const std::string& language);
 // The download of one chosen result's link.
 OSDownloadResult DownloadOSLinkWork(const std::string& movie, const std::string& link);
 

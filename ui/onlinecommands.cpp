@@ -134,7 +134,10 @@ void MenuRefreshOSList() {
 void getOpenSubtitleNumber(int index) {
     if (index < 0 || size_t(index) >= parsexmlos.items.size() || size_t(index) >= kChoosableResults)
         return;
-    std::string link = parsexmlos.items[size_t(index)].SubDownloadLink;
+    DownoladOSSubtitlesAndUnpack(parsexmlos.items[size_t(index)].SubDownloadLink);
+}
+
+void DownoladOSSubtitlesAndUnpack(const std::string& link) {
     std::string movie = MovieFile();
     SubtitleWaitNotice();
     auto result = std::make_shared<OSDownloadResult>();

@@ -14,5 +14,7 @@ void OpenSubtitlesLanguageCommand(int index);
 void MenuRefreshOSList();
 // 2583 + i: fetch result i of the list.
 void getOpenSubtitleNumber(int index);
+// Fetches a result's link for the movie of the player and relaunches it with the subtitle.
+void DownoladOSSubtitlesAndUnpack(const std::string& link);
 // 2005: the movie's IMDB page.
 void IMDBSiteCommand();

@@ -136,7 +136,7 @@ FakeOpenSubtitles::FakeOpenSubtitles() {
         size_t h = std::stoul(req.matches[1]), i = std::stoul(req.matches[2]);
         if (h < results_.size()) {
             auto it = std::next(results_.begin(), long(h));
-            if (i < it->second.size()) {
+            if (i < it->second.size() && !it->second[i].gone) {
                 res.set_content(Gzip(it->second[i].text), "application/x-gzip");
                 return;
             }

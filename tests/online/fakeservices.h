@@ -39,6 +39,7 @@ struct FakeSubtitle {
     std::string fileName;
     std::string text; // served gzip-compressed from the download link
     std::string imdb = "0133093";
+    bool gone = false; // the link answers 404
 };
 
 class FakeOpenSubtitles {

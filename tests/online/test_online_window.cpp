@@ -21,6 +21,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -173,7 +174,24 @@ TEST_F(OnlineWindow, OpenSubtitlesDownloadsIntoTheMovieFolderAndLoadsSubtitleTxt
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     EXPECT_EQ(std::string(here), dir_.path()); // where the player finds subtitle.txt
 
+    // A link that gives nothing: the link is shown and handed to the browser.
+    std::remove(dir_.file("subtitle.txt").c_str());
+    FakeSubtitle gone{"en", "eng", "gone.srt", "x"};
+    gone.gone = true;
+    os_.Results(hash, {gone});
+    messages_.clear();
+    W().Command(2007);
+    ASSERT_TRUE(WaitDone());
+    ProcessEvents();
+    std::string link = os_.LinkOf(hash, 0);
+    EXPECT_EQ(messages_, (std::vector<std::string>{"Subtitle|I tray download file\n" + link +
+                                                   "! \nand save as subtitle.txt \n"}));
+    EXPECT_EQ(documents_, (std::vector<std::string>{link}));
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("subtitle.txt")));
+    documents_.clear();
+
     // No result in the language: the language file's message, no page opened.
+    os_.Results(hash, {});
     messages_.clear();
     W().Command(2007);
     ASSERT_TRUE(WaitDone());
