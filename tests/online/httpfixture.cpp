@@ -41,6 +41,9 @@ TestHttpServer::~TestHttpServer() {
 
 void TestHttpServer::Start() {
     thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() before the loop runs would be lost, and the loop would then never end.
+    for (int i = 0; i < 5000 && !server_.is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void TestHttpServer::Stop() {
