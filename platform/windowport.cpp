@@ -46,6 +46,14 @@ void WindowPort::OpenWithDefaultApplication(const std::string& path) {
     }).detach();
 }
 
+bool WindowPort::CopyImageToClipboard(const QImage&) {
+    return false;
+}
+
+bool WindowPort::CopyTextToClipboard(const std::string&) {
+    return false;
+}
+
 void HeadlessPort::SetTitle(const std::string& title) {
     std::lock_guard<std::mutex> lock(mutex_);
     title_ = title;

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+class QImage;
+
 // Control ids of the main dialog that the core addresses.
 enum ControlId : int {
     IDC_VOLUME_SLIDER = 105,
@@ -49,6 +51,9 @@ class WindowPort {
     // The player answered a full-screen switch (VO_FULLSCREEN=). A window that shows the
     // player's picture carries the switch out itself; the default does nothing.
     virtual void FullScreenAnswered(bool on);
+    // The clipboard (the GUI's; none without one: false).
+    virtual bool CopyImageToClipboard(const QImage& image);
+    virtual bool CopyTextToClipboard(const std::string& text);
 };
 
 // The port in force; never null (the headless port until a GUI or a test sets its own).

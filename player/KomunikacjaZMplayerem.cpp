@@ -220,11 +220,9 @@ bool Launch2(const char* commandLine) {
     return true;
 }
 
-bool Launch(const char* commandLine) {
-    bool started = Launch2(commandLine);
-    if (!started || Mp1.screenshotSeries)
-        return started; // a reader for a failed start would end at once
-    std::lock_guard<std::mutex> lock(g_mutex);
+namespace {
+// Starts the reader of the current session; g_mutex is held.
+void StartReaderLocked() {
     unsigned long long ticket;
     {
         std::lock_guard<std::mutex> turn(g_turnMutex);
@@ -237,7 +235,25 @@ bool Launch(const char* commandLine) {
                              *done = true;
                          }),
                          done});
+}
+} // namespace
+
+bool Launch(const char* commandLine) {
+    bool started = Launch2(commandLine);
+    if (!started || Mp1.screenshotSeries)
+        return started; // a reader for a failed start would end at once
+    std::lock_guard<std::mutex> lock(g_mutex);
+    StartReaderLocked();
     return started;
+}
+
+bool ResumeReading() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (Mp1.screenshotSeries || !g_current || !g_current->readerDetached || g_current->ended)
+        return false;
+    g_current->readerDetached = false;
+    StartReaderLocked();
+    return true;
 }
 
 int DodajSlaveComendtoOutput(const char* command) {

@@ -42,6 +42,9 @@ bool PlayerRunning();
 bool WaitForReaders(int timeoutMs);
 // The output read end of the current player (for the screenshot series), or -1.
 int PlayerOutputFd();
+// Gives the current player's output back to a new reader thread after a screenshot series
+// took it from the running reader. False when there is nothing to give back.
+bool ResumeReading();
 
 // The 2000-byte line buffer of the reader thread.
 extern char bufnamplayera[2000];

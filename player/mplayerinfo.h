@@ -77,6 +77,12 @@ class MplayerInfo {
     // Streams a RAR set through the extractor into a separate player (no seeking); works for
     // compressed and password-protected sets too. The password is taken from buf6.
     int RunRar(std::string file);
+    // The screenshot files of the working directory (shot0???.png and .bmp) go, through the
+    // script DeleteScreenShoots.sh written there. Returns 1.
+    int DeleteScreenShots();
+    // Writes runjava.sh in the working directory, which starts the external sheet composer on
+    // the screenshots there, and runs it. Returns 1.
+    int RunJava();
 
     // Copies of shared strings, safe from any thread.
     std::string ConsoleTextSnapshot();

@@ -5,7 +5,10 @@
 #include "ui/uihooks.h"
 #include "ui/videowindow.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QImage>
 #include <QThread>
 
 QtWindowPort::QtWindowPort(MainWindow* window) : window_(window) {}
@@ -95,4 +98,17 @@ void QtWindowPort::OpenWithDefaultApplication(const std::string& path) {
 
 void QtWindowPort::FullScreenAnswered(bool on) {
     Queue([on](MainWindow&) { ApplyFullScreen(on); });
+}
+
+bool QtWindowPort::CopyImageToClipboard(const QImage& image) {
+    QMetaObject::invokeMethod(
+        this, [image] { QGuiApplication::clipboard()->setImage(image); }, Qt::AutoConnection);
+    return true;
+}
+
+bool QtWindowPort::CopyTextToClipboard(const std::string& text) {
+    QString copy = QString::fromLocal8Bit(text.c_str());
+    QMetaObject::invokeMethod(
+        this, [copy] { QGuiApplication::clipboard()->setText(copy); }, Qt::AutoConnection);
+    return true;
 }

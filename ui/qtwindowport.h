@@ -25,6 +25,8 @@ class QtWindowPort : public QObject, public WindowPort {
     void PostToUi(std::function<void()> work) override;
     void OpenWithDefaultApplication(const std::string& path) override;
     void FullScreenAnswered(bool on) override;
+    bool CopyImageToClipboard(const QImage& image) override;
+    bool CopyTextToClipboard(const std::string& text) override;
 
   private:
     // Runs `work` on the GUI thread later, if the window still exists then.

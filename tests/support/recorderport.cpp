@@ -1,5 +1,7 @@
 #include "tests/support/recorderport.h"
 
+#include <QImage>
+
 #include <chrono>
 
 void RecorderPort::Record(const std::string& event) {
@@ -37,6 +39,15 @@ void RecorderPort::SetMenuItemText(int command, const std::string& text) {
 }
 void RecorderPort::OpenWithDefaultApplication(const std::string& path) {
     Record("open:" + path);
+}
+bool RecorderPort::CopyImageToClipboard(const QImage& image) {
+    Record("clipboard-image:" + std::to_string(image.width()) + "x" +
+           std::to_string(image.height()));
+    return true;
+}
+bool RecorderPort::CopyTextToClipboard(const std::string& text) {
+    Record("clipboard-text:" + text);
+    return true;
 }
 void RecorderPort::PostToUi(std::function<void()> work) {
     if (runAtOnce_) {

@@ -24,6 +24,8 @@ class RecorderPort : public WindowPort {
     void SetMenuItemText(int command, const std::string& text) override;
     void PostToUi(std::function<void()> work) override;
     void OpenWithDefaultApplication(const std::string& path) override;
+    bool CopyImageToClipboard(const QImage& image) override;
+    bool CopyTextToClipboard(const std::string& text) override;
 
     std::vector<std::string> Events() const;
     void Clear();

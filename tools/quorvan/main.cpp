@@ -2,6 +2,7 @@
 #include "tools/quorvan/commands.h"
 #include "tools/quorvan/subtitlescommand.h"
 #include "tools/quorvan/uploadcommand.h"
+#include "tools/quorvan/thumbscommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
     upload->add_option("movie", up.movie, "The movie file or a volume of its stored RAR set")
         ->required();
 
+    ThumbsOptions thumbsOptions;
+    auto* thumbs = AddThumbsCommand(app, thumbsOptions);
+
     CLI11_PARSE(app, argc, argv);
 
     // Results and movie bytes go to the real standard output; anything the core prints by
@@ -69,6 +73,8 @@ int main(int argc, char** argv) {
         status = RunUpload(up, out);
     else if (info->parsed())
         status = RunRarInfo(volume, json, out);
+    else if (thumbs->parsed())
+        status = RunThumbs(thumbsOptions, out);
     else
         status =
             RunCat(volume, offset,

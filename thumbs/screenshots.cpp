@@ -1,0 +1,224 @@
+#include "thumbs/screenshots.h"
+
+#include "online/moviehash.h"
+#include "persist/i18l.h"
+#include "platform/cmdline.h"
+#include "platform/paths.h"
+#include "platform/textutil.h"
+#include "platform/windowport.h"
+#include "player/KomunikacjaZMplayerem.h"
+#include "player/mplayerinfo.h"
+#include "thumbs/capture.h"
+#include "thumbs/capturerules.h"
+#include "thumbs/sheet.h"
+#include "thumbs/thumbfiles.h"
+
+#include <chrono>
+#include <cstdio>
+#include <sys/time.h>
+#include <thread>
+#include <unistd.h>
+
+std::vector<thumbitem> graphicthumbmenu;
+
+namespace {
+constexpr int kReaderHandOverMs = 4000;
+
+void SetExtraOptions(const std::string& options) {
+    std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+    Mp1.extraOptions = options;
+}
+
+FdChannel PlayerChannel() {
+    return FdChannel(PlayerOutputFd(), [](const std::string& command) {
+        return SendCommand(command);
+    });
+}
+
+// Restarts the player for a series: own window, the frame width asked, no sound.
+void LaunchForCapture(int width, int across) {
+    // The reader of the running player finishes before the series takes the pipes over.
+    SendCommand("quit");
+    WaitForReaders(kReaderHandOverMs);
+    Mp1.screenshotSeries = true;
+    SetExtraOptions(ThumbExtraOptions(width, across));
+    Mp1.videoWindow = 0;
+    Mp1.init();
+    Mp1.LanchMovie(Format(" -ss %d  ", Mp1.timePosition.load()) +
+                   CaptureLaunchOptions(ThumbFrameWidth(width, across)));
+    Mp1.DeleteScreenShots();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+// Back to the embedded window and the options of normal playback.
+void RestoreAfterCapture() {
+    SetExtraOptions(" ");
+    Mp1.videoWindow = Mp1.embeddedVideoWindow;
+    Mp1.init();
+    Mp1.screenshotSeries = false;
+}
+
+float LengthForSeries(CaptureChannel& channel, const PlaybackStart& start) {
+    float length = Mp1.movieLength.load();
+    if (length <= 0)
+        length = start.length;
+    if (length <= 0)
+        length = AskMovieLength(channel);
+    return length;
+}
+
+int LocalMilliseconds() {
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    return static_cast<int>(now.tv_usec / 1000);
+}
+} // namespace
+
+std::string CaptureLaunchOptions(int frameWidth) {
+    return Format(" -benchmark -vf-pre scale=%d:-3,format=bgr24 ", frameWidth);
+}
+
+int GenerateMultiScreenshots(int width, int across, int down) {
+    LaunchForCapture(width, across);
+    FdChannel channel = PlayerChannel();
+    PlaybackStart start = WaitForPlaybackStart(channel);
+    graphicthumbmenu.clear();
+    if (start.started) {
+        SeriesPlan plan;
+        plan.positions = SeriesPositions(LengthForSeries(channel, start), across * down);
+        plan.pauseAfterSeek = Mp1.MovieFileSnapshot().find(".rmvb") != std::string::npos;
+        graphicthumbmenu = TakeScreenshots(channel, plan).frames;
+    } else {
+        Port().MessageBox("exiting!! before end", "exiting!!", MB_OK_);
+    }
+    RestoreAfterCapture();
+    return 1;
+}
+
+int multiscreenshots_nojava(int width, int across, int down) {
+    std::string movie = Mp1.MovieFileSnapshot();
+    if (movie.empty()) {
+        Port().MessageBox(I18l.getString("MessageNoMoveOpen"), "Error", MB_OK_);
+        return 0;
+    }
+    SendCommand("quit");
+    if (TestWriteCurrentDirectory() == 0 && chdir(GetTempDirectory().c_str()) != 0)
+        std::perror("chdir");
+    GenerateMultiScreenshots(width, across, down);
+    SendCommand("quit");
+
+    std::string workDir = WorkingDirectory();
+    ConvertPNG(workDir, ThumbFrameWidth(width, across));
+    SheetInput input;
+    input.workDir = workDir;
+    input.width = width;
+    input.across = across;
+    input.down = down;
+    input.viewName = GetViewNameFile(movie);
+    {
+        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+        input.videoInfoLine = Mp1.videoInfoLine;
+    }
+    input.movieLength = Mp1.movieLength.load();
+    input.fileSize = GetFileSizeForName(movie);
+    input.logoPath = std::string(KatalogExe()) + "logo.bmp";
+    input.milliseconds = LocalMilliseconds();
+    QImage sheet = ComposeSheet(input, graphicthumbmenu);
+    if (sheet.isNull())
+        return 0; // the player stays stopped until the user opens or restarts a movie
+    SaveCliptoFile(sheet, movie);
+
+    Mp1.DeleteScreenShots();
+    std::remove((workDir + "/runjava.sh").c_str());
+    std::remove((workDir + "/DeleteScreenShoots.sh").c_str());
+    Mp1.init();
+    Mp1.LanchRefresh();
+    return 1;
+}
+
+int JavaSeriesSmall() {
+    LaunchForCapture(200, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    FdChannel channel = PlayerChannel();
+    PlaybackStart start = WaitForPlaybackStart(channel, 3000);
+    SeriesPlan plan;
+    plan.positions = SeriesPositions(LengthForSeries(channel, start), 52);
+    plan.askTimePosition = false;
+    plan.makeItems = false;
+    TakeScreenshots(channel, plan);
+    Mp1.RunJava();
+    RestoreAfterCapture();
+    Mp1.LanchRefresh();
+    SendCommand("mute 0");
+    return 1;
+}
+
+int JavaSeriesBig() {
+    Mp1.DeleteScreenShots();
+    SendCommand("mute 1");
+    // The running reader hands the pipe over after the next line, which the question asks for.
+    Mp1.screenshotSeries = true;
+    SendCommand("pausing_keep_force get_time_pos");
+    WaitForReaders(kReaderHandOverMs);
+    FdChannel channel = PlayerChannel();
+    SeriesPlan plan;
+    plan.positions = PercentPositions();
+    plan.seekMode = 1;
+    plan.askTimePosition = false;
+    plan.makeItems = false;
+    plan.exitingText = "exitin!!!g";
+    plan.exitingCaption = "IMDBNumber";
+    TakeScreenshots(channel, plan);
+    Mp1.screenshotSeries = false;
+    ResumeReading();
+    Mp1.RunJava();
+    return 1;
+}
+
+int JavaFromFolder() {
+    SendCommand("pausing pause");
+    Mp1.RunJava();
+    Mp1.init();
+    Mp1.LanchRefresh();
+    return 1;
+}
+
+int MplayerInfo::DeleteScreenShots() {
+    std::string script = WorkingDirectory() + "/DeleteScreenShoots.sh";
+    std::FILE* file = std::fopen(script.c_str(), "wb");
+    if (file != nullptr) {
+        std::fputs("rm -f -- shot0???.png\nrm -f -- shot0???.bmp", file);
+        std::fclose(file);
+        RunShellScript(script, 10000);
+    }
+    return 1;
+}
+
+int MplayerInfo::RunJava() {
+    static const std::string programDir = [] {
+        std::string dir = KatalogExe();
+        if (dir.size() > 1 && dir.back() == '/')
+            dir.pop_back();
+        return dir;
+    }();
+    std::string workDir = WorkingDirectory();
+    std::string movie, video;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        movie = movieFile;
+        video = videoInfoLine;
+    }
+    std::string script = workDir + "/runjava.sh";
+    std::FILE* file = std::fopen(script.c_str(), "wb");
+    if (file == nullptr)
+        return 1;
+    std::string text = "echo please instal JAVA from SUN\n";
+    text += "java -cp " + ShellQuote(programDir) + " Main " + ShellQuote(programDir + "/quorvan.png") +
+            " " + ShellQuote(workDir) + " " + ShellQuote(movie) + "   " + ShellQuote(video) + "   \n";
+    // The console's "pause": nothing to keep open without a terminal.
+    text += "true";
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+    RunShellScript(script, 120000);
+    return 1;
+}

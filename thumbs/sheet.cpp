@@ -1,0 +1,169 @@
+#include "thumbs/sheet.h"
+
+#include "platform/textutil.h"
+#include "platform/windowport.h"
+#include "thumbs/dibfile.h"
+
+#include <QFont>
+#include <QPainter>
+
+#include <dirent.h>
+#include <fnmatch.h>
+
+const char* SloganFor(int milliseconds) {
+    int m = milliseconds % 13;
+    if (m < 0)
+        m += 13;
+    if (m <= 6)
+        return "Play RAR movies without unpacking";
+    if (m <= 9)
+        return "Fastest movies thumbnails generator";
+    return "Automatic download subtitles";
+}
+
+std::string GetViewNameFile(const std::string& path) {
+    bool xvid = path.find("XviD") != std::string::npos;
+    bool divx = path.find("DivX") != std::string::npos;
+    if (xvid && !divx) {
+        for (size_t pos = path.rfind('/'); pos != std::string::npos;
+             pos = pos == 0 ? std::string::npos : path.rfind('/', pos - 1)) {
+            std::string rest = path.substr(pos + 1);
+            if (rest.find("XviD") != std::string::npos || rest.find("DivX") != std::string::npos)
+                return rest;
+        }
+        return path;
+    }
+    size_t pos = path.rfind('/');
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+int ConvertPNG(const std::string& workDir, int frameWidth) {
+    DIR* dir = opendir(workDir.c_str());
+    if (dir == nullptr)
+        return 0;
+    int converted = 0;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (fnmatch("shot0???.png", name.c_str(), 0) != 0)
+            continue;
+        std::string source = workDir + "/" + name;
+        QImage frame(QString::fromStdString(source));
+        if (frame.isNull())
+            continue;
+        if (frameWidth > 0 && frame.width() != frameWidth)
+            frame = frame.scaledToWidth(frameWidth, Qt::SmoothTransformation);
+        auto dib = DibFromQImage(frame);
+        std::string target = source.substr(0, source.size() - 4) + ".bmp";
+        if (dib && DibSaveImage(target.c_str(), dib.get()) == 1)
+            ++converted;
+    }
+    closedir(dir);
+    return converted;
+}
+
+namespace {
+const QColor kHeaderText(89, 0, 0);
+const QColor kRed(255, 0, 0);
+
+QFont HeaderFont() {
+    QFont font;
+    font.setPixelSize(13);
+    return font;
+}
+
+// Text with its top-left corner (or top-right corner, when `right`) at (x, y).
+void TextAt(QPainter& painter, int x, int y, const QString& text, bool right = false) {
+    QFontMetrics metrics(painter.font());
+    int width = metrics.horizontalAdvance(text);
+    int left = right ? x - width : x;
+    painter.drawText(left, y + metrics.ascent(), text);
+}
+} // namespace
+
+QImage ComposeSheet(const SheetInput& in, std::vector<thumbitem>& items) {
+    int headerHeight = 100;
+    QImage logo;
+    auto logoDib = DibLoadImage(in.logoPath.c_str());
+    if (logoDib) {
+        headerHeight = getDBIy(logoDib.get());
+        logo = DibToQImage(logoDib.get());
+    } else {
+        Port().MessageBox(in.logoPath, "Cannot load logo", MB_OK_);
+    }
+
+    std::string first = Format("%s/shot0%03d.bmp", in.workDir.c_str(), 1);
+    auto firstDib = DibLoadImage(first.c_str());
+    if (!firstDib) {
+        Port().MessageBox(first, "Cannot load DIB file", MB_OK_);
+        return QImage();
+    }
+    const int fw = getDBIx(firstDib.get());
+    const int fh = getDBIy(firstDib.get());
+    firstDib.reset();
+
+    const int down = in.down > 0 ? in.down : 1;
+    const int across = in.across > 0 ? in.across : 1;
+    const long long height = static_cast<long long>(down) * fh + headerHeight;
+    // A sheet Qt cannot hold is refused like a missing frame rather than drawn half.
+    if (in.width <= 0 || height <= 0 || height > 32767 || in.width > 32767) {
+        Port().MessageBox(first, "Cannot load DIB file", MB_OK_);
+        return QImage();
+    }
+    QImage sheet(in.width, static_cast<int>(height), QImage::Format_RGB32);
+    sheet.fill(Qt::black);
+    QPainter painter(&sheet);
+    painter.fillRect(0, 0, in.width, headerHeight, Qt::white);
+    if (!logo.isNull())
+        painter.drawImage(in.width - logo.width(), 0, logo);
+
+    painter.setFont(HeaderFont());
+    painter.setPen(kHeaderText);
+    std::string video = in.videoInfoLine;
+    if (!video.empty())
+        video.pop_back(); // its line end
+    long long fileSize32 = static_cast<int32_t>(static_cast<uint32_t>(in.fileSize));
+    TextAt(painter, 10, 10, QString::fromLocal8Bit(in.viewName.c_str()));
+    TextAt(painter, 10, 30, QString::fromLocal8Bit(video.c_str()));
+    TextAt(painter, 10, 50,
+           QString::fromStdString(Format("TIME: %dmin", static_cast<int>(in.movieLength) / 60)));
+    TextAt(painter, 10, 70,
+           QString::fromStdString(Format("FILESIZE: %lld bytes", fileSize32)));
+    painter.setPen(kRed);
+    TextAt(painter, in.width - 20, 76, SloganFor(in.milliseconds), true);
+
+    // The layout marks, read back by the thumbnail window.
+    painter.fillRect(down, 0, 1, 2, Qt::black);
+    painter.fillRect(across + 40, 0, 1, 2, Qt::black);
+
+    for (int r = 0; r < down; ++r) {
+        for (int s = 0; s < across; ++s) {
+            int k = r * across + s + 1;
+            std::string path = Format("%s/shot0%03d.bmp", in.workDir.c_str(), k);
+            auto dib = DibLoadImage(path.c_str());
+            QImage frame = dib ? DibToQImage(dib.get()) : QImage();
+            if (frame.isNull()) {
+                Port().MessageBox(path, "XXX", MB_OK_);
+                continue;
+            }
+            const int x = s * fw;
+            const int y = r * fh + headerHeight;
+            painter.drawImage(x, y, frame);
+            if (static_cast<size_t>(k) <= items.size()) {
+                thumbitem& item = items[static_cast<size_t>(k - 1)];
+                item.x = x;
+                item.y = y;
+                item.cx = frame.width();
+                item.cy = frame.height();
+                TextAt(painter, x, y,
+                       QString::fromStdString(
+                           Format("%02d:%02d", item.videoTime / 60, item.videoTime % 60)));
+            }
+        }
+    }
+    painter.end();
+    return sheet;
+}
+
+bool SaveSheetJpeg(const QImage& sheet, const std::string& path) {
+    return !sheet.isNull() && sheet.save(QString::fromStdString(path), "JPEG", 90);
+}

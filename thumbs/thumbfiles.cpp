@@ -1,0 +1,91 @@
+#include "thumbs/thumbfiles.h"
+
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/textutil.h"
+#include "platform/windowport.h"
+#include "player/mplayerinfo.h"
+#include "thumbs/dibfile.h"
+#include "thumbs/screenshots.h"
+#include "thumbs/sheet.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+std::string WorkingDirectory() {
+    char buffer[4096];
+    if (getcwd(buffer, sizeof(buffer)) == nullptr)
+        return ".";
+    std::string dir = buffer;
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
+}
+
+std::string SheetJpegPath(const std::string& movieFile) {
+    return WorkingDirectory() + "/" + FileNameFromPath(movieFile) + ".s.jpg";
+}
+
+int SaveCliptoFile(const QImage& sheet, const std::string& movieFile) {
+    Port().CopyImageToClipboard(sheet);
+    std::string path = SheetJpegPath(movieFile);
+    if (!SaveSheetJpeg(sheet, path)) {
+        Port().MessageBox("Cannot save " + path, "Error", MB_ICONERROR_);
+        return 0;
+    }
+    Port().MessageBox("Saved " + path, "thumb.s.jpg", MB_OK_);
+    return 1;
+}
+
+bool Konvertuj2BMP(const std::string& source, const std::string& target) {
+    QImage picture(QString::fromStdString(source));
+    auto dib = DibFromQImage(picture);
+    return dib && DibSaveImage(target.c_str(), dib.get()) == 1;
+}
+
+int PrzygotujPlikForThumbmenu(int retried) {
+    if (TestWriteCurrentDirectory() == 0)
+        if (chdir(GetTempDirectory().c_str()) != 0)
+            std::perror("chdir");
+    std::string movie = Mp1.MovieFileSnapshot();
+    std::string name = FileNameFromPath(movie);
+    auto take = [](const std::string& path) {
+        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+        Mp1.thumbnailFile = path;
+        return 1;
+    };
+    if (IsFileExist((movie + ".s.bmp").c_str()))
+        return take(movie + ".s.bmp");
+    if (IsFileExist((movie + ".s.jpg").c_str())) {
+        std::string target = TestCreationFile((movie + ".TEST").c_str())
+                                 ? movie + ".s.bmp"
+                                 : GetTempDirectory() + name + ".s.bmp";
+        Konvertuj2BMP(movie + ".s.jpg", target);
+        return take(target);
+    }
+    std::string saved = SheetJpegPath(movie);
+    if (IsFileExist(saved.c_str())) {
+        std::string target = GetTempDirectory() + name + ".s.bmp";
+        Konvertuj2BMP(saved, target);
+        return take(target);
+    }
+    Port().MessageBox("First you must generate some files!", "Error", MB_OK_);
+    if (retried != 1) {
+        multiscreenshots_nojava(800, 6, 6);
+        return PrzygotujPlikForThumbmenu(1);
+    }
+    return 0;
+}
+
+bool RunShellScript(const std::string& script, int limitMs) {
+    SpawnOptions options;
+    options.argv = {"/bin/sh", script};
+    options.nullStdio = true;
+    SpawnResult started = SpawnProcess(options);
+    if (!started.ok())
+        return false;
+    if (WaitProcess(started.pid, limitMs, nullptr))
+        return true;
+    KillProcess(started.pid, 500);
+    return false;
+}
