@@ -2,6 +2,7 @@
 # Builds the fuzz targets with clang (libFuzzer + address and undefined sanitizers, through the
 # CMake option QUORVAN_FUZZ) and runs one of them.
 #   fuzz/run.sh [seconds=60] [target=rar_fuzz]     targets: rar_fuzz persist_fuzz fuzz_player_output subtitle_fuzz
+#                                                  thumbs_fuzz
 # The corpus lives in $QUORVAN_FUZZ_DIR (default /tmp/quorvan-fuzz), seeded from the shared RAR
 # test data and the shipped language files. Not part of ./test.sh: run by hand.
 set -euo pipefail
@@ -27,6 +28,7 @@ case "$target" in
   fuzz_player_output) ;;
   subtitle_fuzz) printf '1\n00:00:01,000 --> 00:00:02,000\n<i>x</i>\n' >"$corpus/seed.srt"
     printf '{1}{1}23.976\n{10}{20}a|b\n' >"$corpus/seed.sub" ;;
+  thumbs_fuzz) cp -f "$root"/resources/logo.bmp "$root"/resources/imagehosts/*.ini "$corpus/" ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 exec "$root/build-fuzz/fuzz/$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 \

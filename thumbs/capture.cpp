@@ -20,7 +20,7 @@ int MsLeft(Clock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-// Drains everything already waiting without blocking (no lines are lost: it keeps them).
+// A line longer than this (no terminator in sight) is handed over in pieces.
 constexpr size_t kMaxLine = 2000;
 } // namespace
 

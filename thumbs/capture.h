@@ -37,9 +37,9 @@ class FdChannel : public CaptureChannel {
 
 // What the player said before its playback started.
 struct PlaybackStart {
-    bool started = false;   // "Starting playback..." came
-    float length = 0;       // ID_LENGTH= or ANS_LENGTH=, 0 when none came
-    std::string videoLine;  // the "VIDEO:" line, without terminator
+    bool started = false;  // "Starting playback..." came
+    float length = 0;      // ID_LENGTH= or ANS_LENGTH=, 0 when none came
+    std::string videoLine; // the "VIDEO:" line, without terminator
 };
 
 constexpr int kStartLimitMs = 30000;
@@ -66,8 +66,8 @@ struct SeriesPlan {
 
 struct SeriesResult {
     std::vector<thumbitem> frames;
-    int shots = 0;            // "*** screenshot" lines seen
-    bool endedEarly = false;  // the player exited or stopped answering
+    int shots = 0;           // "*** screenshot" lines seen
+    bool endedEarly = false; // the player exited or stopped answering
 };
 
 // The series itself: per position a seek, a screenshot and (when asked) the time question;

@@ -21,9 +21,9 @@ struct DibImage {
 struct DibFields {
     bool ok = false;
     int width = 0;
-    int height = 0;        // absolute value
-    bool topDown = false;  // the standard header's height was negative
-    int bitCount = 0;      // 0 when the header is too short to hold it
+    int height = 0;       // absolute value
+    bool topDown = false; // the standard header's height was negative
+    int bitCount = 0;     // 0 when the header is too short to hold it
     uint32_t dataOffset = 0;
     uint32_t headerSize = 0;
 };

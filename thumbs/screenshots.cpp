@@ -30,9 +30,8 @@ void SetExtraOptions(const std::string& options) {
 }
 
 FdChannel PlayerChannel() {
-    return FdChannel(PlayerOutputFd(), [](const std::string& command) {
-        return SendCommand(command);
-    });
+    return FdChannel(PlayerOutputFd(),
+                     [](const std::string& command) { return SendCommand(command); });
 }
 
 // Restarts the player for a series: own window, the frame width asked, no sound.
@@ -99,6 +98,13 @@ int multiscreenshots_nojava(int width, int across, int down) {
     std::string movie = Mp1.MovieFileSnapshot();
     if (movie.empty()) {
         Port().MessageBox(I18l.getString("MessageNoMoveOpen"), "Error", MB_OK_);
+        return 0;
+    }
+    // The layout marks can tell at most 34 lines and 79 frames across.
+    if (width < 16 || width > 16000 || across < 1 || across > 79 || down < 1 || down > 34) {
+        Port().MessageBox("A thumbnail sheet needs a width of 16 to 16000 pixels, 1 to 79 "
+                          "pictures in a row and 1 to 34 rows.",
+                          "Thumbnails", MB_OK_);
         return 0;
     }
     SendCommand("quit");
@@ -213,8 +219,9 @@ int MplayerInfo::RunJava() {
     if (file == nullptr)
         return 1;
     std::string text = "echo please instal JAVA from SUN\n";
-    text += "java -cp " + ShellQuote(programDir) + " Main " + ShellQuote(programDir + "/quorvan.png") +
-            " " + ShellQuote(workDir) + " " + ShellQuote(movie) + "   " + ShellQuote(video) + "   \n";
+    text += "java -cp " + ShellQuote(programDir) + " Main " +
+            ShellQuote(programDir + "/quorvan.png") + " " + ShellQuote(workDir) + " " +
+            ShellQuote(movie) + "   " + ShellQuote(video) + "   \n";
     // The console's "pause": nothing to keep open without a terminal.
     text += "true";
     std::fputs(text.c_str(), file);

@@ -126,8 +126,7 @@ QImage ComposeSheet(const SheetInput& in, std::vector<thumbitem>& items) {
     TextAt(painter, 10, 30, QString::fromLocal8Bit(video.c_str()));
     TextAt(painter, 10, 50,
            QString::fromStdString(Format("TIME: %dmin", static_cast<int>(in.movieLength) / 60)));
-    TextAt(painter, 10, 70,
-           QString::fromStdString(Format("FILESIZE: %lld bytes", fileSize32)));
+    TextAt(painter, 10, 70, QString::fromStdString(Format("FILESIZE: %lld bytes", fileSize32)));
     painter.setPen(kRed);
     TextAt(painter, in.width - 20, 76, SloganFor(in.milliseconds), true);
 

@@ -17,8 +17,8 @@ struct SheetInput {
     std::string videoInfoLine; // as the player printed it, with its line end
     float movieLength = 0;
     long long fileSize = 0;
-    std::string logoPath;      // <program folder>logo.bmp
-    int milliseconds = 0;      // of the local time; picks the slogan
+    std::string logoPath; // <program folder>logo.bmp
+    int milliseconds = 0; // of the local time; picks the slogan
 };
 
 // The slogan for the milliseconds m: m mod 13 in 0..6, 7..9, 10..12.

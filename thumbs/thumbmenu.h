@@ -19,8 +19,7 @@ SheetMarks ReadLayoutMarks(const DibImage* sheet);
 // The frames of a sheet made in an earlier run: 8 x 8 unless both marks were found; cells of
 // width / across by (height - 100) / down below a 100-pixel header, line by line; each seeks to
 // the position the series would have taken for it.
-std::vector<thumbitem> RebuildFrameList(int width, int height, SheetMarks marks,
-                                        float movieLength);
+std::vector<thumbitem> RebuildFrameList(int width, int height, SheetMarks marks, float movieLength);
 
 // The first frame with x < px < x + cx and y < py < y + cy (borders excluded), or -1.
 int HitTest(const std::vector<thumbitem>& frames, int px, int py);

@@ -17,6 +17,8 @@
 #include "player/subtitletracks.h"
 #include "rar/split.h"
 #include "rar/streaming.h"
+#include "thumbs/screenshots.h"
+#include "thumbs/thumbitem.h"
 #include "ui/console.h"
 #include "ui/dispatch.h"
 #include "ui/equaliser.h"
@@ -25,6 +27,7 @@
 #include "ui/optionsdialog.h"
 #include "ui/playlistwindow.h"
 #include "ui/subtitledialogs.h"
+#include "ui/thumbcommands.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
 #include "ui/uploadcommands.h"
@@ -138,6 +141,7 @@ void PlayPause() {
 void OpenMovie() {
     ResetSubsLoaded();
     Mp1.init();
+    graphicthumbmenu.clear();
     ButionLoad();
     GlobalH->ShowVideo(true);
     reopen1.refresh();
@@ -203,14 +207,6 @@ void OpenBeside(const char* name) {
     Hooks().openDocument(std::string(KatalogExe()) + name);
 }
 
-void ThumbMenuWindow() {
-    if (MovieFile().empty()) {
-        MessageNoMoveOpen();
-        return;
-    }
-    FunctionNotAvailableYet();
-}
-
 void StreamFromUnrar() {
     // The stream plays in a player of its own; the embedded one stops.
     SendCommand("quit 0");
@@ -233,7 +229,7 @@ const CommandRow kCommands[] = {
     {107, OpenMovie},
     {1002, StreamFromUnrar},
     {1005, ButionPlayURL},
-    {2306, FunctionNotAvailableYet}, // thumbnail sheet
+    {2306, GenerateThumbWithDialog},
     {2031, [] { PlayRecent(0); }},
     {2032, [] { PlayRecent(1); }},
     {2033, [] { PlayRecent(2); }},
@@ -299,7 +295,7 @@ const CommandRow kCommands[] = {
     {2582, MenuRefreshOSList},
     {2631, MenuUploadActualSubtitle},
     // Debug menu
-    {2305, ThumbMenuWindow},
+    {2305, ThumbMenuWindowCommand},
     {1047, NoChildWindow},
     {2017, [] { Toggle(Mp1.safeTimer, 2017, true); }},
     {2027, [] { Toggle(Mp1.pseudoSlider, 2027, false); }},
@@ -311,10 +307,10 @@ const CommandRow kCommands[] = {
     {2014, RunElsewhere},
     {2015, RunElsewhere},
     {2016, RunElsewhere},
-    {2304, FunctionNotAvailableYet}, // screenshot series
-    {2019, FunctionNotAvailableYet},
-    {2009, FunctionNotAvailableYet},
-    {2008, FunctionNotAvailableYet},
+    {2304, ThumbSeries64},
+    {2019, [] { JavaFromFolder(); }},
+    {2009, [] { JavaSeriesSmall(); }},
+    {2008, [] { JavaSeriesBig(); }},
     {2001, [] { OwnGlWindow(" -vo gl -fs -sub-fuzziness 2  "); }},
     {2010, [] { OwnGlWindow(" -vo gl:nomanyfmts -fs -sub-fuzziness 2  "); }},
     {2004, [] { PokazOpisFilmuRAR(MovieFile().c_str()); }},
@@ -322,7 +318,7 @@ const CommandRow kCommands[] = {
     {2006, [] { OpenSubtitlesCommand("pol", true); }},
     {2007, [] { OpenSubtitlesCommand("eng", false); }},
     {2406, Proctest},
-    {2401, FunctionNotAvailableYet}, // image host test
+    {2401, SendSheetToImageHost},
     {2080, [] { SubAutoUploadOS1.run(); }},
     {2402, SplitFile2RS},
     {2403, [] { FileAssociation(); }},

@@ -82,9 +82,17 @@ class ThumbPlayer {
   public:
     ThumbPlayer(const std::string& movie, int frameWidth) {
         SpawnOptions options;
-        options.argv = {PlayerWrapperPath(), "-slave", "-identify", "-quiet", "-vo", "null",
-                        "-nosound", "-benchmark", "-vf",
-                        Format("scale=%d:-3,format=bgr24,screenshot", frameWidth), movie};
+        options.argv = {PlayerWrapperPath(),
+                        "-slave",
+                        "-identify",
+                        "-quiet",
+                        "-vo",
+                        "null",
+                        "-nosound",
+                        "-benchmark",
+                        "-vf",
+                        Format("scale=%d:-3,format=bgr24,screenshot", frameWidth),
+                        movie};
         options.pipeStdin = true;
         options.pipeOutput = true;
         IgnoreSigPipe();
