@@ -274,17 +274,6 @@ TEST_F(Dispatch, OfSeveralDroppedFilesOnlyTheFirstIsTaken) {
     EXPECT_EQ(Mp1.MovieFileSnapshot(), dir_.file("other.avi"));
 }
 
-TEST_F(Dispatch, LaterFeaturesSayTheyAreNotAvailable) {
-    Start();
-    for (int id : {2306, 2304, 2401}) {
-        SCOPED_TRACE(id);
-        messages_.clear();
-        EXPECT_TRUE(W().Command(id));
-        ASSERT_EQ(messages_.size(), 1u);
-        EXPECT_NE(messages_[0].find("This function is not available yet."), std::string::npos);
-    }
-}
-
 TEST_F(Dispatch, SplitFileForRapidShareSplitsTheMovieOnTheDesktop) {
     TempDir home;
     std::filesystem::create_directories(home.file("Desktop"));
