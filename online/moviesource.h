@@ -32,5 +32,5 @@ class MovieSource {
     uint64_t size_ = 0;
     FILE* file_ = nullptr;
     RarVolumeSet* reader_ = nullptr;
-    std::unique_lock<std::recursive_mutex> lock_;
+    RarVolumeSet::Guard lock_;
 };

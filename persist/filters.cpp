@@ -18,7 +18,7 @@ constexpr size_t kMinPresetLine = 6;
 
 std::string PresetFileName(const std::string& key) {
     I18l.SetSection("File");
-    return I18l.get(key);
+    return I18l.get("File", key);
 }
 } // namespace
 

@@ -29,30 +29,42 @@ std::string I18lc::Section() const {
 }
 
 std::string I18lc::get(const std::string& key) {
-    std::string file;
-    std::string section;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        file = file_;
-        section = section_;
-    }
-    return GetProfileString(section, key, key + " ?", file, kLanguageValueLimit);
+    return get(Section(), key);
+}
+
+std::string I18lc::get(const std::string& section, const std::string& key) const {
+    return GetProfileString(section, key, key + " ?", File(), kLanguageValueLimit);
 }
 
 std::string I18lc::getString(const std::string& key) {
     SetSection("Strings");
-    return get(key);
+    return get("Strings", key);
 }
 
 void I18lc::SetMenu(MenuModel* model, const std::string& menu) {
     std::lock_guard<std::mutex> lock(mutex_);
     model_ = model;
     menu_ = menu;
+    menuSection_ = section_;
+    position_ = 0;
+}
+
+void I18lc::SetMenu(MenuModel* model, const std::string& menu, const std::string& section) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    model_ = model;
+    menu_ = menu;
+    section_ = section;
+    menuSection_ = section;
     position_ = 0;
 }
 
 void I18lc::renameMenu(const std::string& key) {
-    std::string text = get(key);
+    std::string section;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        section = menuSection_;
+    }
+    std::string text = get(section, key);
     std::lock_guard<std::mutex> lock(mutex_);
     if (model_ != nullptr)
         model_->SetItemText(menu_, position_, text);

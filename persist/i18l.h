@@ -31,12 +31,21 @@ class I18lc {
     // The value of `key` in the current section, at most kLanguageValueLimit characters, or
     // the key followed by " ?".
     std::string get(const std::string& key);
-    // get() in section "Strings"; the section stays "Strings" afterwards.
+    // The same lookup in the section named, leaving the current section alone: what threads
+    // other than the window thread use, and the menu translation itself, so that neither
+    // changes the section under the other.
+    std::string get(const std::string& section, const std::string& key) const;
+    // get() in section "Strings"; the section stays "Strings" afterwards. Safe from any thread:
+    // the lookup names its section.
     std::string getString(const std::string& key);
 
-    // Starts renaming the items of `menu` from position 0.
+    // Starts renaming the items of `menu` from position 0, with the texts of the current
+    // section.
     void SetMenu(MenuModel* model, const std::string& menu);
-    // Renames the item at the current position to get(key) and moves to the next one.
+    // The same with the texts of `section` (which also becomes the current section).
+    void SetMenu(MenuModel* model, const std::string& menu, const std::string& section);
+    // Renames the item at the current position to the text of `key` (in the section current
+    // at SetMenu) and moves to the next one.
     void renameMenu(const std::string& key);
     // Moves to the next position without renaming (a separator or an item keeping its text).
     void opuscMenu();
@@ -49,6 +58,7 @@ class I18lc {
     int position_ = 0;
     MenuModel* model_ = nullptr;
     std::string menu_;
+    std::string menuSection_;
 };
 
 extern I18lc I18l;

@@ -8,8 +8,7 @@
 namespace {
 
 void ApplyMenuGroup(const TranslationGroup& group, MenuModel& menus) {
-    I18l.SetSection(group.section);
-    I18l.SetMenu(&menus, group.menu);
+    I18l.SetMenu(&menus, group.menu, group.section);
     for (const TranslationItem& item : group.items) {
         if (item.key != nullptr)
             I18l.renameMenu(item.key);
@@ -21,7 +20,7 @@ void ApplyMenuGroup(const TranslationGroup& group, MenuModel& menus) {
 void ApplyByCommand(const TranslationGroup& group, MenuModel& menus) {
     I18l.SetSection(group.section);
     for (const TranslationItem& item : group.items)
-        menus.SetItemTextByCommand(item.command, I18l.get(item.key));
+        menus.SetItemTextByCommand(item.command, I18l.get(group.section, item.key));
 }
 
 void ApplyControls(TranslationStep step, const ControlTextSetter& setControlText) {
@@ -30,7 +29,7 @@ void ApplyControls(TranslationStep step, const ControlTextSetter& setControlText
             continue;
         I18l.SetSection(group.section);
         for (const TranslationItem& item : group.items)
-            setControlText(item.command, I18l.get(item.key));
+            setControlText(item.command, I18l.get(group.section, item.key));
     }
 }
 
@@ -52,8 +51,8 @@ bool IsSubmenuSection(const char* section) {
 
 void TranslateMenu(MenuModel& menus) {
     I18l.SetSection("DEFAULT3LETTERS");
-    I18lcStrings.first = I18l.get("default_3letters_lang1");
-    I18lcStrings.second = I18l.get("default_3letters_lang2");
+    I18lcStrings.first = I18l.get("DEFAULT3LETTERS", "default_3letters_lang1");
+    I18lcStrings.second = I18l.get("DEFAULT3LETTERS", "default_3letters_lang2");
     for (const TranslationGroup& group : TranslationTable()) {
         if (group.step == TranslationStep::ByCommand) {
             ApplyByCommand(group, menus);

@@ -26,7 +26,9 @@ std::string ExecutableFolder() {
 } // namespace
 
 char* KatalogExe() {
-    static char buffer[4096];
+    // One buffer per thread: a worker's call never changes the text a window-thread caller
+    // is still reading.
+    thread_local char buffer[4096];
     std::lock_guard<std::mutex> lock(g_folderMutex);
     std::string folder =
         g_programFolderOverride.empty() ? ExecutableFolder() : g_programFolderOverride;

@@ -4,8 +4,9 @@
 #include <string>
 #include <vector>
 
-// Folder of the running executable, ending with '/'. Returns a pointer to a static buffer that
-// the next call overwrites (callers copy what they keep).
+// Folder of the running executable, ending with '/'. Returns a pointer to a buffer of the
+// calling thread that its next call overwrites (callers copy what they keep); safe to call
+// from any thread.
 char* KatalogExe();
 // Makes KatalogExe() answer `folder` instead (the tests stage a program folder of their own).
 // An empty string restores the executable's folder.

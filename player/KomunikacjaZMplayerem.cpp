@@ -192,7 +192,27 @@ void CloseDetachedSession(const std::shared_ptr<Session>& session) {
 }
 } // namespace
 
-bool Launch2(const char* commandLine) {
+namespace {
+// Starts the reader of the current session; g_mutex is held.
+void StartReaderLocked() {
+    unsigned long long ticket;
+    {
+        std::lock_guard<std::mutex> turn(g_turnMutex);
+        ticket = g_nextTicket++;
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<Session> session = g_current;
+    g_readers.push_back({std::thread([session, ticket, done] {
+                             ThreadObslugujacyPdczytzPpipe(session, ticket);
+                             *done = true;
+                         }),
+                         done});
+}
+
+// Starts the player and makes it the current session; with `withReader`, its reader starts in
+// the same locked step, so a launch from another thread in between can never hand this reader
+// another session (or leave a session without one).
+bool StartSession(const char* commandLine, bool withReader) {
     IgnoreSigPipe();
     SpawnOptions options;
     options.argv = SplitCommandLineWindows(commandLine != nullptr ? commandLine : "");
@@ -217,34 +237,20 @@ bool Launch2(const char* commandLine) {
     }
     g_current = session;
     g_quietPolls = 0;
+    if (withReader)
+        StartReaderLocked();
     return true;
 }
 
-namespace {
-// Starts the reader of the current session; g_mutex is held.
-void StartReaderLocked() {
-    unsigned long long ticket;
-    {
-        std::lock_guard<std::mutex> turn(g_turnMutex);
-        ticket = g_nextTicket++;
-    }
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    std::shared_ptr<Session> session = g_current;
-    g_readers.push_back({std::thread([session, ticket, done] {
-                             ThreadObslugujacyPdczytzPpipe(session, ticket);
-                             *done = true;
-                         }),
-                         done});
-}
 } // namespace
 
+bool Launch2(const char* commandLine) {
+    return StartSession(commandLine, false);
+}
+
 bool Launch(const char* commandLine) {
-    bool started = Launch2(commandLine);
-    if (!started || Mp1.screenshotSeries)
-        return started; // a reader for a failed start would end at once
-    std::lock_guard<std::mutex> lock(g_mutex);
-    StartReaderLocked();
-    return started;
+    // A screenshot series reads the player's output itself.
+    return StartSession(commandLine, !Mp1.screenshotSeries);
 }
 
 bool ResumeReading() {

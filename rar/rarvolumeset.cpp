@@ -64,8 +64,8 @@ RarVolumeSet::~RarVolumeSet() {
     CloseVolume();
 }
 
-std::unique_lock<std::recursive_mutex> RarVolumeSet::Lock() const {
-    return std::unique_lock<std::recursive_mutex>(mutex_);
+RarVolumeSet::Guard RarVolumeSet::Lock() const {
+    return Guard(mutex_);
 }
 
 void RarVolumeSet::CloseVolume() {
@@ -116,7 +116,7 @@ bool RarVolumeSet::raropen() {
     RarHeaderInfo info = ParseRarGeometry(head, got);
     if (f == nullptr || info.result != RarHeaderResult::Ok) {
         ClearGeometry();
-        Port().MessageBox(kBadArchive, kCaption, MB_ICONERROR_);
+        mutex_.DeferMessageBox(kBadArchive, kCaption, MB_ICONERROR_);
         return false;
     }
     volumeDataSize = info.volumeDataSize;
@@ -126,7 +126,7 @@ bool RarVolumeSet::raropen() {
         std::fflush(stdout);
     }
     if (!info.stored)
-        Port().MessageBox(kBadMethod, kCaption, MB_ICONERROR_);
+        mutex_.DeferMessageBox(kBadMethod, kCaption, MB_ICONERROR_);
     // Movies past 2 GiB in one volume need the high size fields.
     dataOffset = info.dataOffset;
     stored = info.stored;

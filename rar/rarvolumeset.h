@@ -8,7 +8,9 @@
 // upload thread; the player wrapper serves a set with an instance of its own.
 //
 // Threads: every operation takes `mutex` (recursive). A caller that needs a consistent
-// sequence (name, open, rewind, reads, then the fields) holds Lock() across it.
+// sequence (name, open, rewind, reads, then the fields) holds Lock() across it. The reader's
+// message boxes wait until the lock is let go of entirely.
+#include "platform/deferringmutex.h"
 #include "rar/rarnames.h"
 
 #include <cstdint>
@@ -38,7 +40,8 @@ class RarVolumeSet {
     char rarfilename[kRarNameBuffer] = {};
     char rarfilenamewzorzec[kRarNameBuffer] = {};
 
-    std::unique_lock<std::recursive_mutex> Lock() const;
+    using Guard = std::unique_lock<MessageDeferringMutex>;
+    Guard Lock() const;
 
     // Recognises a first-volume name by its ending and remembers the set (clearing the old
     // geometry). Always closes the volume held open. False, with the names unchanged, for a
@@ -91,7 +94,7 @@ class RarVolumeSet {
     // needed; nullptr when the volume cannot be opened under any of its names.
     FILE* VolumeFile(int64_t k);
 
-    mutable std::recursive_mutex mutex_;
+    mutable MessageDeferringMutex mutex_;
     const RarNamingRule* rule_ = nullptr;
     std::string base_;
     int64_t fileOffset_ = -1; // where the open volume file stands, -1 = unknown

@@ -12,7 +12,10 @@
 #include <gtest/gtest.h>
 #include <mbedtls/md5.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <fstream>
+#include <thread>
 
 namespace {
 // Straight from the description: size, then up to 8192 whole words from the start, then up
@@ -233,3 +236,74 @@ TEST(FingerprintHelpers, MaxOfTwoInts) {
     EXPECT_EQ(MAX(-7, -4), -4);
 }
 } // namespace
+
+namespace {
+// Message boxes as the Qt program shows them: only the window thread shows one; any other
+// thread hands its box over and waits until the window thread has shown it (here at most
+// 5 s, so that a deadlock shows as a failure instead of a hang).
+class WindowThreadPort : public RecorderPort {
+  public:
+    int MessageBox(const std::string& text, const std::string& caption, int flags) override {
+        if (std::this_thread::get_id() == window_)
+            return RecorderPort::MessageBox(text, caption, flags);
+        std::unique_lock<std::mutex> lock(mutex_);
+        queue_.push_back(text);
+        size_t mine = ++asked_;
+        if (!cv_.wait_for(lock, std::chrono::seconds(5), [&] { return shown_ >= mine; }))
+            ++timedOut;
+        return IDOK_;
+    }
+    // Runs on the window thread: shows the boxes handed over so far.
+    void ShowHandedOver() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!queue_.empty()) {
+            std::string text = queue_.front();
+            queue_.erase(queue_.begin());
+            lock.unlock();
+            RecorderPort::MessageBox(text, "shown by the window thread", 0);
+            lock.lock();
+            ++shown_;
+        }
+        cv_.notify_all();
+    }
+    std::atomic<int> timedOut{0};
+
+  private:
+    std::thread::id window_ = std::this_thread::get_id();
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<std::string> queue_;
+    size_t asked_ = 0;
+    size_t shown_ = 0;
+};
+} // namespace
+
+TEST(FingerprintThreads, ADamagedSetFingerprintedByAWorkerNeverWaitsOnTheWindowUnderTheLock) {
+    TempDir dir;
+    WriteFile(dir.file("broken.rar"), std::string(4096, 'x')); // no RAR signature
+    WindowThreadPort port;
+    ScopedPort scoped(&port);
+    std::atomic<bool> done{false};
+    std::string openSubtitles = "unset";
+    std::thread worker([&] {
+        for (int round = 0; round < 3; ++round)
+            openSubtitles = MovieHash(dir.file("broken.rar")).hashOpenSubtitles;
+        done = true;
+    });
+    // The window thread keeps asking the reader (waiting for its lock) and showing what the
+    // worker hands over.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        EXPECT_EQ(s.numerpliku(0), 0);
+        port.ShowHandedOver();
+    }
+    worker.join();
+    port.ShowHandedOver();
+    EXPECT_EQ(port.timedOut, 0) << "the worker showed a message box while holding the reader";
+    EXPECT_EQ(openSubtitles, "");
+    size_t shown = 0;
+    for (const auto& event : port.Events())
+        shown +=
+            event.rfind("message:shown by the window thread:This isn’t good RAR file!", 0) == 0;
+    EXPECT_EQ(shown, 3u);
+}

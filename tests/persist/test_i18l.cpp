@@ -6,9 +6,11 @@
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -101,8 +103,9 @@ TEST_F(Language, WithoutAFileEveryTextIsItsKeyWithAQuestionMark) {
     EXPECT_EQ(menus.texts.count("Popup1@0"), 0u) << "the context menu has its own function";
 }
 
-TEST_F(Language, EveryMenuPositionOfTheTableIsRenamedOnce) {
-    // A file whose every value says where it belongs.
+namespace {
+// A language file whose every value says where it belongs: "<section|key>".
+std::string SelfNamingLanguageFile() {
     std::string content;
     std::string section;
     for (const auto& [sec, key] : TranslationKeys()) {
@@ -111,7 +114,12 @@ TEST_F(Language, EveryMenuPositionOfTheTableIsRenamedOnce) {
         section = sec;
         content += key + "=<" + sec + "|" + key + ">\n";
     }
-    WriteFile(dir.file("locale/all.ini"), content);
+    return content + "[Worker]\nWorker.Text=<Worker|Worker.Text>\n";
+}
+} // namespace
+
+TEST_F(Language, EveryMenuPositionOfTheTableIsRenamedOnce) {
+    WriteFile(dir.file("locale/all.ini"), SelfNamingLanguageFile());
     I18l.SetFile(dir.file("locale/all.ini"));
     RecordingMenus menus;
     TranslateMenu(menus);
@@ -150,6 +158,31 @@ TEST_F(Language, EveryMenuPositionOfTheTableIsRenamedOnce) {
     EXPECT_EQ(menus.texts.size(), expected) << "nothing beyond the table is renamed";
     EXPECT_EQ(I18lcStrings.first, "<DEFAULT3LETTERS|default_3letters_lang1>");
     EXPECT_EQ(buttons.size(), 14u);
+}
+
+TEST_F(Language, AWorkersLookupsNeverChangeTheMenuTranslation) {
+    WriteFile(dir.file("locale/all.ini"), SelfNamingLanguageFile());
+    I18l.SetFile(dir.file("locale/all.ini"));
+    RecordingMenus alone;
+    TranslateMenu(alone);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0};
+    // What a worker asks: its own section by name, and the "Strings" lookups.
+    std::thread worker([&] {
+        while (!stop) {
+            wrong += I18l.get("Worker", "Worker.Text") != "<Worker|Worker.Text>";
+            I18l.getString("Worker.Text");
+        }
+    });
+    for (int round = 0; round < 10; ++round) {
+        RecordingMenus menus;
+        TranslateMenu(menus);
+        ASSERT_EQ(menus.texts, alone.texts) << "round " << round;
+    }
+    stop = true;
+    worker.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(Language, FilesAreListedSortedAndTheMenuShowsThemReversed) {
