@@ -22,3 +22,6 @@ echo "== OpenSubtitles upload: preparation of a 100 KB subtitle"
 build/bench/bench_upload "${TMPDIR:-/tmp}"
 echo "== thumbnail sheets"
 bench/thumbs.sh
+cmake --build build -j"$(nproc)" --target bench_relaunch quorvan_wrapper fakeplayer >/dev/null
+echo "== 200 relaunches through the player wrapper (fake player)"
+build/bench/bench_relaunch build/QuorvanPlayer build/tests/bin/fakeplayer 200

@@ -19,29 +19,13 @@ bool IsProgram(const std::string& path) {
     return access(path.c_str(), X_OK) == 0;
 }
 
-std::string FindOnPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::string list = path != nullptr ? path : "";
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(':', start);
-        if (end == std::string::npos)
-            end = list.size();
-        std::string dir = list.substr(start, end - start);
-        if (!dir.empty() && IsProgram(dir + "/" + name))
-            return dir + "/" + name;
-        start = end + 1;
-    }
-    return "";
-}
-
 } // namespace
 
 std::string GetRarEXE() {
     std::string own = std::string(KatalogExe()) + "binary/rar";
     if (IsProgram(own))
         return own;
-    std::string onPath = FindOnPath("rar");
+    std::string onPath = FindProgramOnPath("rar");
     if (!onPath.empty())
         return onPath;
     MessageBoxS(0,

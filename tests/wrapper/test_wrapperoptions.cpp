@@ -89,6 +89,12 @@ TEST(WrapperOutput, PiecesKeepTheirTerminatorsAndJoinToTheInput) {
     pieces = SplitOutputPieces(pending, "f\n", 2);
     EXPECT_EQ(pieces, (Args{"half\n"}));
     EXPECT_EQ(pending, "");
+    // Without a line end, pieces are cut at 64 KiB.
+    std::string flood = std::string(140000, 'x') + "\ny";
+    pieces = SplitOutputPieces(pending, flood.data(), flood.size());
+    EXPECT_EQ(pieces, (Args{std::string(65536, 'x'), std::string(65536, 'x'),
+                            std::string(140000 - 131072, 'x') + "\n"}));
+    EXPECT_EQ(pending, "y");
 }
 
 namespace {

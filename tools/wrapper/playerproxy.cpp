@@ -75,9 +75,17 @@ long long NowMs() {
 
 std::vector<std::string> SplitOutputPieces(std::string& pending, const char* data, size_t size) {
     std::vector<std::string> pieces;
-    for (size_t i = 0; i < size; ++i) {
-        pending += data[i];
-        if (data[i] == '\r' || data[i] == '\n' || pending.size() >= kMaxPiece) {
+    size_t start = 0;
+    while (start < size) {
+        // Up to the next line end, or as much as fills the piece.
+        size_t room = kMaxPiece - pending.size();
+        size_t end = start;
+        while (end < size && end - start < room && data[end] != '\r' && data[end] != '\n')
+            ++end;
+        bool terminated = end < size && end - start < room;
+        pending.append(data + start, end - start + (terminated ? 1 : 0));
+        start = end + (terminated ? 1 : 0);
+        if (terminated || pending.size() >= kMaxPiece) {
             pieces.push_back(std::move(pending));
             pending.clear();
         }
