@@ -25,6 +25,6 @@ if [ "${QUORVAN_SKIP_SANITIZERS:-0}" != 1 ]; then
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g0" \
     -DQUORVAN_SANITIZE=thread -DQUORVAN_GUI=OFF -DQUORVAN_BENCH=OFF -DQUORVAN_TESTS=ON >/dev/null
   cmake --build build-tsan -j"$JOBS"
-  (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../tests/tsan.supp" \
     ctest --output-on-failure -j"$JOBS" --timeout 300 -L unit)
 fi

@@ -66,15 +66,25 @@ FakeNapiprojekt::FakeNapiprojekt() {
                                    "&t=" + GeneratePseudoHashNapiprojekt(md5) +
                                    "&v=1.0.6.2&kolejka=false&nick=&pass=";
             expect(req.target == expected, "target " + req.target);
+            std::string answer = "NPc0";
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 complaints_.insert(complaints_.end(), wrong.begin(), wrong.end());
+                auto it = answers_.find(md5);
+                if (it != answers_.end())
+                    answer = it->second;
             }
-            auto it = answers_.find(md5);
             // The service labels every answer text/html, whatever it is.
-            res.set_content(it != answers_.end() ? it->second : "NPc0", "text/html");
+            res.set_content(answer, "text/html");
         });
     server_.Start();
+}
+
+// The answers are set by the test while the server's threads read them (a request may be on
+// its way): under the lock, since a socket is no ordering the race detector can see.
+void FakeNapiprojekt::Answer(const std::string& md5, const std::string& body) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_[md5] = body;
 }
 
 std::string FakeNapiprojekt::Complaints() const {

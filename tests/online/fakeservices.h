@@ -20,7 +20,7 @@ class FakeNapiprojekt {
   public:
     FakeNapiprojekt();
     // The answer for fingerprint `md5` (anything else gets "NPc0").
-    void Answer(const std::string& md5, const std::string& body) { answers_[md5] = body; }
+    void Answer(const std::string& md5, const std::string& body);
     std::string url() const { return server_.url(); }
     std::vector<RecordedRequest> Requests() const { return server_.Requests(); }
     // What was wrong with the requests ("" when each was exactly as the service expects).
