@@ -227,6 +227,7 @@ TEST_F(Launches, RememberedPositionsOfOrdinaryMoviesAndRarSets) {
 
 TEST_F(Launches, AudioFileAndMovieNamesPassUnchanged) {
     for (const std::string audio : {"/music/a\\b.mp3", "/music/say \"hi\".mp3", "/music/end\\"}) {
+        ClosePlayer(2000); // the previous launch's reader reads Mp1: let it end first
         Mp1.externalAudioFile = audio;
         Mp1.init();
         Mp1.movieFile = "/films/odd\\name \"x\".avi";
