@@ -267,7 +267,8 @@ TEST_F(Launches, DvdLaunchAndItsUnquotedRelaunch) {
     Mp1.LanchDVD('d');
     EXPECT_EQ(Mp1.MovieFileSnapshot(), "dvd:// -dvd-device d:\\  ");
     EXPECT_EQ(LastLaunchCommandLine(), prime_ + "dvd:// -dvd-device d:\\   -sub-fuzziness 2 ");
-    EXPECT_EQ(Mp1.ConsoleTextSnapshot(), LastLaunchCommandLine());
+    // The console starts with the command line; the fake player's first line may already follow.
+    EXPECT_EQ(Mp1.ConsoleTextSnapshot().rfind(LastLaunchCommandLine(), 0), 0u);
     Mp1.timePosition = 7;
     Mp1.LanchRefresh();
     EXPECT_EQ(LastLaunchCommandLine(), prime_ + " dvd:// -dvd-device d:\\    -ss 7   ");
