@@ -20,3 +20,6 @@ build/bench/bench_subtitles build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-s
 cmake --build build -j"$(nproc)" --target bench_upload >/dev/null
 echo "== OpenSubtitles upload: preparation of a 100 KB subtitle"
 build/bench/bench_upload "${TMPDIR:-/tmp}"
+cmake --build build -j"$(nproc)" --target bench_voiceover >/dev/null
+echo "== voice-over latency"
+build/bench/bench_voiceover build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-voiceover"

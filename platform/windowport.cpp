@@ -46,6 +46,8 @@ void WindowPort::OpenWithDefaultApplication(const std::string& path) {
     }).detach();
 }
 
+void WindowPort::SetClipboardText(const std::string&) {}
+
 void HeadlessPort::SetTitle(const std::string& title) {
     std::lock_guard<std::mutex> lock(mutex_);
     title_ = title;

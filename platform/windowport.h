@@ -49,6 +49,9 @@ class WindowPort {
     // The player answered a full-screen switch (VO_FULLSCREEN=). A window that shows the
     // player's picture carries the switch out itself; the default does nothing.
     virtual void FullScreenAnswered(bool on);
+    // Puts `utf8` on the desktop clipboard as text, owned by the main window, and does not
+    // wait. Without a GUI there is no clipboard: the default does nothing.
+    virtual void SetClipboardText(const std::string& utf8);
 };
 
 // The port in force; never null (the headless port until a GUI or a test sets its own).

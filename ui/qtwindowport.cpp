@@ -5,7 +5,9 @@
 #include "ui/uihooks.h"
 #include "ui/videowindow.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QThread>
 
 QtWindowPort::QtWindowPort(MainWindow* window) : window_(window) {}
@@ -95,4 +97,11 @@ void QtWindowPort::OpenWithDefaultApplication(const std::string& path) {
 
 void QtWindowPort::FullScreenAnswered(bool on) {
     Queue([on](MainWindow&) { ApplyFullScreen(on); });
+}
+
+void QtWindowPort::SetClipboardText(const std::string& utf8) {
+    // The clipboard belongs to the window thread; the reader thread only queues the text.
+    Queue([utf8](MainWindow&) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(utf8));
+    });
 }

@@ -25,6 +25,7 @@ class QtWindowPort : public QObject, public WindowPort {
     void PostToUi(std::function<void()> work) override;
     void OpenWithDefaultApplication(const std::string& path) override;
     void FullScreenAnswered(bool on) override;
+    void SetClipboardText(const std::string& utf8) override;
 
   private:
     // Runs `work` on the GUI thread later, if the window still exists then.

@@ -38,6 +38,9 @@ void RecorderPort::SetMenuItemText(int command, const std::string& text) {
 void RecorderPort::OpenWithDefaultApplication(const std::string& path) {
     Record("open:" + path);
 }
+void RecorderPort::SetClipboardText(const std::string& utf8) {
+    Record("clipboard:" + utf8);
+}
 void RecorderPort::PostToUi(std::function<void()> work) {
     if (runAtOnce_) {
         Record("posted");

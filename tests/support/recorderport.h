@@ -24,6 +24,7 @@ class RecorderPort : public WindowPort {
     void SetMenuItemText(int command, const std::string& text) override;
     void PostToUi(std::function<void()> work) override;
     void OpenWithDefaultApplication(const std::string& path) override;
+    void SetClipboardText(const std::string& utf8) override;
 
     std::vector<std::string> Events() const;
     void Clear();
