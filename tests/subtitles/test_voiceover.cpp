@@ -222,8 +222,8 @@ TEST_F(VoiceOver, WithoutASynthesiserEveryLineReturnsZeroAtOnce) {
     for (int mode : {1, 2, 4, 5, 6, 8}) {
         Mp1.voiceOverMode = mode;
         Times t = measure([] { Feed("XX : nikt nie slucha\r"); });
-        EXPECT_LT(t.median, 10.0) << mode;
-        EXPECT_LT(t.worst, kDdeAnswerLimitMs) << mode;
+        EXPECT_LT(t.median, 25.0) << mode;
+        EXPECT_LT(t.worst, kDdeAnswerLimitMs + 150) << mode;
     }
     EXPECT_EQ(gadajIVO("a"), 0);
     EXPECT_EQ(gadajSynTalk("a"), 0);
@@ -238,8 +238,8 @@ TEST_F(VoiceOver, WithoutASynthesiserEveryLineReturnsZeroAtOnce) {
         Mp1.voiceOverMode = mode;
         Times t = measure([] { Feed("XX : nikt nie odpowiada\r"); });
         EXPECT_GE(t.median, kDdeAnswerLimitMs - 5) << mode; // it did wait for the answer...
-        EXPECT_LT(t.median, kDdeAnswerLimitMs + 30) << mode; // ...and no longer
-        EXPECT_LT(t.worst, kDdeAnswerLimitMs + 150) << mode;
+        EXPECT_LT(t.median, kDdeAnswerLimitMs + 50) << mode; // ...and not much longer
+        EXPECT_LT(t.worst, kDdeAnswerLimitMs + 250) << mode;
     }
     EXPECT_EQ(DDEExecute("rozmowy", "synteza", "gadacz"), 0);
     EXPECT_TRUE(port_.Events().empty());
