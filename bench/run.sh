@@ -25,3 +25,6 @@ bench/thumbs.sh
 cmake --build build -j"$(nproc)" --target bench_relaunch quorvan_wrapper fakeplayer >/dev/null
 echo "== 200 relaunches through the player wrapper (fake player)"
 build/bench/bench_relaunch build/QuorvanPlayer build/tests/bin/fakeplayer 200
+cmake --build build -j"$(nproc)" --target bench_voiceover >/dev/null
+echo "== voice-over latency"
+build/bench/bench_voiceover build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-voiceover"

@@ -54,6 +54,9 @@ class WindowPort {
     // The clipboard (the GUI's; none without one: false).
     virtual bool CopyImageToClipboard(const QImage& image);
     virtual bool CopyTextToClipboard(const std::string& text);
+    // Puts `utf8` on the desktop clipboard as text, owned by the main window, and does not
+    // wait. Without a GUI there is no clipboard: the default does nothing.
+    virtual void SetClipboardText(const std::string& utf8);
 };
 
 // The port in force; never null (the headless port until a GUI or a test sets its own).

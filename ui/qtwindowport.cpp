@@ -112,3 +112,10 @@ bool QtWindowPort::CopyTextToClipboard(const std::string& text) {
         this, [copy] { QGuiApplication::clipboard()->setText(copy); }, Qt::AutoConnection);
     return true;
 }
+
+void QtWindowPort::SetClipboardText(const std::string& utf8) {
+    // The clipboard belongs to the window thread; the reader thread only queues the text.
+    Queue([utf8](MainWindow&) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(utf8));
+    });
+}

@@ -1,5 +1,6 @@
 // The radio groups of the menus: one choice of each group is checked and stored in Mp1.
 #include "player/mplayerinfo.h"
+#include "subtitles/voiceover.h"
 #include "ui/dispatch.h"
 #include "ui/mainwindow.h"
 
@@ -55,9 +56,7 @@ bool RunRadioGroup(int id, bool* handled) {
             Mp1.LanchRefresh();
             break;
         case After::VoiceOver:
-            // The speech servers and the clipboard voices come with the voice-over feature.
-            if (id == 2463 || id == 2465 || id == 2466 || id == 2467)
-                FunctionNotAvailableYet();
+            VoiceOverModeChosen(id - group.first);
             *handled = false;
             break;
         }

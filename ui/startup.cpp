@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/statefolder.h"
 #include "player/mplayerinfo.h"
+#include "subtitles/voiceover.h"
 #include "ui/mainwindow.h"
 #include "ui/qtwindowport.h"
 
@@ -94,6 +95,8 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
         program.exitCode = 1;
         return program;
     }
+    // The speech server is prepared once the window can show what goes wrong with it.
+    VoiceOverStartup(Mp1.voiceOverMode);
     window.show();
     if (arguments.size() > 1) {
         {

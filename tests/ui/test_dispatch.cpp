@@ -8,6 +8,7 @@
 #include "player/interpreter.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "subtitles/voiceover.h"
 #include "ui/dispatch.h"
 #include "ui/mainwindow.h"
 
@@ -137,12 +138,26 @@ TEST_F(Dispatch, OsdModesChangeTheRunningPlayerWithoutRelaunch) {
     EXPECT_FALSE(W().Menus().IsChecked(1049));
 }
 
-TEST_F(Dispatch, VoiceOverModesAreStoredAndReportedUnhandled) {
+TEST_F(Dispatch, VoiceOverModeMovesTheCheckMarkAndTheClipboardModesExplainThemselves) {
     Start();
-    EXPECT_FALSE(W().Command(2461));
-    EXPECT_EQ(Mp1.voiceOverMode, 1);
-    EXPECT_TRUE(W().Menus().IsChecked(2461));
-    Mp1.voiceOverMode = 0;
+    const std::string info = std::string("Info|") + VoiceOverUsingClip;
+    // The voice-over group reports the command unhandled, like the window procedure does.
+    EXPECT_FALSE(W().Command(2463));
+    EXPECT_EQ(Mp1.voiceOverMode, 3);
+    EXPECT_TRUE(W().Menus().IsChecked(2463));
+    EXPECT_FALSE(W().Menus().IsChecked(2460));
+    EXPECT_EQ(messages_, std::vector<std::string>{info});
+    messages_.clear();
+    EXPECT_FALSE(W().Command(2467));
+    EXPECT_EQ(Mp1.voiceOverMode, 7);
+    EXPECT_FALSE(W().Menus().IsChecked(2463));
+    EXPECT_EQ(messages_, std::vector<std::string>{info});
+    messages_.clear();
+    EXPECT_FALSE(W().Command(2460));
+    EXPECT_EQ(Mp1.voiceOverMode, 0);
+    EXPECT_TRUE(W().Menus().IsChecked(2460));
+    EXPECT_FALSE(W().Menus().IsChecked(2467));
+    EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(Dispatch, VolumeDragSwitchesTheOsdOffOnceAndRestoresItAtRelease) {
