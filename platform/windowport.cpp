@@ -53,7 +53,6 @@ bool WindowPort::CopyImageToClipboard(const QImage&) {
 bool WindowPort::CopyTextToClipboard(const std::string&) {
     return false;
 }
-void WindowPort::SetClipboardText(const std::string&) {}
 
 void HeadlessPort::SetTitle(const std::string& title) {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -53,10 +53,8 @@ class WindowPort {
     virtual void FullScreenAnswered(bool on);
     // The clipboard (the GUI's; none without one: false).
     virtual bool CopyImageToClipboard(const QImage& image);
+    // Text is UTF-8; it is put on the clipboard by the window thread, the caller does not wait.
     virtual bool CopyTextToClipboard(const std::string& text);
-    // Puts `utf8` on the desktop clipboard as text, owned by the main window, and does not
-    // wait. Without a GUI there is no clipboard: the default does nothing.
-    virtual void SetClipboardText(const std::string& utf8);
 };
 
 // The port in force; never null (the headless port until a GUI or a test sets its own).

@@ -55,9 +55,19 @@ struct ReaderThread {
     std::shared_ptr<std::atomic<bool>> done;
 };
 
+// At exit a reader may still run (a movie that ended started the next one as the program
+// closed): it is let go of, never destroyed while joinable, which would abort the program.
+struct ReaderList : std::list<ReaderThread> {
+    ~ReaderList() {
+        for (ReaderThread& r : *this)
+            if (r.thread.joinable())
+                r.thread.detach();
+    }
+};
+
 std::mutex g_mutex; // current session and the reader list
 std::shared_ptr<Session> g_current;
-std::list<ReaderThread> g_readers;
+ReaderList g_readers;
 
 std::mutex g_turnMutex;
 std::condition_variable g_turnCv;
@@ -363,27 +373,30 @@ bool runprocess(const char* commandLine) {
 }
 
 void ClosePlayer(int graceMs) {
-    std::shared_ptr<Session> session;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        session = g_current;
-        if (session && session->inFd >= 0) {
-            static const char quit[] = "quit\n";
-            WriteAllNonBlocking(session->inFd, quit, sizeof(quit) - 1, 100);
+    // A reader that sees its movie end may start the next part while we close: that player is
+    // closed in the next round, so none is left behind (a few rounds bound a chain of them).
+    for (int round = 0; round < 8; ++round) {
+        std::shared_ptr<Session> session;
+        std::list<ReaderThread> readers;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            session = g_current;
+            if (session && session->inFd >= 0) {
+                static const char quit[] = "quit\n";
+                WriteAllNonBlocking(session->inFd, quit, sizeof(quit) - 1, 100);
+            }
+            if (session) {
+                Supersede(session);
+                session->killAtMs = NowMs() + graceMs;
+                CloseDetachedSession(session);
+            }
+            readers.splice(readers.end(), g_readers);
         }
-        if (session) {
-            Supersede(session);
-            session->killAtMs = NowMs() + graceMs;
-            CloseDetachedSession(session);
-        }
+        if (readers.empty())
+            return;
+        for (auto& r : readers)
+            r.thread.join();
     }
-    std::list<ReaderThread> readers;
-    {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        readers.swap(g_readers);
-    }
-    for (auto& r : readers)
-        r.thread.join();
 }
 
 bool PlayerRunning() {

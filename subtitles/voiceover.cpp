@@ -52,7 +52,7 @@ void VoiceOverDispatch(int mode, char* text) {
 
 int CopyToClip(const char* text, int flag) {
     std::string bytes(text != nullptr ? text : "");
-    Port().SetClipboardText(flag == 0 ? Cp1250ToUtf8(bytes) : Utf16LeToUtf8(bytes));
+    Port().CopyTextToClipboard(flag == 0 ? Cp1250ToUtf8(bytes) : Utf16LeToUtf8(bytes));
     return 0;
 }
 
@@ -76,7 +76,7 @@ int CopyToClipFromUTF8(const char* utf8) {
         }
         text.swap(fixed);
     }
-    Port().SetClipboardText(text);
+    Port().CopyTextToClipboard(text);
     return 0;
 }
 

@@ -107,15 +107,9 @@ bool QtWindowPort::CopyImageToClipboard(const QImage& image) {
 }
 
 bool QtWindowPort::CopyTextToClipboard(const std::string& text) {
-    QString copy = QString::fromLocal8Bit(text.c_str());
+    // The clipboard belongs to the window thread; other threads only queue the text.
+    QString copy = QString::fromStdString(text);
     QMetaObject::invokeMethod(
         this, [copy] { QGuiApplication::clipboard()->setText(copy); }, Qt::AutoConnection);
     return true;
-}
-
-void QtWindowPort::SetClipboardText(const std::string& utf8) {
-    // The clipboard belongs to the window thread; the reader thread only queues the text.
-    Queue([utf8](MainWindow&) {
-        QGuiApplication::clipboard()->setText(QString::fromStdString(utf8));
-    });
 }

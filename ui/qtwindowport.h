@@ -27,7 +27,6 @@ class QtWindowPort : public QObject, public WindowPort {
     void FullScreenAnswered(bool on) override;
     bool CopyImageToClipboard(const QImage& image) override;
     bool CopyTextToClipboard(const std::string& text) override;
-    void SetClipboardText(const std::string& utf8) override;
 
   private:
     // Runs `work` on the GUI thread later, if the window still exists then.

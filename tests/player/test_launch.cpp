@@ -11,6 +11,7 @@
 #include "tests/support/testenv.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -287,6 +288,19 @@ TEST_F(Launches, AfterLaunchCommandsReachThePlayerInOrder) {
     std::vector<std::string> expected = {"osd 0", "mute", "get_time_length", "osd 2"};
     ASSERT_GE(got.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 4), expected);
+}
+
+TEST_F(Launches, LeavingWithAPlayerStillPlayingEndsTheProgramNormally) {
+    // A movie that ended may start the next part while the program leaves: a reader still
+    // running at exit must not abort the program.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Mp1.movieFile = dir_.file("m.avi");
+            Mp1.LanchMovie();
+            std::exit(PlayerRunning() ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(MissingPlayer, OpeningAMovieSaysSoAndNothingElseComplains) {

@@ -46,7 +46,7 @@ class VoiceOver : public ::testing::Test {
     std::vector<std::string> ClipboardEvents() {
         std::vector<std::string> out;
         for (const std::string& e : port_.Events())
-            if (e.rfind("clipboard:", 0) == 0)
+            if (e.rfind("clipboard-text:", 0) == 0)
                 out.push_back(e);
         return out;
     }
@@ -176,12 +176,12 @@ TEST_F(VoiceOver, ClipboardModesPutTheLineOnTheClipboardAsText) {
     Mp1.voiceOverMode = 7; // as received
     Feed("XX : ma\xC5\x82y - \"kot\"\r");
     EXPECT_EQ(ClipboardEvents(), (std::vector<std::string>{
-                                     "clipboard: ma\xC5\x82y   kot ",
-                                     "clipboard: ma\xC5\x82y - \"kot\"\r",
+                                     "clipboard-text: ma\xC5\x82y   kot ",
+                                     "clipboard-text: ma\xC5\x82y - \"kot\"\r",
                                  }));
     // The Unicode flag takes the bytes as UTF-16 units: 41 01 is U+0141.
     EXPECT_EQ(CopyToClip("\x41\x01", 1), 0);
-    EXPECT_EQ(ClipboardEvents().back(), "clipboard:\xC5\x81");
+    EXPECT_EQ(ClipboardEvents().back(), "clipboard-text:\xC5\x81");
     VoiceOverModeChosen(3);
     EXPECT_TRUE(port_.Has(std::string("message:Info:") + VoiceOverUsingClip));
 }
@@ -212,9 +212,9 @@ TEST_F(VoiceOver, WithoutASynthesiserEveryLineReturnsZeroAtOnce) {
         for (int i = 0; i < 5; ++i) {
             auto start = std::chrono::steady_clock::now();
             work();
-            ms.push_back(std::chrono::duration<double, std::milli>(
-                             std::chrono::steady_clock::now() - start)
-                             .count());
+            ms.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
         }
         std::sort(ms.begin(), ms.end());
         return Times{ms[2], ms[4]};
@@ -237,7 +237,7 @@ TEST_F(VoiceOver, WithoutASynthesiserEveryLineReturnsZeroAtOnce) {
     for (int mode : {1, 2, 5, 8}) {
         Mp1.voiceOverMode = mode;
         Times t = measure([] { Feed("XX : nikt nie odpowiada\r"); });
-        EXPECT_GE(t.median, kDdeAnswerLimitMs - 5) << mode; // it did wait for the answer...
+        EXPECT_GE(t.median, kDdeAnswerLimitMs - 5) << mode;  // it did wait for the answer...
         EXPECT_LT(t.median, kDdeAnswerLimitMs + 50) << mode; // ...and not much longer
         EXPECT_LT(t.worst, kDdeAnswerLimitMs + 250) << mode;
     }

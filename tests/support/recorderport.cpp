@@ -50,9 +50,6 @@ bool RecorderPort::CopyTextToClipboard(const std::string& text) {
     return true;
 }
 
-void RecorderPort::SetClipboardText(const std::string& utf8) {
-    Record("clipboard:" + utf8);
-}
 void RecorderPort::PostToUi(std::function<void()> work) {
     if (runAtOnce_) {
         Record("posted");

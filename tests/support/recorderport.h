@@ -26,7 +26,6 @@ class RecorderPort : public WindowPort {
     void OpenWithDefaultApplication(const std::string& path) override;
     bool CopyImageToClipboard(const QImage& image) override;
     bool CopyTextToClipboard(const std::string& text) override;
-    void SetClipboardText(const std::string& utf8) override;
 
     std::vector<std::string> Events() const;
     void Clear();
