@@ -1,19 +1,17 @@
 #include "online/opensubtitles.h"
 
-#include "online/answerkind.h"
 #include "online/cancel.h"
 #include "online/httptransfer.h"
 #include "online/moviehash.h"
 #include "online/moviesource.h"
 #include "online/onlinefiles.h"
 #include "online/oshelpfunctions.h"
+#include "online/osplacement.h"
 #include "online/xmlrpc.h"
-#include "persist/i18l.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
-#include "rar/desktopfolder.h"
 #include "rar/rarreader.h"
 
 #include <cstdio>
@@ -27,33 +25,8 @@ constexpr size_t kSearchAnswerLimit = 800000;
 constexpr size_t kMaxSubtitleFile = 16u << 20;
 constexpr const char* kDownloadAgent = "KTZ0.4";
 
-std::string NoSubMessage() {
-    std::string text = I18l.getString("No sub opensubtitles");
-    repleaceall(text, "\\n", "\n");
-    return text;
-}
-
 std::string TryDownloadText(const std::string& link) {
     return "I tray download file\n" + link + "! \nand save as subtitle.txt \n";
-}
-
-// The movie's folder when it can be written, else the desktop (with a message).
-std::string ChooseWorkingFolder(const std::string& movie, OnlineMessages& messages) {
-    std::string folder = movie.find('/') == std::string::npos ? "." : GetDirectoryFromPath(movie);
-    if (folder.empty())
-        folder = "/";
-    DeleteTempFile(folder);
-    if (TestCreationFile((folder + "/test.test").c_str()))
-        return folder;
-    std::string desktop = DesktopFolder();
-    DeleteTempFile(desktop);
-    messages.push_back(
-        {"Error while writing to current directory.\nTray save to deskop:\n " + desktop, "Error"});
-    return desktop;
-}
-
-std::string SrtName(const std::string& movie) {
-    return (movie.size() > 4 ? movie.substr(0, movie.size() - 4) : std::string()) + ".srt";
 }
 
 // Fetches and unpacks `link` into the working folder; fills the result's files.
@@ -69,16 +42,7 @@ void FetchLink(const std::string& movie, const std::string& link, OSDownloadResu
         return;
     }
     ReGzip(r.workingFolder);
-    std::string subtitle = r.workingFolder + "/subtitle.txt";
-    if (!IsFileExist(subtitle.c_str())) {
-        r.reason = "the download did not give a subtitle";
-        return;
-    }
-    r.downloaded = true;
-    r.subtitle = subtitle;
-    std::string srt = SrtName(movie);
-    if (CopyFileReplace(subtitle, srt))
-        r.srtCopy = srt;
+    FinishOSPlacement(movie, r);
 }
 } // namespace
 
@@ -153,26 +117,18 @@ int64_t MovieByteSize(const std::string& movie) {
 OSDownloadResult GetSubtitleFromOpenSubtitlesWork(const std::string& movie,
                                                   const std::string& language) {
     OSDownloadResult r;
-    if (movie.empty()) {
-        r.messages.push_back({I18l.getString("MessageNoMoveOpen"), "Error"});
-        r.reason = "no movie";
+    if (!CheckOSMovie(movie, r.messages, r.reason))
         return r;
-    }
-    if (!IsMovieFile(movie)) {
-        r.messages.push_back({"Error opening file " + movie, "Error"});
-        r.reason = "cannot read the movie";
-        return r;
-    }
     std::string hash = GenerateHashOpenSubtitles(movie);
     int64_t size = MovieByteSize(movie);
-    r.workingFolder = ChooseWorkingFolder(movie, r.messages);
+    r.workingFolder = ChooseOSWorkingFolder(movie, r.messages);
     std::string link = GetOpenSubtitleInfo(0, size, language, hash, &r.cancelled);
     if (r.cancelled)
         return r;
     if (link.empty()) {
         r.noLink = true;
         r.reason = "OpenSubtitles has no subtitles for this movie in " + language;
-        r.messages.push_back({NoSubMessage(), "Subtitle"});
+        r.messages.push_back({OSNoSubMessage(), "Subtitle"});
         return r;
     }
     FetchLink(movie, link, r);
@@ -199,11 +155,11 @@ int GetSubtitleFromOpenSubtitles(const std::string& movie, const std::string& la
 
 OSDownloadResult DownloadOSLinkWork(const std::string& movie, const std::string& link) {
     OSDownloadResult r;
-    r.workingFolder = ChooseWorkingFolder(movie, r.messages);
+    r.workingFolder = ChooseOSWorkingFolder(movie, r.messages);
     if (link.empty()) {
         r.noLink = true;
         r.reason = "no download link";
-        r.messages.push_back({NoSubMessage(), "Subtitle"});
+        r.messages.push_back({OSNoSubMessage(), "Subtitle"});
         return r;
     }
     FetchLink(movie, link, r);
@@ -272,19 +228,8 @@ int ReGzip(const std::string& folder) {
     if (!ReadWholeFile(gz, &packed, kMaxSubtitleFile) || packed.empty())
         return 1;
     std::string text;
-    AnswerKind kind = ClassifyAnswer(packed);
-    if (kind == AnswerKind::Gzip) {
-        if (!GunzipBytes(packed, &text, kMaxSubtitleFile))
-            return 1; // damaged: no subtitle.txt, the .gz stays as gzip leaves it
-    } else if (kind == AnswerKind::Text || kind == AnswerKind::Utf8Bom ||
-               kind == AnswerKind::Utf16Le || kind == AnswerKind::Utf16Be) {
-        // Links of today's services serve the subtitle plain.
-        if (packed.find("<html") != std::string::npos || packed.find("<HTML") != std::string::npos)
-            return 1;
-        text = std::move(packed);
-    } else {
-        return 1;
-    }
+    if (!SubtitleTextFromAnswer(packed, &text))
+        return 1; // damaged gzip or no subtitle: no subtitle.txt, the .gz stays
     if (WriteFileAtomically(txt, text))
         unlink(gz.c_str());
     return 1;

@@ -34,6 +34,9 @@ struct OSDownloadResult {
     bool cancelled = false;
     bool noLink = false; // the search found nothing
     std::string reason;  // why none came, for the command-line tool
+    // The REST engine's download quota as the service gave it with the link (-1: not known).
+    int remaining = -1;
+    std::string resetTime;
 };
 
 // The direct download in one language (three-letter code).

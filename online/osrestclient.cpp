@@ -1,0 +1,298 @@
+#include "online/osrestclient.h"
+
+#include "online/cancel.h"
+#include "online/httptransfer.h"
+#include "online/osrestsettings.h"
+
+#include <chrono>
+#include <deque>
+#include <iostream>
+#include <mutex>
+#include <thread>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr auto kPaceWindow = std::chrono::seconds(1);
+constexpr auto kTokenLife = std::chrono::hours(12);
+constexpr size_t kAnswerLimit = 4u << 20;
+
+// The times of the last requests sent, shared by every client of the process.
+class Pace {
+  public:
+    // False when the exchange was cancelled while waiting.
+    bool Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            Clock::time_point now = Clock::now();
+            while (!sent_.empty() && now - sent_.front() >= kPaceWindow)
+                sent_.pop_front();
+            if (sent_.size() < kOSRestRequestsPerSecond) {
+                sent_.push_back(now);
+                return true;
+            }
+            Clock::time_point free = sent_.front() + kPaceWindow;
+            lock.unlock();
+            if (CurrentExchangeCancelled())
+                return false;
+            // Short steps, so a Cancel is seen within one of them.
+            std::this_thread::sleep_for(
+                std::min<Clock::duration>(free - now, std::chrono::milliseconds(20)));
+            lock.lock();
+        }
+    }
+    void Reset() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sent_.clear();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::deque<Clock::time_point> sent_;
+};
+
+Pace& ThePace() {
+    static Pace pace;
+    return pace;
+}
+
+struct KeptSession {
+    std::string key;
+    std::string token;
+    std::string url;
+    Clock::time_point since;
+};
+
+std::mutex gSessionsMutex;
+std::vector<KeptSession> gSessions;
+
+std::string SessionKey(const OSRestConfig& c) {
+    return c.apiUrl + '\n' + c.apiKey + '\n' + c.login + '\n' + c.password;
+}
+
+bool FindSession(const OSRestConfig& c, std::string* token, std::string* url) {
+    std::lock_guard<std::mutex> lock(gSessionsMutex);
+    std::string key = SessionKey(c);
+    for (const KeptSession& s : gSessions)
+        if (s.key == key && Clock::now() - s.since < kTokenLife) {
+            *token = s.token;
+            *url = s.url;
+            return true;
+        }
+    return false;
+}
+
+void KeepSession(const OSRestConfig& c, const std::string& token, const std::string& url) {
+    std::lock_guard<std::mutex> lock(gSessionsMutex);
+    std::string key = SessionKey(c);
+    std::erase_if(gSessions, [&](const KeptSession& s) { return s.key == key; });
+    gSessions.push_back({key, token, url, Clock::now()});
+}
+
+void DropSession(const OSRestConfig& c) {
+    std::lock_guard<std::mutex> lock(gSessionsMutex);
+    std::string key = SessionKey(c);
+    std::erase_if(gSessions, [&](const KeptSession& s) { return s.key == key; });
+}
+
+// A JSON string with the characters JSON requires escaped.
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            static const char* hex = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+} // namespace
+
+OSRestConfig CurrentOSRestConfig(const std::string& login, const std::string& password) {
+    OSRestSettings settings = CurrentOSRestSettings();
+    OSRestConfig c;
+    c.apiUrl = EffectiveOSRestUrl(settings);
+    c.apiKey = settings.apiKey;
+    c.userAgent = EffectiveOSRestUserAgent(settings);
+    c.login = login;
+    c.password = password;
+    return c;
+}
+
+OSRestClient::OSRestClient(OSRestConfig config)
+    : config_(std::move(config)), sessionUrl_(config_.apiUrl) {}
+
+void OSRestClient::Fail(OSRestFailure* failure, long status, const std::string& body,
+                        const std::string& header) {
+    failure->failed = true;
+    failure->status = status;
+    failure->message = DescribeOSRestError(status, body, header);
+    failure->resetTime = OSRestResetTime(body);
+}
+
+bool OSRestClient::Exchange(const std::string& method, const std::string& pathAndQuery,
+                            const std::string& body, std::string* answer, std::string* header,
+                            OSRestFailure* failure) {
+    if (!ThePace().Wait()) {
+        failure->failed = failure->cancelled = true;
+        return false;
+    }
+    HttpTransferRequest request;
+    request.url = sessionUrl_ + pathAndQuery;
+    request.method = method;
+    request.userAgent = config_.userAgent;
+    request.http10 = false;
+    request.headers = {"Api-Key: " + config_.apiKey, "Accept: application/json"};
+    if (method == "POST")
+        request.headers.push_back("Content-Type: application/json");
+    if (!token_.empty())
+        request.headers.push_back("Authorization: Bearer " + token_);
+    request.body = body;
+    request.maxBody = kAnswerLimit;
+    HttpTransferResult result = HttpTransfer(request);
+    std::cout << "OpenSubtitles.com " << method << " " << pathAndQuery << ": "
+              << (result.completed ? std::to_string(result.status) : result.errorText) << std::endl;
+    if (result.cancelled) {
+        failure->failed = failure->cancelled = true;
+        return false;
+    }
+    if (!result.completed) {
+        failure->failed = true;
+        failure->message = "OpenSubtitles.com cannot be reached (" + result.errorText + ").";
+        return false;
+    }
+    if (result.status == 401 && !token_.empty()) {
+        // The kept token has run out: the next command logs in anew.
+        DropSession(config_);
+        token_.clear();
+    }
+    if (result.status < 200 || result.status >= 300 || result.truncated) {
+        Fail(failure, result.truncated ? 502 : result.status, result.body, result.header);
+        return false;
+    }
+    *answer = std::move(result.body);
+    if (header != nullptr)
+        *header = std::move(result.header);
+    return true;
+}
+
+bool OSRestClient::LogIn(OSRestLogin* login, OSRestFailure* failure) {
+    token_.clear();
+    sessionUrl_ = config_.apiUrl;
+    std::string answer;
+    std::string body = "{\"username\":" + JsonString(config_.login) +
+                       ",\"password\":" + JsonString(config_.password) + "}";
+    if (!Exchange("POST", "/login", body, &answer, nullptr, failure))
+        return false;
+    if (!ParseOSRestLogin(answer, login)) {
+        failure->failed = true;
+        failure->message = "OpenSubtitles.com answered the login without a token.";
+        return false;
+    }
+    token_ = login->token;
+    sessionUrl_ = OSRestSessionUrl(config_.apiUrl, login->baseUrl);
+    KeepSession(config_, token_, sessionUrl_);
+    return true;
+}
+
+bool OSRestClient::EnsureSession(OSRestFailure* failure) {
+    if (config_.login.empty() || !token_.empty())
+        return true;
+    if (FindSession(config_, &token_, &sessionUrl_))
+        return true;
+    OSRestLogin login;
+    return LogIn(&login, failure);
+}
+
+bool OSRestClient::Search(const std::string& hash, const std::string& languages,
+                          std::vector<OSRestItem>* items, OSRestFailure* failure) {
+    // Translated subtitles are asked for too, so the list can show them for what they are.
+    std::vector<std::pair<std::string, std::string>> query = {
+        {"moviehash", hash}, {"ai_translated", "include"}, {"machine_translated", "include"}};
+    if (!languages.empty())
+        query.emplace_back("languages", languages);
+    std::string answer;
+    if (!Exchange("GET", "/subtitles?" + OSRestQuery(query), "", &answer, nullptr, failure))
+        return false;
+    *items = ParseOSRestSearch(answer);
+    SortOSRestItems(*items);
+    return true;
+}
+
+bool OSRestClient::RequestDownload(long long fileId, OSRestDownloadLink* link,
+                                   OSRestFailure* failure) {
+    std::string answer;
+    if (!Exchange("POST", "/download", "{\"file_id\":" + std::to_string(fileId) + "}", &answer,
+                  nullptr, failure))
+        return false;
+    if (!ParseOSRestDownload(answer, link)) {
+        failure->failed = true;
+        failure->message = "OpenSubtitles.com gave no download link for this subtitle.";
+        return false;
+    }
+    return true;
+}
+
+bool OSRestClient::FetchFile(const std::string& link, size_t limit, std::string* bytes,
+                             OSRestFailure* failure) {
+    // The link is the file server's, outside the API and its pace; it wants no key.
+    HttpTransferRequest request;
+    request.url = link;
+    request.userAgent = config_.userAgent;
+    request.http10 = false;
+    request.maxBody = limit;
+    HttpTransferResult result = HttpTransfer(request);
+    std::cout << "\nSubDownloadLink: " << link << std::endl;
+    if (result.cancelled) {
+        failure->failed = failure->cancelled = true;
+        return false;
+    }
+    if (!result.completed) {
+        failure->failed = true;
+        failure->message = "The subtitle file cannot be fetched (" + result.errorText + ").";
+        return false;
+    }
+    if (result.status < 200 || result.status >= 300) {
+        Fail(failure, result.status, result.body, result.header);
+        return false;
+    }
+    if (result.truncated) {
+        failure->failed = true;
+        failure->message = "The subtitle file is too large to be a subtitle.";
+        return false;
+    }
+    *bytes = std::move(result.body);
+    return true;
+}
+
+bool OSRestClient::UserInfo(OSRestQuota* quota, OSRestFailure* failure) {
+    std::string answer;
+    if (!Exchange("GET", "/infos/user", "", &answer, nullptr, failure))
+        return false;
+    if (!ParseOSRestUserInfo(answer, quota)) {
+        failure->failed = true;
+        failure->message = "OpenSubtitles.com gave no account details.";
+        return false;
+    }
+    return true;
+}
+
+bool OSRestClient::CheckKey(OSRestFailure* failure) {
+    std::string answer;
+    return Exchange("GET", "/infos/formats", "", &answer, nullptr, failure);
+}
+
+void ForgetOSRestSessions() {
+    std::lock_guard<std::mutex> lock(gSessionsMutex);
+    gSessions.clear();
+}
+
+void ResetOSRestPace() {
+    ThePace().Reset();
+}
