@@ -64,6 +64,9 @@ struct KeptSession {
 
 std::mutex gSessionsMutex;
 std::vector<KeptSession> gSessions;
+// Held while a session is looked for and, when none is kept, made: two workers that start at
+// once log in once.
+std::mutex gLoginMutex;
 
 std::string SessionKey(const OSRestConfig& c) {
     return c.apiUrl + '\n' + c.apiKey + '\n' + c.login + '\n' + c.password;
@@ -204,6 +207,7 @@ bool OSRestClient::LogIn(OSRestLogin* login, OSRestFailure* failure) {
 bool OSRestClient::EnsureSession(OSRestFailure* failure) {
     if (config_.login.empty() || !token_.empty())
         return true;
+    std::lock_guard<std::mutex> lock(gLoginMutex);
     if (FindSession(config_, &token_, &sessionUrl_))
         return true;
     OSRestLogin login;

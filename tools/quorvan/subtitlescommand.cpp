@@ -3,6 +3,8 @@
 #include "online/napiprojekt.h"
 #include "online/opensubtitles.h"
 #include "online/oshelpfunctions.h"
+#include "online/osrest.h"
+#include "online/osrestsettings.h"
 #include "platform/profile.h"
 #include "platform/statefolder.h"
 #include "rar/rarnames.h"
@@ -52,7 +54,24 @@ struct Outcome {
     std::string copy;
     std::string reason;
     std::vector<SubOSItem> items;
+    // The REST engine: its results and the download quota it told.
+    std::vector<OSRestItem> restItems;
+    int remaining = -1;
+    std::string resetTime;
 };
+
+std::string RestItemJson(const OSRestItem& item) {
+    JsonObject j;
+    j.Add("language", item.language)
+        .Add("file", item.fileName)
+        .Add("fileId", int64_t(item.fileId))
+        .Add("downloads", int64_t(item.downloads))
+        .Add("hashMatch", item.hashMatch)
+        .Add("hearingImpaired", item.hearingImpaired)
+        .Add("aiTranslated", item.aiTranslated)
+        .Add("machineTranslated", item.machineTranslated);
+    return j.str();
+}
 
 void Print(const Outcome& o, const SubtitlesOptions& options, FILE* out) {
     if (options.json) {
@@ -60,6 +79,8 @@ void Print(const Outcome& o, const SubtitlesOptions& options, FILE* out) {
         j.Add("movie", o.movie).Add("service", options.service).Add("ok", o.ok);
         if (options.list) {
             std::string array = "[";
+            for (size_t i = 0; i < o.restItems.size(); ++i)
+                array += (i ? "," : "") + RestItemJson(o.restItems[i]);
             for (size_t i = 0; i < o.items.size(); ++i) {
                 JsonObject item;
                 item.Add("language", o.items[i].ISO639)
@@ -81,6 +102,8 @@ void Print(const Outcome& o, const SubtitlesOptions& options, FILE* out) {
             j.Add("copy", o.copy);
         if (!o.ok)
             j.Add("reason", o.reason);
+        if (o.remaining >= 0)
+            j.Add("remaining", o.remaining).Add("resetTime", o.resetTime);
         std::fprintf(out, "%s\n", j.str().c_str());
         return;
     }
@@ -90,6 +113,9 @@ void Print(const Outcome& o, const SubtitlesOptions& options, FILE* out) {
         for (const SubOSItem& item : o.items)
             std::fprintf(out, "%s: %s %s\n", o.movie.c_str(), item.getMenuName().c_str(),
                          item.SubDownloadLink.c_str());
+        for (const OSRestItem& item : o.restItems)
+            std::fprintf(out, "%s: %s | file_id %lld\n", o.movie.c_str(), item.MenuLabel().c_str(),
+                         item.fileId);
         return;
     }
     if (o.ok) {
@@ -99,6 +125,9 @@ void Print(const Outcome& o, const SubtitlesOptions& options, FILE* out) {
     } else {
         std::fprintf(out, "%s: no subtitle (%s)\n", o.movie.c_str(), o.reason.c_str());
     }
+    if (o.remaining >= 0)
+        std::fprintf(out, "%s: OpenSubtitles.com: %s\n", o.movie.c_str(),
+                     OSRestQuotaText(o.remaining, o.resetTime).c_str());
 }
 
 Outcome Napiprojekt(const std::string& movie, const std::string& language) {
@@ -116,6 +145,28 @@ Outcome OpenSubtitles(const std::string& movie, const std::string& language) {
     o.ok = r.downloaded;
     o.subtitle = r.subtitle;
     o.copy = r.srtCopy;
+    o.reason = r.reason;
+    return o;
+}
+
+Outcome OpenSubtitlesRest(const std::string& movie, const std::string& language,
+                          const OSRestConfig& config) {
+    Outcome o;
+    OSDownloadResult r = GetSubtitleFromOSRestWork(movie, language, config);
+    o.ok = r.downloaded;
+    o.subtitle = r.subtitle;
+    o.copy = r.srtCopy;
+    o.reason = r.reason;
+    o.remaining = r.remaining;
+    o.resetTime = r.resetTime;
+    return o;
+}
+
+Outcome ListRest(const std::string& movie, const OSRestConfig& config) {
+    Outcome o;
+    OSRestListResult r = ListOSRestWork(movie, config);
+    o.restItems = r.items;
+    o.ok = !r.items.empty();
     o.reason = r.reason;
     return o;
 }
@@ -153,13 +204,19 @@ int RunSubtitles(const SubtitlesOptions& options, FILE* out) {
     OS.login = GetProfileString("quorvan", "Login", "", settings, 1000);
     OS.pass = GetProfileString("quorvan", "Pass", "", settings, 1000);
 
+    // OpenSubtitles goes through the engine the settings choose, as in the player.
+    bool rest = !napi && CurrentOSRestSettings().Rest();
+    OSRestConfig config = CurrentOSRestConfig(OS.login, OS.pass);
+
     int status = 0;
     for (const std::string& given : options.movies) {
         std::string movie = given;
         ZrobPierwszyPart(movie); // any volume names its set, as when the player opens it
-        Outcome o = options.list ? List(movie)
-                    : napi       ? Napiprojekt(movie, language)
-                                 : OpenSubtitles(movie, language);
+        Outcome o = rest && options.list ? ListRest(movie, config)
+                    : rest               ? OpenSubtitlesRest(movie, language, config)
+                    : options.list       ? List(movie)
+                    : napi               ? Napiprojekt(movie, language)
+                                         : OpenSubtitles(movie, language);
         o.movie = given;
         Print(o, options, out);
         if (!o.ok)
