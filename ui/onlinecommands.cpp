@@ -3,8 +3,11 @@
 #include "online/napiprojekt.h"
 #include "online/opensubtitles.h"
 #include "online/oshelpfunctions.h"
+#include "online/osrest.h"
+#include "online/osrestsettings.h"
 #include "online/parsexml.h"
 #include "online/weblookups.h"
+#include "persist/optins.h"
 #include "platform/windowport.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
@@ -48,6 +51,102 @@ void EnterWorkingFolder(const std::string& folder) {
 void RestoreTitle() {
     Port().SetTitle(std::string(ProgramTitle) + MovieFile());
 }
+
+// The result list of the last 2582 (the REST engine's when it made the list).
+std::vector<OSRestItem> gRestItems;
+bool gRestListCurrent = false;
+
+// The pop-up menu of results: one entry per label, command 2583 + index.
+void ShowResultsMenu(const std::vector<std::string>& labels) {
+    auto* menu = new QMenu(GlobalH);
+    menu->setObjectName("OpenSubtitlesResults");
+    for (size_t i = 0; i < labels.size(); ++i) {
+        QAction* action = menu->addAction(QString::fromStdString(labels[i]));
+        action->setData(int(kFirstResultCommand + i));
+    }
+    QObject::connect(menu, &QMenu::triggered, GlobalH, [](QAction* action) {
+        if (GlobalH != nullptr)
+            GlobalH->Command(action->data().toInt());
+    });
+    QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    menu->popup(QCursor::pos());
+}
+
+// The account of the options and the [opensubtitles] settings as they are now.
+OSRestConfig RestConfig() {
+    return CurrentOSRestConfig(Optins1.login, Optins1.password);
+}
+
+// A REST download applied as the XML-RPC one: messages, the relaunch with "subtitle.txt",
+// the title; then the quota the service told joins the title. A refusal restarts nothing.
+void ApplyRestDownload(const OSDownloadResult& r, bool fromList) {
+    EnterWorkingFolder(r.workingFolder);
+    if (r.downloaded) {
+        ShowOnlineMessages(r.messages);
+        AppendExtraOptions(" -sub subtitle.txt ");
+        RelaunchWithTitle();
+        std::string quota = OSRestQuotaText(r.remaining, r.resetTime);
+        if (!quota.empty())
+            Port().SetTitle(std::string(ProgramTitle) + MovieFile() +
+                            " | OpenSubtitles.com: " + quota);
+        return;
+    }
+    if (fromList && !r.workingFolder.empty()) {
+        SendCommand("pausing osd_show_text \"ERROR. Downoland Subtite\"");
+        Port().SetTitle("ERROR. Downoland Subtite");
+    } else {
+        RestoreTitle();
+    }
+    ShowOnlineMessages(r.messages);
+}
+
+void RestDownloadCommand(const std::string& movie, const std::string& language) {
+    auto result = std::make_shared<OSDownloadResult>();
+    OSRestConfig config = RestConfig();
+    RunOnlineWithWait(
+        kWaitText, [=] { *result = GetSubtitleFromOSRestWork(movie, language, config); },
+        [=](bool cancelled) {
+            if (cancelled || result->cancelled)
+                RestoreTitle();
+            else
+                ApplyRestDownload(*result, false);
+        });
+}
+
+void RestListCommand(const std::string& movie) {
+    auto result = std::make_shared<OSRestListResult>();
+    OSRestConfig config = RestConfig();
+    RunOnlineWithWait(
+        kWaitText, [=] { *result = ListOSRestWork(movie, config); },
+        [=](bool cancelled) {
+            if (cancelled || result->cancelled)
+                return;
+            gRestItems = result->items;
+            gRestListCurrent = true;
+            ShowOnlineMessages(result->messages);
+            if (!result->searched)
+                return;
+            std::vector<std::string> labels;
+            for (const OSRestItem& item : result->items)
+                labels.push_back(item.MenuLabel());
+            ShowResultsMenu(labels);
+        });
+}
+
+void RestResultCommand(const OSRestItem& item) {
+    std::string movie = MovieFile();
+    SubtitleWaitNotice();
+    auto result = std::make_shared<OSDownloadResult>();
+    OSRestConfig config = RestConfig();
+    RunOnlineWithWait(
+        kWaitText, [=] { *result = DownloadOSRestItemWork(movie, item, config); },
+        [=](bool cancelled) {
+            if (cancelled || result->cancelled)
+                RestoreTitle();
+            else
+                ApplyRestDownload(*result, true);
+        });
+}
 } // namespace
 
 void NapiprojektCommand(const char* language) {
@@ -79,6 +178,10 @@ void OpenSubtitlesCommand(const std::string& language, bool waitNotice) {
     }
     if (waitNotice)
         SubtitleWaitNotice();
+    if (CurrentOSRestSettings().Rest()) {
+        RestDownloadCommand(movie, language);
+        return;
+    }
     auto result = std::make_shared<OSDownloadResult>();
     RunOnlineWithWait(
         kWaitText, [=] { *result = GetSubtitleFromOpenSubtitlesWork(movie, language); },
@@ -104,6 +207,10 @@ void OpenSubtitlesLanguageCommand(int index) {
 
 void MenuRefreshOSList() {
     std::string movie = MovieFile();
+    if (CurrentOSRestSettings().Rest()) {
+        RestListCommand(movie);
+        return;
+    }
     auto result = std::make_shared<OSListResult>();
     RunOnlineWithWait(
         kWaitText, [=] { *result = ListOpenSubtitlesWork(movie); },
@@ -112,26 +219,23 @@ void MenuRefreshOSList() {
                 return;
             OS.token = result->token;
             parsexmlos.items = result->items;
+            gRestListCurrent = false;
             ShowOnlineMessages(result->messages);
             if (!result->loggedIn)
                 return;
-            auto* menu = new QMenu(GlobalH);
-            menu->setObjectName("OpenSubtitlesResults");
-            for (size_t i = 0; i < result->items.size(); ++i) {
-                QAction* action =
-                    menu->addAction(QString::fromStdString(result->items[i].getMenuName()));
-                action->setData(int(kFirstResultCommand + i));
-            }
-            QObject::connect(menu, &QMenu::triggered, GlobalH, [](QAction* action) {
-                if (GlobalH != nullptr)
-                    GlobalH->Command(action->data().toInt());
-            });
-            QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-            menu->popup(QCursor::pos());
+            std::vector<std::string> labels;
+            for (const SubOSItem& item : result->items)
+                labels.push_back(item.getMenuName());
+            ShowResultsMenu(labels);
         });
 }
 
 void getOpenSubtitleNumber(int index) {
+    if (gRestListCurrent) {
+        if (index >= 0 && size_t(index) < gRestItems.size() && size_t(index) < kChoosableResults)
+            RestResultCommand(gRestItems[size_t(index)]);
+        return;
+    }
     if (index < 0 || size_t(index) >= parsexmlos.items.size() || size_t(index) >= kChoosableResults)
         return;
     DownoladOSSubtitlesAndUnpack(parsexmlos.items[size_t(index)].SubDownloadLink);

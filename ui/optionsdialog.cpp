@@ -1,11 +1,17 @@
 #include "ui/optionsdialog.h"
 
+#include "online/osrestsettings.h"
+#include "platform/statefolder.h"
+#include "platform/windowport.h"
+#include "ui/osrestoptions.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
 
 namespace {
@@ -18,12 +24,15 @@ QString Id(int control) {
 
 OptionsDialog::OptionsDialog() {
     setWindowTitle("Dialog");
-    auto* grid = new QGridLayout(this);
-    auto* group = new QGroupBox("Opensubtitles", this);
+    auto* outer = new QGridLayout(this);
+    auto* tabs = new QTabWidget(this);
+    auto* general = new QWidget(tabs);
+    auto* grid = new QGridLayout(general);
+    auto* group = new QGroupBox("Opensubtitles", general);
     auto* inner = new QGridLayout(group);
     auto* upload = new QCheckBox("Upload subtitles to OpenSubtitles automatically", group);
     auto* autoloaded = new QCheckBox("also upload automatic loaded subtitles", group);
-    auto* remember = new QCheckBox("Save last movie position", this);
+    auto* remember = new QCheckBox("Save last movie position", general);
     auto* login = new QLineEdit(group);
     auto* password = new QLineEdit(group); // shown in clear text, as the settings keep it
     auto* openSubtitles = new QPushButton("OpenSubtitles", group);
@@ -42,8 +51,13 @@ OptionsDialog::OptionsDialog() {
     inner->addWidget(openSubtitles, 4, 0);
     grid->addWidget(group, 0, 0, 1, 2);
     grid->addWidget(remember, 1, 0, 1, 2);
-    grid->addWidget(ok, 2, 0);
-    grid->addWidget(cancel, 2, 1);
+    rest_ = new OSRestOptionsTab(login, password, tabs);
+    rest_->Fill(CurrentOSRestSettings());
+    tabs->addTab(general, "General");
+    tabs->addTab(rest_, "OpenSubtitles.com");
+    outer->addWidget(tabs, 0, 0, 1, 2);
+    outer->addWidget(ok, 1, 0);
+    outer->addWidget(cancel, 1, 1);
 
     controls_ = {{IDC_OPT_OK, ok},
                  {IDC_OPT_CANCEL, cancel},
@@ -70,6 +84,9 @@ void OptionsDialog::Press(int command) {
         return;
     }
     if (command == IDC_OPT_OK) {
+        // The engine's settings are stored at once: the workers read them from the file.
+        if (!WriteOSRestSettings(SettingsFilePath(), rest_->Settings()))
+            Port().MessageBox("Cannot write " + SettingsFilePath(), "Error", MB_OK_);
         done(OptinsAccept(*this, Optins1));
         return;
     }

@@ -8,6 +8,7 @@
 
 class QAbstractButton;
 class QWidget;
+class OSRestOptionsTab;
 
 class OptionsDialog : public QDialog, public OptinsDialogView {
     Q_OBJECT
@@ -22,8 +23,11 @@ class OptionsDialog : public QDialog, public OptinsDialogView {
     // Presses a button of the dialog by its command (3 OK, 2 close, 4 Cancel, 1004 ...).
     void Press(int command);
 
+    OSRestOptionsTab* RestTab() const { return rest_; }
+
   private:
     std::map<int, QWidget*> controls_;
+    OSRestOptionsTab* rest_ = nullptr;
 };
 
 // Shows the dialog modally; returns its end code (3 after OK, 2 when left unchanged).
