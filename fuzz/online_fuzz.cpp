@@ -1,7 +1,9 @@
-// The scanners of service answers: the XML-RPC scanner, the first-bytes rule, gzip and the
-// language list, on anything a server (or a file) may give.
+// The scanners of service answers: the XML-RPC scanner, the first-bytes rule, gzip, the
+// language lists and the REST API's JSON answers, on anything a server (or a file) may give.
 #include "online/answerkind.h"
 #include "online/opensubtitles.h"
+#include "online/osrest.h"
+#include "online/osrestapi.h"
 #include "online/parsexml.h"
 
 #include <cstddef>
@@ -20,5 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string out;
     GunzipBytes(text, &out, 1 << 20);
     ParseOpensubtitleList(text);
+    ParseOSRestLanguageTable(text);
+    OSRestLogin login;
+    ParseOSRestLogin(text, &login);
+    OSRestSessionUrl("https://api.example/api/v1", login.baseUrl);
+    std::vector<OSRestItem> items = ParseOSRestSearch(text);
+    SortOSRestItems(items);
+    for (const OSRestItem& item : items)
+        item.MenuLabel();
+    OSRestDownloadLink link;
+    ParseOSRestDownload(text, &link);
+    OSRestQuota quota;
+    ParseOSRestUserInfo(text, &quota);
+    DescribeOSRestError(long(size % 600), text, text);
+    IsOSPlaceholder(text);
+    OSRestQuery({{text.substr(0, size / 2), text.substr(size / 2)}});
     return 0;
 }

@@ -8,7 +8,7 @@ PACKAGES=(
   cmake g++ make pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev
   zlib1g-dev libmbedtls-dev libcurl4-openssl-dev libarchive-dev
-  libcpp-httplib-dev libuchardet-dev libcli11-dev
+  libcpp-httplib-dev libuchardet-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libespeak-ng-dev
   clang libclang-rt-14-dev
   # run time
