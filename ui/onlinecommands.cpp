@@ -100,17 +100,22 @@ void ApplyRestDownload(const OSDownloadResult& r, bool fromList) {
     ShowOnlineMessages(r.messages);
 }
 
-void RestDownloadCommand(const std::string& movie, const std::string& language) {
+// A REST download on a worker, applied when it has ended.
+void RunRestDownload(std::function<OSDownloadResult()> work, bool fromList) {
     auto result = std::make_shared<OSDownloadResult>();
-    OSRestConfig config = RestConfig();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = GetSubtitleFromOSRestWork(movie, language, config); },
+        kWaitText, [=] { *result = work(); },
         [=](bool cancelled) {
             if (cancelled || result->cancelled)
                 RestoreTitle();
             else
-                ApplyRestDownload(*result, false);
+                ApplyRestDownload(*result, fromList);
         });
+}
+
+void RestDownloadCommand(const std::string& movie, const std::string& language) {
+    OSRestConfig config = RestConfig();
+    RunRestDownload([=] { return GetSubtitleFromOSRestWork(movie, language, config); }, false);
 }
 
 void RestListCommand(const std::string& movie) {
@@ -136,16 +141,8 @@ void RestListCommand(const std::string& movie) {
 void RestResultCommand(const OSRestItem& item) {
     std::string movie = MovieFile();
     SubtitleWaitNotice();
-    auto result = std::make_shared<OSDownloadResult>();
     OSRestConfig config = RestConfig();
-    RunOnlineWithWait(
-        kWaitText, [=] { *result = DownloadOSRestItemWork(movie, item, config); },
-        [=](bool cancelled) {
-            if (cancelled || result->cancelled)
-                RestoreTitle();
-            else
-                ApplyRestDownload(*result, true);
-        });
+    RunRestDownload([=] { return DownloadOSRestItemWork(movie, item, config); }, true);
 }
 } // namespace
 

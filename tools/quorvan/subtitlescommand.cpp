@@ -139,20 +139,9 @@ Outcome Napiprojekt(const std::string& movie, const std::string& language) {
     return o;
 }
 
-Outcome OpenSubtitles(const std::string& movie, const std::string& language) {
+// What either OpenSubtitles engine's download says about one movie.
+Outcome FromDownload(const OSDownloadResult& r) {
     Outcome o;
-    OSDownloadResult r = GetSubtitleFromOpenSubtitlesWork(movie, language);
-    o.ok = r.downloaded;
-    o.subtitle = r.subtitle;
-    o.copy = r.srtCopy;
-    o.reason = r.reason;
-    return o;
-}
-
-Outcome OpenSubtitlesRest(const std::string& movie, const std::string& language,
-                          const OSRestConfig& config) {
-    Outcome o;
-    OSDownloadResult r = GetSubtitleFromOSRestWork(movie, language, config);
     o.ok = r.downloaded;
     o.subtitle = r.subtitle;
     o.copy = r.srtCopy;
@@ -160,6 +149,15 @@ Outcome OpenSubtitlesRest(const std::string& movie, const std::string& language,
     o.remaining = r.remaining;
     o.resetTime = r.resetTime;
     return o;
+}
+
+Outcome OpenSubtitles(const std::string& movie, const std::string& language) {
+    return FromDownload(GetSubtitleFromOpenSubtitlesWork(movie, language));
+}
+
+Outcome OpenSubtitlesRest(const std::string& movie, const std::string& language,
+                          const OSRestConfig& config) {
+    return FromDownload(GetSubtitleFromOSRestWork(movie, language, config));
 }
 
 Outcome ListRest(const std::string& movie, const OSRestConfig& config) {
