@@ -4,6 +4,7 @@
 #include "online/onlinefiles.h"
 #include "online/osplacement.h"
 #include "online/osrestsettings.h"
+#include "online/servers.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -171,6 +172,37 @@ OSDownloadResult DownloadOSRestItemWork(const std::string& movie, const OSRestIt
     r.workingFolder = ChooseOSWorkingFolder(movie, r.messages);
     OSRestClient client(config);
     FetchItem(client, movie, item, r);
+    return r;
+}
+
+WebLookup IMDBSiteRestWork(const std::string& movie, const OSRestConfig& config) {
+    WebLookup r;
+    std::string reason;
+    if (!HaveKey(config, r.messages, reason))
+        return r;
+    std::string hash = IsMovieFile(movie) ? GenerateHashOpenSubtitles(movie) : "";
+    OSRestClient client(config);
+    OSRestFailure failure;
+    std::vector<OSRestItem> items;
+    if (!hash.empty() &&
+        (!client.EnsureSession(&failure) || !client.Search(hash, "", &items, &failure))) {
+        Record(failure, r.messages, reason, r.cancelled);
+        return r;
+    }
+    // The number as the XML-RPC answers gave it: at least seven digits.
+    std::string number;
+    for (const OSRestItem& item : items)
+        if (item.hashMatch && item.imdbId > 0) {
+            number = std::to_string(item.imdbId);
+            number.insert(0, number.size() < 7 ? 7 - number.size() : 0, '0');
+            break;
+        }
+    if (number.empty()) {
+        r.messages.push_back({"No file open or no move file hash link to IMDB", "IMDBNumber"});
+        return r;
+    }
+    r.messages.push_back({number, "IMDBNumber"});
+    r.url = ServiceUrl(Service::ImdbWeb) + "/title/tt" + number;
     return r;
 }
 

@@ -9,6 +9,7 @@
 // command-line tool, and say what the window shows.
 #include "online/opensubtitles.h"
 #include "online/osrestclient.h"
+#include "online/weblookups.h"
 
 #include <map>
 #include <string>
@@ -40,6 +41,9 @@ OSRestListResult ListOSRestWork(const std::string& movie, const OSRestConfig& co
 // The download of one chosen result.
 OSDownloadResult DownloadOSRestItemWork(const std::string& movie, const OSRestItem& item,
                                         const OSRestConfig& config);
+
+// The IMDB page of the movie (command 2005) with the number the search by hash gives.
+WebLookup IMDBSiteRestWork(const std::string& movie, const OSRestConfig& config);
 
 struct OSRestAccountCheck {
     bool ok = false;

@@ -19,6 +19,7 @@ struct OSRestItem {
     bool hearingImpaired = false;
     std::string release;
     std::string title; // of the movie the subtitle belongs to
+    long long imdbId = 0;
 
     // "[pl] name.srt | 1234 downloads | hash match | HI | AI | machine"
     std::string MenuLabel() const;

@@ -120,8 +120,10 @@ std::vector<OSRestItem> ParseOSRestSearch(const std::string& body) {
         item.machineTranslated = Bool(*a, "machine_translated");
         item.hearingImpaired = Bool(*a, "hearing_impaired");
         item.release = Str(*a, "release");
-        if (const json* feature = Member(*a, "feature_details"))
+        if (const json* feature = Member(*a, "feature_details")) {
             item.title = Str(*feature, "title");
+            item.imdbId = std::max(0LL, Int(*feature, "imdb_id", 0));
+        }
         if (item.fileName.empty())
             item.fileName = item.release.empty() ? std::to_string(item.fileId) : item.release;
         items.push_back(std::move(item));

@@ -270,8 +270,10 @@ void DownoladOSSubtitlesAndUnpack(const std::string& link) {
 void IMDBSiteCommand() {
     std::string movie = MovieFile();
     auto result = std::make_shared<WebLookup>();
+    bool rest = CurrentOSRestSettings().Rest();
+    OSRestConfig config = rest ? RestConfig() : OSRestConfig();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = IMDBSiteWork(movie); },
+        kWaitText, [=] { *result = rest ? IMDBSiteRestWork(movie, config) : IMDBSiteWork(movie); },
         [=](bool cancelled) {
             if (!cancelled && !result->cancelled)
                 ApplyWebLookup(*result);

@@ -195,5 +195,15 @@ TEST_F(RestWindow, WithoutAKeyTheCommandsSayWhereToGetOneAndTheOptionsTabTestsTh
                                         "subtitle.txt.\nPlease manually open this file."}));
     EXPECT_EQ(ReadFile(dir_.file("movie.srt")), text);
     EXPECT_TRUE(SubLaunchAfter(before));
+
+    // The movie's IMDB page with the number the search by hash gives.
+    setenv("QUORVAN_IMDB_URL", "http://imdb.test", 1);
+    messages_.clear();
+    W().Command(2005);
+    ASSERT_TRUE(WaitDone());
+    ProcessEvents(); // the page is opened through the window's queue
+    unsetenv("QUORVAN_IMDB_URL");
+    EXPECT_EQ(messages_, (std::vector<std::string>{"IMDBNumber|0133093"}));
+    EXPECT_EQ(documents_, (std::vector<std::string>{"http://imdb.test/title/tt0133093"}));
 }
 } // namespace
