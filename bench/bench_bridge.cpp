@@ -2,6 +2,7 @@
 // seek over loopback beside the bridge as it was before (one run, side by side), the time of
 // the player's reads while 10 slow connections are open, and mplayer's CPU time for a stored set
 // next to the loose movie.
+#include "platform/fdio.h"
 #include "platform/process.h"
 #include "tools/wrapper/rarbridge.h"
 
@@ -79,19 +80,6 @@ struct Figures {
     int failedReads = 0;
 };
 
-int ConnectTo(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Sequential throughput, time to the first byte after a seek, and the time of 64 KiB reads
 // while 10 connections sit idle or trickle a header (each read waits at most 10 s).
 Figures Measure(int port, const std::string& path, size_t size) {
@@ -124,7 +112,7 @@ Figures Measure(int port, const std::string& path, size_t size) {
 
     std::vector<int> slow;
     for (int i = 0; i < 10; ++i)
-        slow.push_back(ConnectTo(port));
+        slow.push_back(ConnectLoopback(port));
     std::atomic<bool> trickling{true};
     std::thread trickle([&] {
         const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";

@@ -12,6 +12,9 @@ inline bool WriteAllBlocking(int fd, const std::string& data) {
     return WriteAllBlocking(fd, data.data(), data.size());
 }
 
+// A TCP connection to 127.0.0.1:`port` (close-on-exec, blocking), or -1 with errno set.
+int ConnectLoopback(int port);
+
 // What `path` is when it exists but is no regular file ("a folder", "a FIFO", "a device",
 // "a socket"), else "" (a regular file, or nothing there). Looks without opening, so it never
 // blocks.

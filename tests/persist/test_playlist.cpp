@@ -1,6 +1,7 @@
 // The playlist's list, cursor and files, without a window.
 #include "persist/playlist.h"
 #include "platform/paths.h"
+#include "tests/persist/playliststate.h"
 #include "tests/support/testenv.h"
 
 #include <filesystem>
@@ -12,20 +13,10 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
-Paths ListPaths() {
-    Paths paths;
-    for (const item& entry : sp1.snapshot(nullptr))
-        paths.push_back(entry.path);
-    return paths;
-}
-
 class Playlist : public ::testing::Test {
   protected:
     void SetUp() override {
-        playlista.clear();
-        sp1.current = 0;
-        sp1.modified = 0;
-        sp1.standingLoaded = 0;
+        ResetPlaylistState();
         SetProgramFolder(dir_.path() + "/");
     }
     void TearDown() override {
@@ -54,8 +45,9 @@ TEST_F(Playlist, AnM3uGivesOnlyItsAbsolutePathsAndFileUrls) {
                     "file:///home/ala/Filmy/trzeci%20%C5%BC.avi\n"
                     "file://otherhost/share/film.avi\n");
     LoadPlaylistfile(file);
-    EXPECT_EQ(ListPaths(), (Paths{"/home/ala/Filmy/pierwszy.avi", "/home/ala/Filmy/drugi żółw.mkv",
-                                  "/home/ala/Filmy/trzeci ż.avi"}));
+    EXPECT_EQ(PlaylistPaths(),
+              (Paths{"/home/ala/Filmy/pierwszy.avi", "/home/ala/Filmy/drugi żółw.mkv",
+                     "/home/ala/Filmy/trzeci ż.avi"}));
     EXPECT_EQ(playlista[1].name, "drugi żółw.mkv");
     EXPECT_EQ(playlista[1].number, -1);
     EXPECT_EQ(sp1.modified, 0) << "loading is not an edit of the window";
@@ -64,8 +56,8 @@ TEST_F(Playlist, AnM3uGivesOnlyItsAbsolutePathsAndFileUrls) {
     WriteFile(file, "/ab/cd\n/ab/cde\n");
     LoadPlaylistfile(file);
     LoadPlaylistfile(dir_.file("missing.p4s"));
-    EXPECT_EQ(ListPaths().size(), 4u) << "6 characters are skipped, 7 accepted";
-    EXPECT_EQ(ListPaths().back(), "/ab/cde");
+    EXPECT_EQ(PlaylistPaths().size(), 4u) << "6 characters are skipped, 7 accepted";
+    EXPECT_EQ(PlaylistPaths().back(), "/ab/cde");
 }
 
 TEST_F(Playlist, AFifoOrAFolderInPlaceOfTheFileAddsNothingAndDoesNotBlock) {
@@ -84,7 +76,7 @@ TEST_F(Playlist, SavedFilesReadBackAndTheDialogNameGetsP4sOnlyWithoutAnyDot) {
         << "a path with a line break cannot be one line";
     playlista.clear();
     LoadPlaylistfile(file);
-    EXPECT_EQ(ListPaths(), (Paths{"/m/Pierwszy film.avi", "/m/ąę/drugi.mkv"}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/m/Pierwszy film.avi", "/m/ąę/drugi.mkv"}));
 
     EXPECT_EQ(PlaylistSaveName("/home/ala/lista"), "/home/ala/lista.p4s");
     EXPECT_EQ(PlaylistSaveName("/home/ala/lista.m3u"), "/home/ala/lista.m3u");
@@ -98,7 +90,7 @@ TEST_F(Playlist, DeleteKeepsTheCursorOnThePlayingEntry) {
     Fill({"/m/a.avi", "/m/b.avi", "/m/c.avi"});
     sp1.current = 2;
     sp1.remove(1);
-    EXPECT_EQ(ListPaths(), (Paths{"/m/a.avi", "/m/c.avi"}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/m/a.avi", "/m/c.avi"}));
     EXPECT_EQ(sp1.current, 1) << "still the playing c.avi";
     EXPECT_EQ(sp1.modified, 1);
 
@@ -112,7 +104,7 @@ TEST_F(Playlist, DeleteKeepsTheCursorOnThePlayingEntry) {
     sp1.remove(7);
     sp1.remove(-1);
     EXPECT_EQ(sp1.current, 0) << "entries after the cursor and rows past the end leave it";
-    EXPECT_EQ(ListPaths(), (Paths{"/m/a.avi"}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/m/a.avi"}));
 }
 
 TEST_F(Playlist, TheEndOfAMovieWalksTheListThenFallsThroughOnceAndStartsAgain) {
@@ -152,7 +144,7 @@ TEST_F(Playlist, TheStandingListLoadsOnceAndIsWrittenOnlyWhenChangedAndNotEmpty)
     WriteFile(standing, "/m/kept.avi\n");
     LoadStandingPlaylistOnce();
     LoadStandingPlaylistOnce();
-    EXPECT_EQ(ListPaths(), (Paths{"/m/kept.avi"}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/m/kept.avi"}));
 
     sp1.add("/m/new.avi");
     EXPECT_FALSE(SaveStandingPlaylistIfModified()) << "not changed in the window";

@@ -6,6 +6,7 @@
 #include "persist/playlist.h"
 #include "platform/statefolder.h"
 #include "player/mplayerinfo.h"
+#include "tests/persist/playliststate.h"
 #include "ui/mainwindow.h"
 #include "ui/playlistwindow.h"
 #include "ui/uihooks.h"
@@ -23,21 +24,11 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
-Paths ListPaths() {
-    Paths paths;
-    for (const item& entry : sp1.snapshot(nullptr))
-        paths.push_back(entry.path);
-    return paths;
-}
-
 class PlaylistWindowTest : public UiTest {
   protected:
     void SetUp() override {
         UiTest::SetUp();
-        playlista.clear();
-        sp1.current = 0;
-        sp1.modified = 0;
-        sp1.standingLoaded = 0;
+        ResetPlaylistState();
         PlaylistWindow::setSelected(-1);
     }
     void TearDown() override {
@@ -112,13 +103,13 @@ TEST_F(PlaylistWindowTest, DroppedFilesAndFoldersArePaintedAndADoubleClickPlaysT
     PlaylistWindow* window = Open();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Playlista.1");
-    EXPECT_EQ(ListPaths(), (Paths{"/stored/first movie.avi"})) << "the first opening loads it";
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/stored/first movie.avi"})) << "the first opening loads it";
 
     std::filesystem::create_directories(dir_.file("Filmy ż"));
     Paths loose = Movies({"żaba.avi"});
     Paths folder = Movies({"Filmy ż/b.mkv", "Filmy ż/a.avi", "Filmy ż/opis.txt"});
     Drop(window, {loose[0], dir_.file("Filmy ż")});
-    EXPECT_EQ(ListPaths(), (Paths{"/stored/first movie.avi", loose[0], folder[1], folder[0]}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/stored/first movie.avi", loose[0], folder[1], folder[0]}));
     EXPECT_EQ(sp1.modified, 1);
     EXPECT_GE(window->verticalScrollBar()->maximum(), 0);
 
@@ -212,11 +203,11 @@ TEST_F(PlaylistWindowTest, WheelDragAndDeleteFollowTheirRules) {
     Mouse(window, QEvent::MouseButtonPress, 0, Qt::LeftButton);
     Mouse(window, QEvent::MouseMove, 2, Qt::LeftButton);
     Mouse(window, QEvent::MouseButtonRelease, 2, Qt::NoButton);
-    EXPECT_EQ(ListPaths(), (Paths{"/m/b.avi", "/m/c.avi", "/m/a.avi"}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/m/b.avi", "/m/c.avi", "/m/a.avi"}));
     EXPECT_EQ(PlaylistWindow::selected(), 2);
     EXPECT_EQ(sp1.modified, 1);
     Mouse(window, QEvent::MouseMove, 0, Qt::NoButton);
-    EXPECT_EQ(ListPaths(), (Paths{"/m/b.avi", "/m/c.avi", "/m/a.avi"})) << "dragging ended";
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/m/b.avi", "/m/c.avi", "/m/a.avi"})) << "dragging ended";
 
     // Delete the selected row before the playing entry: the cursor follows the entry.
     sp1.current = 2;
@@ -224,7 +215,7 @@ TEST_F(PlaylistWindowTest, WheelDragAndDeleteFollowTheirRules) {
     Mouse(window, QEvent::MouseButtonRelease, 1, Qt::NoButton);
     QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
     QApplication::sendEvent(window, &del);
-    EXPECT_EQ(ListPaths(), (Paths{"/m/b.avi", "/m/a.avi"}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/m/b.avi", "/m/a.avi"}));
     EXPECT_EQ(sp1.current, 1);
 }
 
@@ -235,7 +226,7 @@ TEST_F(PlaylistWindowTest, TheContextMenuLoadsSavesAndClearsAndTheExitWritesTheC
     WriteFile(dir_.file("other.m3u"), "#EXTM3U\n/films/one.avi\nrelative.avi\n/films/two.avi\n");
     openFileAnswer_ = dir_.file("other.m3u");
     window->runMenuCommand(2029);
-    EXPECT_EQ(ListPaths(), (Paths{"/films/one.avi", "/films/two.avi"}));
+    EXPECT_EQ(PlaylistPaths(), (Paths{"/films/one.avi", "/films/two.avi"}));
 
     std::vector<FileFilter> filters;
     Hooks().saveFile = [&](const std::vector<FileFilter>& asked) {

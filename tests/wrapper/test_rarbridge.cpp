@@ -1,4 +1,5 @@
 // The wrapper's RAR bridge: the stored movie served over HTTP with byte ranges.
+#include "platform/fdio.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 #include "tools/wrapper/rarbridge.h"
@@ -180,22 +181,9 @@ struct RawAnswer {
     std::string body;
 };
 
-int Connect(int port) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 RawAnswer Exchange(int port, const std::string& request, int limitMs = 5000) {
     RawAnswer answer;
-    int fd = Connect(port);
+    int fd = ConnectLoopback(port);
     if (fd < 0)
         return answer;
     if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size())) {
@@ -322,8 +310,8 @@ TEST(RarBridge, SlowAndIdleConnectionsNeitherDelayThePlayerNorStay) {
     // Five connections that say nothing, five that trickle a header a byte at a time.
     std::vector<int> idle, slow;
     for (int i = 0; i < 5; ++i) {
-        idle.push_back(Connect(tcp));
-        slow.push_back(Connect(tcp));
+        idle.push_back(ConnectLoopback(tcp));
+        slow.push_back(ConnectLoopback(tcp));
         ASSERT_GE(idle.back(), 0);
         ASSERT_GE(slow.back(), 0);
     }
