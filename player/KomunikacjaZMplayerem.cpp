@@ -19,9 +19,11 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -55,8 +57,10 @@ struct ReaderThread {
     std::shared_ptr<std::atomic<bool>> done;
 };
 
-// At exit a reader may still run (a movie that ended started the next one as the program
-// closed): it is let go of, never destroyed while joinable, which would abort the program.
+// A reader never outlives the program's globals: the first reader registers a close of every
+// player at exit, which runs before the globals made earlier (the movie state the readers
+// write) are destroyed. Should a reader still be left (a chain of next parts the closing could
+// not end), it is let go of rather than destroyed while joinable, which would abort the program.
 struct ReaderList : std::list<ReaderThread> {
     ~ReaderList() {
         for (ReaderThread& r : *this)
@@ -205,6 +209,8 @@ void CloseDetachedSession(const std::shared_ptr<Session>& session) {
 namespace {
 // Starts the reader of the current session; g_mutex is held.
 void StartReaderLocked() {
+    static std::once_flag closeAtExit;
+    std::call_once(closeAtExit, [] { std::atexit([] { ClosePlayer(kKillGraceMs); }); });
     unsigned long long ticket;
     {
         std::lock_guard<std::mutex> turn(g_turnMutex);
@@ -394,8 +400,12 @@ void ClosePlayer(int graceMs) {
         }
         if (readers.empty())
             return;
-        for (auto& r : readers)
-            r.thread.join();
+        for (auto& r : readers) {
+            if (r.thread.get_id() == std::this_thread::get_id())
+                r.thread.detach(); // the program is left from a reader: it cannot wait for itself
+            else
+                r.thread.join();
+        }
     }
 }
 
