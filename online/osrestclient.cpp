@@ -136,12 +136,10 @@ void OSRestClient::Fail(OSRestFailure* failure, long status, const std::string& 
     failure->failed = true;
     failure->status = status;
     failure->message = DescribeOSRestError(status, body, header);
-    failure->resetTime = OSRestResetTime(body);
 }
 
 bool OSRestClient::Exchange(const std::string& method, const std::string& pathAndQuery,
-                            const std::string& body, std::string* answer, std::string* header,
-                            OSRestFailure* failure) {
+                            const std::string& body, std::string* answer, OSRestFailure* failure) {
     if (!ThePace().Wait()) {
         failure->failed = failure->cancelled = true;
         return false;
@@ -180,8 +178,6 @@ bool OSRestClient::Exchange(const std::string& method, const std::string& pathAn
         return false;
     }
     *answer = std::move(result.body);
-    if (header != nullptr)
-        *header = std::move(result.header);
     return true;
 }
 
@@ -191,7 +187,7 @@ bool OSRestClient::LogIn(OSRestLogin* login, OSRestFailure* failure) {
     std::string answer;
     std::string body = "{\"username\":" + JsonString(config_.login) +
                        ",\"password\":" + JsonString(config_.password) + "}";
-    if (!Exchange("POST", "/login", body, &answer, nullptr, failure))
+    if (!Exchange("POST", "/login", body, &answer, failure))
         return false;
     if (!ParseOSRestLogin(answer, login)) {
         failure->failed = true;
@@ -222,7 +218,7 @@ bool OSRestClient::Search(const std::string& hash, const std::string& languages,
     if (!languages.empty())
         query.emplace_back("languages", languages);
     std::string answer;
-    if (!Exchange("GET", "/subtitles?" + OSRestQuery(query), "", &answer, nullptr, failure))
+    if (!Exchange("GET", "/subtitles?" + OSRestQuery(query), "", &answer, failure))
         return false;
     *items = ParseOSRestSearch(answer);
     SortOSRestItems(*items);
@@ -233,7 +229,7 @@ bool OSRestClient::RequestDownload(long long fileId, OSRestDownloadLink* link,
                                    OSRestFailure* failure) {
     std::string answer;
     if (!Exchange("POST", "/download", "{\"file_id\":" + std::to_string(fileId) + "}", &answer,
-                  nullptr, failure))
+                  failure))
         return false;
     if (!ParseOSRestDownload(answer, link)) {
         failure->failed = true;
@@ -277,7 +273,7 @@ bool OSRestClient::FetchFile(const std::string& link, size_t limit, std::string*
 
 bool OSRestClient::UserInfo(OSRestQuota* quota, OSRestFailure* failure) {
     std::string answer;
-    if (!Exchange("GET", "/infos/user", "", &answer, nullptr, failure))
+    if (!Exchange("GET", "/infos/user", "", &answer, failure))
         return false;
     if (!ParseOSRestUserInfo(answer, quota)) {
         failure->failed = true;
@@ -289,7 +285,7 @@ bool OSRestClient::UserInfo(OSRestQuota* quota, OSRestFailure* failure) {
 
 bool OSRestClient::CheckKey(OSRestFailure* failure) {
     std::string answer;
-    return Exchange("GET", "/infos/formats", "", &answer, nullptr, failure);
+    return Exchange("GET", "/infos/formats", "", &answer, failure);
 }
 
 void ForgetOSRestSessions() {

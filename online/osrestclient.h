@@ -54,12 +54,9 @@ class OSRestClient {
     // GET /infos/formats: a request any valid key is answered.
     bool CheckKey(OSRestFailure* failure);
 
-    bool LoggedIn() const { return !token_.empty(); }
-
   private:
     bool Exchange(const std::string& method, const std::string& pathAndQuery,
-                  const std::string& body, std::string* answer, std::string* header,
-                  OSRestFailure* failure);
+                  const std::string& body, std::string* answer, OSRestFailure* failure);
     void Fail(OSRestFailure* failure, long status, const std::string& body,
               const std::string& header);
 
