@@ -168,10 +168,12 @@ bool OSRestClient::Exchange(const std::string& method, const std::string& pathAn
         failure->message = "OpenSubtitles.com cannot be reached (" + result.errorText + ").";
         return false;
     }
-    if (result.status == 401 && !token_.empty()) {
-        // The kept token has run out: the next command logs in anew.
+    if (result.status == 401 && keptToken_) {
+        // A token kept from an earlier command has run out: one new login, the request again.
         DropSession(config_);
-        token_.clear();
+        keptToken_ = false;
+        OSRestLogin login;
+        return LogIn(&login, failure) && Exchange(method, pathAndQuery, body, answer, failure);
     }
     if (result.status < 200 || result.status >= 300 || result.truncated) {
         Fail(failure, result.truncated ? 502 : result.status, result.body, result.header);
@@ -183,6 +185,7 @@ bool OSRestClient::Exchange(const std::string& method, const std::string& pathAn
 
 bool OSRestClient::LogIn(OSRestLogin* login, OSRestFailure* failure) {
     token_.clear();
+    keptToken_ = false;
     sessionUrl_ = config_.apiUrl;
     std::string answer;
     std::string body = "{\"username\":" + JsonString(config_.login) +
@@ -204,8 +207,10 @@ bool OSRestClient::EnsureSession(OSRestFailure* failure) {
     if (config_.login.empty() || !token_.empty())
         return true;
     std::lock_guard<std::mutex> lock(gLoginMutex);
-    if (FindSession(config_, &token_, &sessionUrl_))
+    if (FindSession(config_, &token_, &sessionUrl_)) {
+        keptToken_ = true;
         return true;
+    }
     OSRestLogin login;
     return LogIn(&login, failure);
 }

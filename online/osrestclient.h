@@ -2,7 +2,8 @@
 // The exchanges with the OpenSubtitles.com REST API. Every request carries "Api-Key" and the
 // configured "User-Agent"; after a login it carries "Authorization: Bearer <token>" and goes
 // to the host the login answer named. The token is kept for the process (12 hours at most)
-// for the same address, key and account, so a session logs in once.
+// for the same address, key and account, so a session logs in once; a kept token the service
+// no longer takes gets one new login and the request again.
 //
 // The service allows 5 requests a second from one address: all clients of the process share
 // one pace, and a request that would be the sixth within a second waits (a cancelled
@@ -62,6 +63,7 @@ class OSRestClient {
 
     OSRestConfig config_;
     std::string token_;
+    bool keptToken_ = false; // token_ is one an earlier client got
     std::string sessionUrl_;
 };
 

@@ -120,8 +120,9 @@ void FakeOpenSubtitlesRest::Handle(const std::string& host, const httplib::Reque
         Complain(where + "not under " + kBase);
 
     std::string bearer = req.get_header_value("Authorization");
-    if (path != "/login") {
-        if (loggedIn_ && bearer != std::string("Bearer ") + kToken)
+    bool stale = StartsWith(bearer, "Bearer ") && bearer != "Bearer " + token_;
+    if (path != "/login" && !stale) {
+        if (loggedIn_ && bearer != "Bearer " + token_)
             Complain(where + "no bearer token after the login [" + bearer + "]");
         if (!loggedIn_ && !bearer.empty())
             Complain(where + "a token before any login");
@@ -147,6 +148,10 @@ void FakeOpenSubtitlesRest::Handle(const std::string& host, const httplib::Reque
         answer(401, {{"message", "Error, invalid API key"}});
         return;
     }
+    if (stale && path != "/login") {
+        answer(401, {{"message", "invalid token"}});
+        return;
+    }
     auto failure = failures_.find(path);
     if (failure != failures_.end() && failure->second.times-- > 0) {
         res.status = failure->second.status;
@@ -169,7 +174,7 @@ void FakeOpenSubtitlesRest::Handle(const std::string& host, const httplib::Reque
         answer(200,
                {{"user", {{"allowed_downloads", 20}, {"level", "Sub leecher"}, {"vip", false}}},
                 {"base_url", base},
-                {"token", kToken},
+                {"token", token_},
                 {"status", 200}});
         return;
     }
@@ -257,6 +262,11 @@ void FakeOpenSubtitlesRest::Results(const std::string& hash,
                                     std::vector<FakeRestSubtitle> results) {
     std::lock_guard<std::mutex> lock(mutex_);
     results_[hash] = std::move(results);
+}
+
+void FakeOpenSubtitlesRest::ExpireTokens() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    token_ += "x";
 }
 
 void FakeOpenSubtitlesRest::Account(const std::string& user, const std::string& password,

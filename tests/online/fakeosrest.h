@@ -52,6 +52,8 @@ class FakeOpenSubtitlesRest {
     void UserAgent(const std::string& agent);
     // Downloads left before the quota answer (406); the reset time both give.
     void Remaining(int remaining);
+    // The tokens given so far are refused from now on (401), as when they run out.
+    void ExpireTokens();
     // The next requests to `path` ("/subtitles", "/download", "/login", "/files") are answered
     // with `status` and `body` (and Retry-After when given), `times` times.
     void Fail(const std::string& path, int status, const std::string& body, int times = 1000,
@@ -73,6 +75,7 @@ class FakeOpenSubtitlesRest {
     std::string user_, password_;
     bool vipHost_ = false;
     bool loggedIn_ = false;
+    std::string token_ = kToken;
     std::string agent_;
     int remaining_ = 20;
     struct Failure {

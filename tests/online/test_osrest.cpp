@@ -223,5 +223,12 @@ TEST_F(RestEngine, AtMostFiveRequestsASecondFromAllThreadsAndOneLoginPerSession)
     for (size_t i = 0; i + 5 < arrivals.size(); ++i)
         EXPECT_GE(arrivals[i + 5].at - arrivals[i].at, std::chrono::milliseconds(950)) << i;
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
+
+    // A kept token the service no longer takes: one new login, and the search goes through.
+    os_.ExpireTokens();
+    ResetOSRestPace();
+    EXPECT_EQ(ListOSRestWork(movie_, config_).items.size(), 1u);
+    EXPECT_EQ(os_.Count("POST", "/api/v1/login"), 2u);
+    EXPECT_EQ(os_.Count("GET", "/api/v1/subtitles"), 8u); // the refused one and its repeat
 }
 } // namespace
