@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -90,6 +91,10 @@ TEST_F(RestEngine, TheListMarksEveryKindAndPutsHashMatchesFirstThenTheMostDownlo
                            "[pl] human.pl.srt | 50 downloads | hash match | file_id 11\n" + p +
                            "[pl] machine.pl.srt | 5000 downloads | machine | file_id 12\n" + p +
                            "[en] hi.en.srt | 300 downloads | HI | file_id 14\n");
+    // The agent names the program and its version ("<AppName> v<version>").
+    EXPECT_TRUE(std::regex_match(DefaultOSRestUserAgent(),
+                                 std::regex("QuorvanRarPlayer v[0-9]+\\.[0-9]+\\.[0-9]+")))
+        << DefaultOSRestUserAgent();
     std::vector<FakeRestArrival> arrivals = os_.Arrivals();
     ASSERT_EQ(arrivals.size(), 2u);
     EXPECT_EQ(arrivals[0].host + " " + arrivals[0].target, "api /api/v1/login");
