@@ -237,3 +237,25 @@ TEST_F(RestEngine, AtMostFiveRequestsASecondFromAllThreadsAndOneLoginPerSession)
     EXPECT_EQ(os_.Count("GET", "/api/v1/subtitles"), 8u); // the refused one and its repeat
 }
 } // namespace
+
+namespace {
+// Every language a menu offers (the shipped list and the language files' two defaults) has
+// its code for the REST API in the shipped table.
+TEST(RestLanguages, EveryLanguageOfTheMenusHasItsApiCode) {
+    std::string locale = SourceDir() + "/resources/locale/";
+    auto table = ParseOSRestLanguageTable(ReadFile(locale + kOSRestLanguageFile));
+    std::vector<std::string> codes;
+    for (const item_downolad_sub& item :
+         ParseOpensubtitleList(ReadFile(locale + "opensubtitles_languages.txt")))
+        codes.push_back(item.code);
+    for (const char* file : {"lang_en_US.ini", "lang_pl_PL.ini"})
+        for (const std::string& line : ReadLines(locale + file))
+            if (line.rfind("default_3letters_lang", 0) == 0)
+                codes.push_back(line.substr(line.find('=') + 1));
+    ASSERT_GT(codes.size(), 60u);
+    for (const std::string& code : codes)
+        EXPECT_EQ(table.count(code), 1u) << code;
+    EXPECT_EQ(table["pob"], "pt-br");
+    EXPECT_EQ(table["chi"], "zh-cn");
+}
+} // namespace
