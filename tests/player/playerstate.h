@@ -9,6 +9,8 @@
 #include "player/subtitletracks.h"
 
 #include <mutex>
+#include <string>
+#include <vector>
 
 inline void ResetPlayerState() {
     {
@@ -46,4 +48,11 @@ inline void ResetPlayerState() {
     SubComend.clear();
     user_filtrs.clear();
     history1.clear();
+}
+
+// Hands one player line to the interpreter the way the reader thread does (a writable copy).
+inline void FeedPlayerLine(const std::string& line) {
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    obsluzto_co_mplayer_podeslal(buffer.data());
 }

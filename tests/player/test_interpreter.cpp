@@ -20,11 +20,7 @@ class Interpreter : public ::testing::Test {
     }
     void TearDown() override { SetWindowPort(nullptr); }
 
-    void Feed(const std::string& line) {
-        std::vector<char> buf(line.begin(), line.end());
-        buf.push_back(0);
-        obsluzto_co_mplayer_podeslal(buf.data());
-    }
+    void Feed(const std::string& line) { FeedPlayerLine(line); }
     std::vector<std::string> Events() { return port_.Events(); }
     RecorderPort port_;
 };

@@ -21,12 +21,6 @@
 
 namespace {
 
-void Feed(const std::string& line) {
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    obsluzto_co_mplayer_podeslal(buffer.data());
-}
-
 class Speaker : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -60,7 +54,7 @@ TEST_F(Speaker, EverySpeechModeSpeaksTheLineWithItsPolishLetters) {
     size_t spoken = 0;
     for (int mode : {1, 2, 4, 5, 6, 8}) {
         Mp1.voiceOverMode = mode;
-        Feed("XX : Żółta łódź - \"płynie\"\r");
+        FeedPlayerLine("XX : Żółta łódź - \"płynie\"\r");
         // One at a time, each heard to its end.
         std::vector<std::string> index = speaker_.WaitIndex(++spoken, 15000);
         ASSERT_EQ(index.size(), spoken) << mode;
@@ -74,7 +68,7 @@ TEST_F(Speaker, EverySpeechModeSpeaksTheLineWithItsPolishLetters) {
     // The WP initialisation alone says nothing.
     EXPECT_EQ(InicjalizujSerwerWP(), 1);
     Mp1.voiceOverMode = 0;
-    Feed("XX : cisza\r");
+    FeedPlayerLine("XX : cisza\r");
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(speaker_.WaitIndex(0, 0).size(), spoken);
     EXPECT_EQ(speaker_.Stop(), 0); // the end of its input ends it cleanly
@@ -83,11 +77,11 @@ TEST_F(Speaker, EverySpeechModeSpeaksTheLineWithItsPolishLetters) {
 TEST_F(Speaker, ANewLineInterruptsTheOneStillSpoken) {
     ASSERT_TRUE(speaker_.Start());
     Mp1.voiceOverMode = 4;
-    Feed("XX : To jest bardzo długie zdanie, które lektor czyta przez kilka sekund bez "
-         "przerwy.\r");
+    FeedPlayerLine("XX : To jest bardzo długie zdanie, które lektor czyta przez kilka sekund bez "
+                   "przerwy.\r");
     // Wait until the first line is being "heard", then cut it.
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    Feed("XX : Stop.\r");
+    FeedPlayerLine("XX : Stop.\r");
     std::vector<std::string> index = speaker_.WaitIndex(2, 15000);
     ASSERT_EQ(index.size(), 2u);
     WavMeasure first, second;
@@ -107,7 +101,7 @@ TEST_F(Speaker, TheFrontEndStartsItOnceAndItEndsWithUs) {
     ASSERT_TRUE(WaitUntil([] { return DDEProbe("unispiker", "synteza") == 1; }, 10000));
     // A second choice of a speech mode finds it serving.
     VoiceOverModeChosen(5);
-    Feed("XX : Dzień dobry\r");
+    FeedPlayerLine("XX : Dzień dobry\r");
     std::vector<std::string> index = speaker_.WaitIndex(1, 15000);
     ASSERT_EQ(index.size(), 1u);
     EXPECT_EQ(index[0], "0001\tunispiker\tDzień dobry");
@@ -129,8 +123,8 @@ TEST_F(Speaker, AMissingVoiceIsReportedOnceNotPerLine) {
     unsetenv("QUORVAN_SPEAKER_VOICE");
     EXPECT_NE(message.find("no voice \"xx-no-such-voice\""), std::string::npos) << message;
     Mp1.voiceOverMode = 1;
-    Feed("XX : nikt\r");
-    Feed("XX : nikt\r");
+    FeedPlayerLine("XX : nikt\r");
+    FeedPlayerLine("XX : nikt\r");
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     int messages = 0;
     for (const std::string& e : port_.Events())

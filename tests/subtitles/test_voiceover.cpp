@@ -26,13 +26,6 @@ namespace {
 
 const std::vector<std::string> kAllServices = {"unispiker", "Expressivo", "Syntalk", "rozmowy"};
 
-// Feeds one player line to the interpreter the way the reader thread does.
-void Feed(const std::string& line) {
-    std::vector<char> buffer(line.begin(), line.end());
-    buffer.push_back('\0');
-    obsluzto_co_mplayer_podeslal(buffer.data());
-}
-
 class VoiceOver : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -104,10 +97,10 @@ TEST(SpeechText, Cp1250DecodingAgreesWithIconvForEveryByte) {
 TEST_F(VoiceOver, OnlySubtitleLinesAreSpokenNeverTheMovieInformation) {
     DdeTestServer server(runtime_.path(), kAllServices);
     Mp1.voiceOverMode = 1;
-    Feed("XX :  movie info: film.avi 0:10 160x120\r");
-    Feed("ANS_LENGTH=10.00\r");
-    Feed("xx : ma\xC5\x82y - kot\r");
-    Feed("XX : \"Dobrze\" [szept]\r");
+    FeedPlayerLine("XX :  movie info: film.avi 0:10 160x120\r");
+    FeedPlayerLine("ANS_LENGTH=10.00\r");
+    FeedPlayerLine("xx : ma\xC5\x82y - kot\r");
+    FeedPlayerLine("XX : \"Dobrze\" [szept]\r");
     std::vector<std::string> frames = server.WaitFrames(2, 3000);
     EXPECT_EQ(frames, (std::vector<std::string>{
                           "unispiker|synteza|P|do_serwera|SayIt| ma\xB3y   kot ",
@@ -116,7 +109,7 @@ TEST_F(VoiceOver, OnlySubtitleLinesAreSpokenNeverTheMovieInformation) {
     // The length line still reached the rest of the interpreter.
     EXPECT_EQ(Mp1.movieLength, 10);
     Mp1.voiceOverMode = 0;
-    Feed("XX : cisza\r");
+    FeedPlayerLine("XX : cisza\r");
     server.WaitFrames(3, 200);
     EXPECT_EQ(server.Frames().size(), 2u);
 }
@@ -126,11 +119,11 @@ TEST_F(VoiceOver, EachSynthesiserGetsItsOwnNamesAndPayload) {
     const std::string line = "XX : \xC5\xBC\xC3\xB3\xC5\x82w - \"tak\"\r";
     const std::string prepared = " \xBF\xF3\xB3w    tak  ";
     Mp1.voiceOverMode = 4;
-    Feed(line);
+    FeedPlayerLine(line);
     Mp1.voiceOverMode = 2;
-    Feed(line);
+    FeedPlayerLine(line);
     Mp1.voiceOverMode = 8; // as received: no Polish conversion, no clean-up
-    Feed(line);
+    FeedPlayerLine(line);
     std::vector<std::string> frames = server.WaitFrames(4, 3000);
     EXPECT_EQ(frames, (std::vector<std::string>{
                           "Expressivo|synteza|P|do_serwera|SayIt|" + prepared,
@@ -148,7 +141,7 @@ TEST_F(VoiceOver, WPGetsItsInitialisationAndTheSpeechCommandByteForByte) {
     const std::string command =
         "SEvalCommand|(tts_text \"fst\\\\\\\\(chr\\\\0\\\\ Id\xEA  do  domu \\\\)\\\\)\"'parsed)|3";
     Mp1.voiceOverMode = 5;
-    Feed("XX : Idę \"do\" domu\r");
+    FeedPlayerLine("XX : Idę \"do\" domu\r");
     std::vector<std::string> frames = server.WaitFrames(3, 3000);
     EXPECT_EQ(frames, (std::vector<std::string>{
                           "rozmowy|synteza|E|SInit|3",
@@ -158,7 +151,7 @@ TEST_F(VoiceOver, WPGetsItsInitialisationAndTheSpeechCommandByteForByte) {
     // The only double quotes of the command are its own two.
     EXPECT_EQ(std::count(command.begin(), command.end(), '"'), 2);
     Mp1.voiceOverMode = 6; // WP2 does not wake the reader with "gadacz"
-    Feed("XX : Idę \"do\" domu\r");
+    FeedPlayerLine("XX : Idę \"do\" domu\r");
     frames = server.WaitFrames(5, 3000);
     ASSERT_EQ(frames.size(), 5u);
     EXPECT_EQ(frames[3], "rozmowy|synteza|E|SInit|3");
@@ -172,9 +165,9 @@ TEST_F(VoiceOver, WPGetsItsInitialisationAndTheSpeechCommandByteForByte) {
 
 TEST_F(VoiceOver, ClipboardModesPutTheLineOnTheClipboardAsText) {
     Mp1.voiceOverMode = 3; // prepared: Polish letters in the code page, then shown as text
-    Feed("XX : ma\xC5\x82y - kot\r");
+    FeedPlayerLine("XX : ma\xC5\x82y - kot\r");
     Mp1.voiceOverMode = 7; // as received
-    Feed("XX : ma\xC5\x82y - \"kot\"\r");
+    FeedPlayerLine("XX : ma\xC5\x82y - \"kot\"\r");
     EXPECT_EQ(ClipboardEvents(), (std::vector<std::string>{
                                      "clipboard-text: ma\xC5\x82y   kot ",
                                      "clipboard-text: ma\xC5\x82y - \"kot\"\r",
@@ -221,7 +214,7 @@ TEST_F(VoiceOver, WithoutASynthesiserEveryLineReturnsZeroAtOnce) {
     };
     for (int mode : {1, 2, 4, 5, 6, 8}) {
         Mp1.voiceOverMode = mode;
-        Times t = measure([] { Feed("XX : nikt nie slucha\r"); });
+        Times t = measure([] { FeedPlayerLine("XX : nikt nie slucha\r"); });
         EXPECT_LT(t.median, 25.0) << mode;
         EXPECT_LT(t.worst, kDdeAnswerLimitMs + 150) << mode;
     }
@@ -236,7 +229,7 @@ TEST_F(VoiceOver, WithoutASynthesiserEveryLineReturnsZeroAtOnce) {
     DdeTestServer hung(runtime_.path(), kAllServices, true);
     for (int mode : {1, 2, 5, 8}) {
         Mp1.voiceOverMode = mode;
-        Times t = measure([] { Feed("XX : nikt nie odpowiada\r"); });
+        Times t = measure([] { FeedPlayerLine("XX : nikt nie odpowiada\r"); });
         EXPECT_GE(t.median, kDdeAnswerLimitMs - 5) << mode;  // it did wait for the answer...
         EXPECT_LT(t.median, kDdeAnswerLimitMs + 50) << mode; // ...and not much longer
         EXPECT_LT(t.worst, kDdeAnswerLimitMs + 250) << mode;
