@@ -42,7 +42,10 @@ std::string EnvOrEmpty(const char* name) {
 
 std::string ChooseStateFolder(const std::string& programFolder, bool programFolderWritable,
                               const std::string& xdgConfigHome, const std::string& home) {
-    if (programFolderWritable)
+    // Files below /usr belong to the package system: even root, who may write there, keeps its
+    // settings in its own configuration folder, never among the installed files.
+    bool packaged = programFolder.rfind("/usr/", 0) == 0;
+    if (programFolderWritable && !packaged)
         return WithSlash(programFolder);
     // The XDG rules ignore a relative XDG_CONFIG_HOME.
     if (!xdgConfigHome.empty() && xdgConfigHome[0] == '/')

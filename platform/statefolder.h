@@ -1,8 +1,8 @@
 #pragma once
 // Where the program keeps what it writes at run time (settings, position history, recent
 // files, playlist). A portable install keeps them beside the program; when the program folder
-// cannot be written (a system-wide install), the same names live in the user's configuration
-// folder, $XDG_CONFIG_HOME/quorvan/ (default ~/.config/quorvan/).
+// cannot be written or lies below /usr (a system-wide install), the same names live in the
+// user's configuration folder, $XDG_CONFIG_HOME/quorvan/ (default ~/.config/quorvan/).
 #include <string>
 
 // The decision alone, for a program folder that is or is not writable. `xdgConfigHome` and

@@ -242,6 +242,13 @@ TEST(StateFolder, BesideTheProgramWhenWritableElseTheConfigurationFolder) {
     for (const Case& c : cases)
         EXPECT_EQ(ChooseStateFolder("/opt/qp/", c.writable, c.xdg, c.home), c.expected)
             << c.writable << " " << c.xdg << " " << c.home;
+    // The Debian package's folder takes no state, even for root who may write there.
+    EXPECT_EQ(ChooseStateFolder("/usr/lib/quorvan-player/", true, "", "/root"),
+              "/root/.config/quorvan/");
+    EXPECT_EQ(ChooseStateFolder("/usr/lib/quorvan-player/", true, "/x/cfg", "/root"),
+              "/x/cfg/quorvan/");
+    EXPECT_EQ(ChooseStateFolder("/usr/lib/quorvan-player/", true, "", ""),
+              "/usr/lib/quorvan-player/");
 
     TempDir dir;
     SetProgramFolder(dir.path());
