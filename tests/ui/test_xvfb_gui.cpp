@@ -385,7 +385,7 @@ TEST_F(ProgramUnderXvfb, FullScreenOnTopAndCompactModeKeepThePicture) {
             same = static_cast<double>(equal) / (strip.width() * strip.height());
             return same > 0.98;
         },
-        5000);
+        10000); // a loaded X server may take a while to unmap the floating window
     EXPECT_GT(same, 0.98);
     EXPECT_TRUE(messages_.empty());
 }
