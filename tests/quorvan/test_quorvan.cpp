@@ -211,6 +211,12 @@ TEST_F(QuorvanProgram, CatOfAnUnfinishedSetWritesWhatIsThereAndNamesTheVolume) {
     EXPECT_TRUE(run.out == movie.substr(0, 2400)) << run.out.size();
     EXPECT_NE(run.err.find("film.part3.rar is short"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("byte 2400"), std::string::npos) << run.err;
+    run = Quorvan({"rar-info", names[0]}, dir);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("short volume: " + names[2] + " (400 bytes"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("playable: the first 2400 bytes\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("missing volume"), std::string::npos) << run.out;
 
     std::filesystem::remove(names[2] + ".bc!");
     run = Quorvan({"cat", names[0], "--offset", "100"}, dir);

@@ -26,6 +26,10 @@ struct SetDescription {
     uint64_t volumes = 0;
     bool checked = false;
     std::vector<std::string> missing;
+    // The first volume that has less of the movie than its share (an unfinished download).
+    std::string shortVolume;
+    uint64_t shortVolumeBytes = 0;
+    uint64_t playable = 0; // contiguous bytes of the movie from its start
 };
 
 // Reads the geometry of `set` (opened, its lock held by the caller).
@@ -48,6 +52,14 @@ SetDescription Describe(RarVolumeSet& set) {
         else
             d.missing.push_back(name);
     }
+    if (d.checked) {
+        RarVolumeSet::Extent extent = set.ContiguousExtent();
+        d.playable = extent.bytes;
+        if (extent.volume >= 0 && !extent.missing) {
+            d.shortVolume = extent.name;
+            d.shortVolumeBytes = extent.volumeBytes;
+        }
+    }
     return d;
 }
 
@@ -61,10 +73,16 @@ JsonObject ToJson(const SetDescription& d) {
         .Add("storedSize", d.storedSize)
         .Add("stored", d.stored)
         .Add("volumes", d.volumes);
-    if (d.checked)
+    if (d.checked) {
         o.Add("missing", d.missing);
-    else
-        o.AddNull("missing");
+        if (d.shortVolume.empty())
+            o.AddNull("shortVolume");
+        else
+            o.Add("shortVolume", d.shortVolume);
+        o.Add("playableBytes", d.playable);
+    } else {
+        o.AddNull("missing").AddNull("shortVolume").AddNull("playableBytes");
+    }
     return o;
 }
 
@@ -82,6 +100,12 @@ void PrintText(const SetDescription& d, FILE* out) {
         std::fprintf(out, "missing volumes: not checked\n");
     for (const std::string& name : d.missing)
         std::fprintf(out, "missing volume: %s\n", name.c_str());
+    if (!d.shortVolume.empty())
+        std::fprintf(out, "short volume: %s (%llu bytes of the movie, an unfinished download?)\n",
+                     d.shortVolume.c_str(), static_cast<unsigned long long>(d.shortVolumeBytes));
+    if (d.checked && d.playable < d.storedSize)
+        std::fprintf(out, "playable: the first %llu bytes\n",
+                     static_cast<unsigned long long>(d.playable));
 }
 
 // Any volume's name becomes the first volume's, as the player launch does.
