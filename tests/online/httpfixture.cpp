@@ -13,11 +13,13 @@ std::string RecordedRequest::Header(const std::string& name) const {
 }
 
 TestHttpServer::TestHttpServer() {
-    // The logger runs once the answer is written, so a client can be done before the request
-    // is recorded: count the requests that started, and let Requests() wait for them.
-    server_.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+    // The logger runs once the answer is written, so a client can be done (and have sent its
+    // next request) before a request is recorded: each request takes its place in arrival
+    // order when it is routed, is filled in by the logger, and Requests() waits for them all.
+    server_.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++started_;
+        pending_[&req] = requests_.size();
+        requests_.emplace_back();
         return httplib::Server::HandlerResponse::Unhandled;
     });
     server_.set_logger([this](const httplib::Request& req, const httplib::Response&) {
@@ -29,7 +31,13 @@ TestHttpServer::TestHttpServer() {
         r.headers = req.headers;
         r.body = req.body;
         std::lock_guard<std::mutex> lock(mutex_);
-        requests_.push_back(std::move(r));
+        auto slot = pending_.find(&req);
+        if (slot == pending_.end()) {
+            requests_.push_back(std::move(r)); // not routed (refused before routing)
+        } else {
+            requests_[slot->second] = std::move(r);
+            pending_.erase(slot);
+        }
         cv_.notify_all();
     });
     port_ = server_.bind_to_any_port("127.0.0.1");
@@ -58,14 +66,14 @@ std::string TestHttpServer::url() const {
 
 std::vector<RecordedRequest> TestHttpServer::Requests() const {
     std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait_for(lock, std::chrono::seconds(5), [&] { return requests_.size() >= started_; });
+    cv_.wait_for(lock, std::chrono::seconds(5), [&] { return pending_.empty(); });
     return requests_;
 }
 
 bool TestHttpServer::WaitForRequests(size_t count, int timeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                        [&] { return requests_.size() >= count; });
+                        [&] { return requests_.size() - pending_.size() >= count; });
 }
 
 SilentServer::SilentServer(Mode mode, std::string answer)

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -44,7 +45,8 @@ class TestHttpServer {
     mutable std::mutex mutex_;
     mutable std::condition_variable cv_;
     std::vector<RecordedRequest> requests_;
-    size_t started_ = 0; // requests routed so far (recorded ones may lag behind)
+    // Requests routed but not yet answered, with their places in requests_.
+    std::map<const httplib::Request*, size_t> pending_;
 };
 
 // A socket server that accepts connections and then holds them without a word (Stall),
