@@ -350,7 +350,3 @@ bool RunSingleCommand(int id) {
         }
     return false;
 }
-
-void FunctionNotAvailableYet() {
-    Port().MessageBox("This function is not available yet.", ProgramTitle, MB_OK_);
-}

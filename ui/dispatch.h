@@ -43,6 +43,3 @@ void TranslateManualEdit(MenuSet& menus);
 
 // The exit command (2): positions, settings, playlist and recent files written, then the end.
 void ExitSequence();
-
-// Commands whose features are not part of this program yet tell the user so.
-void FunctionNotAvailableYet();
