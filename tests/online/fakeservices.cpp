@@ -101,14 +101,6 @@ std::string Member(const std::string& name, const std::string& value) {
            "</string></value></member>\n";
 }
 
-std::string Between(const std::string& text, const std::string& open, const std::string& close) {
-    size_t s = text.find(open);
-    if (s == std::string::npos)
-        return "";
-    s += open.size();
-    size_t e = text.find(close, s);
-    return e == std::string::npos ? "" : text.substr(s, e - s);
-}
 } // namespace
 
 FakeOpenSubtitles::FakeOpenSubtitles() {

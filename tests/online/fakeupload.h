@@ -12,18 +12,8 @@
 #include <vector>
 #include <zlib.h>
 
-inline std::string UpBetween(const std::string& text, const std::string& open,
-                             const std::string& close) {
-    size_t s = text.find(open);
-    if (s == std::string::npos)
-        return "";
-    s += open.size();
-    size_t e = text.find(close, s);
-    return e == std::string::npos ? "" : text.substr(s, e - s);
-}
-
 inline std::string StringMember(const std::string& body, const std::string& name) {
-    return UpBetween(body, "<name>" + name + "</name><value><string>", "</string>");
+    return Between(body, "<name>" + name + "</name><value><string>", "</string>");
 }
 
 inline std::string Unbase64(const std::string& text) {
@@ -124,7 +114,7 @@ class FakeUploadServer {
 
     std::string Handle(const httplib::Request& req) {
         const std::string& body = req.body;
-        std::string method = UpBetween(body, "<methodName>", "</methodName>");
+        std::string method = Between(body, "<methodName>", "</methodName>");
         methods_.push_back(method);
         bodies_.push_back(body);
         if (req.version != "HTTP/1.0" || req.get_header_value("User-Agent") != "KTZ0008" ||
@@ -159,7 +149,7 @@ class FakeUploadServer {
         }
         if (method == "DetectLanguage") {
             std::string sample = e_.subtitle.substr(0, 4096);
-            v.text = UpBetween(body, "<struct><value><string>", "</string>");
+            v.text = Between(body, "<struct><value><string>", "</string>");
             if (Inflate(Unbase64(v.text), sample.size()) != sample)
                 complaints_.push_back("the sample is not the subtitle's first 4096 bytes");
             Check(method, body, _DetectLanguage, v);

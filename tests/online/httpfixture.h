@@ -12,6 +12,18 @@
 #include <thread>
 #include <vector>
 
+// The text between the first `open` in `text` and the next `close` after it ("" when either is
+// missing): how the fake services pick fields out of the bodies they are sent.
+inline std::string Between(const std::string& text, const std::string& open,
+                           const std::string& close) {
+    size_t s = text.find(open);
+    if (s == std::string::npos)
+        return "";
+    s += open.size();
+    size_t e = text.find(close, s);
+    return e == std::string::npos ? "" : text.substr(s, e - s);
+}
+
 struct RecordedRequest {
     std::string method;
     std::string target; // path and query as sent

@@ -216,14 +216,8 @@ TEST_F(OnlineWindow, TheResultListLogsInShowsEveryResultAndFetchesTheChosenOne) 
     OS.pass = "p<&ss";
     W().Command(2582);
     ASSERT_TRUE(WaitDone());
-    QMenu* menu = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            ProcessEvents();
-            menu = W().findChild<QMenu*>("OpenSubtitlesResults");
-            return menu != nullptr;
-        },
-        3000));
+    auto* menu = qobject_cast<QMenu*>(WaitWindowChild("OpenSubtitlesResults"));
+    ASSERT_NE(menu, nullptr);
     std::vector<std::string> labels;
     for (QAction* a : menu->actions())
         labels.push_back(a->text().toStdString() + "=" + a->data().toString().toStdString());

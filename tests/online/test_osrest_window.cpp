@@ -91,13 +91,8 @@ TEST_F(RestWindow, TheListShowsTheMarksInOrderAndTheChosenOneRestartsThePlayerWi
                  Sub("cs", "cs.srt", 4, 90, "ai", text)});
     W().Command(2582);
     ASSERT_TRUE(WaitDone());
-    QMenu* menu = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            ProcessEvents();
-            return (menu = W().findChild<QMenu*>("OpenSubtitlesResults")) != nullptr;
-        },
-        3000));
+    auto* menu = qobject_cast<QMenu*>(WaitWindowChild("OpenSubtitlesResults"));
+    ASSERT_NE(menu, nullptr);
     std::vector<std::string> labels;
     for (QAction* a : menu->actions())
         labels.push_back(a->text().toStdString() + "=" + a->data().toString().toStdString());

@@ -138,6 +138,18 @@ int UiTest::Launches() {
     return count;
 }
 
+QObject* UiTest::WaitWindowChild(const std::string& name) {
+    QObject* child = nullptr;
+    WaitUntil(
+        [&] {
+            ProcessEvents();
+            child = W().findChild<QObject*>(QString::fromStdString(name));
+            return child != nullptr;
+        },
+        3000);
+    return child;
+}
+
 bool UiTest::WaitLaunchWith(const std::string& text) {
     return WaitUntil(
         [&] {

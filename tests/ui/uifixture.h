@@ -10,6 +10,7 @@
 #include <vector>
 
 class MainWindow;
+class QObject;
 
 class UiTest : public ::testing::Test {
   protected:
@@ -27,6 +28,9 @@ class UiTest : public ::testing::Test {
     // Waits until a command line (argv line of the log) containing `text` was started.
     bool WaitLaunchWith(const std::string& text);
     int Launches();
+    // Waits (3 s at most, running the window's loop) for a child of the main window with this
+    // object name, such as a pop-up menu; nullptr when none came.
+    QObject* WaitWindowChild(const std::string& name);
     MainWindow& W();
 
     TempDir dir_;
