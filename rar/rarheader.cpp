@@ -5,6 +5,7 @@
 namespace {
 constexpr unsigned char kFileHeader = 0x74;
 constexpr unsigned kLargeFileFlag = 0x0100;
+constexpr unsigned kEncryptedFlag = 0x0004;
 constexpr size_t kBaseHeader = 7;
 // A file header's fixed part runs to offset 32, and to 40 with the high size fields.
 constexpr size_t kFileHeaderFixed = 32;
@@ -52,7 +53,8 @@ RarHeaderInfo ParseRarGeometry(const unsigned char* data, size_t length) {
         if (large)
             info.unpackedSize |= uint64_t(Le32(b + 36)) << 32;
         info.largeFile = large;
-        info.stored = b[25] == 0x30;
+        info.encrypted = (flags & kEncryptedFlag) != 0;
+        info.stored = b[25] == 0x30 && !info.encrypted;
         info.dataOffset = int32_t(offset + headerSize);
         info.result = RarHeaderResult::Ok;
         return info;

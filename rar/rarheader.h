@@ -19,7 +19,8 @@ struct RarHeaderInfo {
     uint64_t unpackedSize = 0;  // the stored file's size
     int32_t dataOffset = 0;     // where the stored data begins in each volume file
     bool largeFile = false;     // the high unpacked-size field was used
-    bool stored = false;        // method 0x30 (store): the bytes lie as they are
+    bool stored = false;        // method 0x30 (store) and not encrypted: the bytes lie as they are
+    bool encrypted = false;     // the file's data is encrypted (flag 0x0004)
 };
 
 // Walks at most three blocks of `data` (the first `length` bytes of the first volume) and

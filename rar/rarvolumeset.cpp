@@ -2,6 +2,7 @@
 
 #include "platform/fdio.h"
 #include "platform/windowport.h"
+#include "rar/rar5header.h"
 #include "rar/rarheader.h"
 
 #include <algorithm>
@@ -81,6 +82,11 @@ void RarVolumeSet::ClearGeometry() {
     volumeDataSize = 0;
     dataOffset = 0;
     stored = false;
+    encrypted = false;
+    format = 0;
+    spans_.clear();
+    tailShare_ = 0;
+    tailOffset_ = 0;
 }
 
 bool RarVolumeSet::isRarFileName(const char* name) {
@@ -106,33 +112,83 @@ bool RarVolumeSet::isRarFileName(const char* name) {
 
 bool RarVolumeSet::raropen() {
     auto lock = Lock();
-    unsigned char head[kRarHeaderWindow];
+    // RAR5 volumes may begin with comments and other service headers: a wider window.
+    std::vector<unsigned char> head(kRar5HeaderWindow);
     size_t got = 0;
     FILE* f = rule_ != nullptr ? OpenRarVolume(rarfilename) : nullptr;
     if (f != nullptr) {
-        got = std::fread(head, 1, sizeof head, f);
+        got = std::fread(head.data(), 1, head.size(), f);
         std::fclose(f);
     }
-    RarHeaderInfo info = ParseRarGeometry(head, got);
-    if (f == nullptr || info.result != RarHeaderResult::Ok) {
-        ClearGeometry();
-        mutex_.DeferMessageBox(kBadArchive, kCaption, MB_ICONERROR_);
-        return false;
+    ClearGeometry();
+    if (f != nullptr && IsRar5Signature(head.data(), got)) {
+        if (!OpenRar5(head.data(), got)) {
+            mutex_.DeferMessageBox(kBadArchive, kCaption, MB_ICONERROR_);
+            return false;
+        }
+    } else {
+        RarHeaderInfo info = ParseRarGeometry(head.data(), std::min(got, kRarHeaderWindow));
+        if (f == nullptr || info.result != RarHeaderResult::Ok) {
+            mutex_.DeferMessageBox(kBadArchive, kCaption, MB_ICONERROR_);
+            return false;
+        }
+        volumeDataSize = info.volumeDataSize;
+        unpackedSize = info.unpackedSize;
+        if (info.largeFile) {
+            std::fputs("file > 2GB\n", stdout);
+            std::fflush(stdout);
+        }
+        // Movies past 2 GiB in one volume need the high size fields.
+        dataOffset = info.dataOffset;
+        stored = info.stored;
+        encrypted = info.encrypted;
+        format = 4;
     }
-    volumeDataSize = info.volumeDataSize;
-    unpackedSize = info.unpackedSize;
-    if (info.largeFile) {
-        std::fputs("file > 2GB\n", stdout);
-        std::fflush(stdout);
-    }
-    if (!info.stored)
+    if (!stored)
         mutex_.DeferMessageBox(kBadMethod, kCaption, MB_ICONERROR_);
-    // Movies past 2 GiB in one volume need the high size fields.
-    dataOffset = info.dataOffset;
-    stored = info.stored;
     return true;
 }
 
+bool RarVolumeSet::OpenRar5(const unsigned char* head, size_t length) {
+    Rar5VolumeInfo first = ParseRar5Volume(head, length);
+    if (first.result != Rar5Result::Ok || first.splitBefore || first.dataOffset > INT32_MAX)
+        return false;
+    format = 5;
+    unpackedSize = first.unpackedSize;
+    volumeDataSize = int64_t(first.dataSize);
+    dataOffset = int32_t(first.dataOffset);
+    stored = first.stored;
+    encrypted = first.encrypted;
+    spans_.push_back({0, first.dataSize, first.dataOffset});
+    // Later volumes carry a volume number in their main header: a byte more than the first.
+    tailShare_ = first.dataSize > 1 ? first.dataSize - 1 : 1;
+    tailOffset_ = first.dataOffset + 1;
+    bool more = first.splitAfter;
+    std::vector<unsigned char> buffer(kRar5HeaderWindow);
+    uint64_t covered = first.dataSize;
+    while (more && covered < unpackedSize && spans_.size() < size_t(INT_MAX)) {
+        int64_t k = int64_t(spans_.size());
+        FILE* f = OpenRarVolume(VolumeName(k));
+        if (f == nullptr)
+            break;
+        size_t got = std::fread(buffer.data(), 1, buffer.size(), f);
+        std::fclose(f);
+        Rar5VolumeInfo v = ParseRar5Volume(buffer.data(), got);
+        // Only a continuation of the same file belongs to the movie.
+        if (v.result != Rar5Result::Ok || !v.splitBefore || v.name != first.name ||
+            v.unpackedSize != first.unpackedSize || (v.isVolume && v.volumeNumber != uint64_t(k)) ||
+            v.dataSize > UINT64_MAX - covered)
+            break;
+        spans_.push_back({covered, v.dataSize, v.dataOffset});
+        covered += v.dataSize;
+        more = v.splitAfter;
+        if (more) {
+            tailShare_ = v.dataSize;
+            tailOffset_ = v.dataOffset;
+        }
+    }
+    return true;
+}
 bool RarVolumeSet::OpenSet(const std::string& name) {
     auto lock = Lock();
     if (!isRarFileName(name.c_str()) || !raropen())
@@ -141,19 +197,78 @@ bool RarVolumeSet::OpenSet(const std::string& name) {
     return true;
 }
 
+RarVolumeSet::Place RarVolumeSet::Locate(int64_t pos) const {
+    Place place;
+    if (volumeDataSize <= 0 || pos < 0)
+        return place;
+    if (format != 5) {
+        place.volume = pos / volumeDataSize;
+        place.offset = pos % volumeDataSize + dataOffset;
+        place.left = volumeDataSize - pos % volumeDataSize;
+        return place;
+    }
+    const Span& last = spans_.back();
+    uint64_t end = last.start + last.share;
+    uint64_t at = uint64_t(pos);
+    if (at < end) {
+        auto it = std::upper_bound(spans_.begin(), spans_.end(), at,
+                                   [](uint64_t p, const Span& span) { return p < span.start; });
+        --it;
+        place.volume = int64_t(it - spans_.begin());
+        place.offset = it->offset + int64_t(at - it->start);
+        place.left = int64_t(it->share - (at - it->start));
+        return place;
+    }
+    uint64_t beyond = at - end;
+    place.volume = int64_t(spans_.size()) + int64_t(beyond / tailShare_);
+    place.offset = tailOffset_ + int64_t(beyond % tailShare_);
+    place.left = int64_t(tailShare_ - beyond % tailShare_);
+    return place;
+}
+
+RarVolumeSet::Span RarVolumeSet::VolumeSpan(int64_t k) const {
+    auto lock = Lock();
+    Span span;
+    if (volumeDataSize <= 0 || k < 0)
+        return span;
+    if (format != 5) {
+        uint64_t share = uint64_t(volumeDataSize);
+        span.start = uint64_t(k) > UINT64_MAX / share ? UINT64_MAX : uint64_t(k) * share;
+        span.share = share;
+        span.offset = dataOffset;
+        return span;
+    }
+    if (uint64_t(k) < spans_.size())
+        return spans_[size_t(k)];
+    const Span& last = spans_.back();
+    uint64_t beyond = uint64_t(k) - spans_.size();
+    uint64_t end = last.start + last.share;
+    span.start = beyond > (UINT64_MAX - end) / tailShare_ ? UINT64_MAX : end + beyond * tailShare_;
+    span.share = tailShare_;
+    span.offset = tailOffset_;
+    return span;
+}
+
+uint64_t RarVolumeSet::VolumeCount() const {
+    auto lock = Lock();
+    if (volumeDataSize <= 0 || unpackedSize == 0)
+        return 1;
+    return uint64_t(Locate(int64_t(std::min<uint64_t>(unpackedSize - 1, INT64_MAX))).volume) + 1;
+}
+
 int64_t RarVolumeSet::numerpliku(int64_t pos) const {
     auto lock = Lock();
-    return volumeDataSize > 0 ? pos / volumeDataSize : 0;
+    return Locate(pos).volume;
 }
 
 int64_t RarVolumeSet::seekinpart(int64_t pos) const {
     auto lock = Lock();
-    return volumeDataSize > 0 ? pos % volumeDataSize + dataOffset : 0;
+    return Locate(pos).offset;
 }
 
 int64_t RarVolumeSet::pozostalo(int64_t pos) const {
     auto lock = Lock();
-    return volumeDataSize > 0 ? volumeDataSize - pos % volumeDataSize : 0;
+    return Locate(pos).left;
 }
 
 std::string RarVolumeSet::VolumeName(int64_t k) const {
@@ -235,10 +350,11 @@ RarVolumeSet::Extent RarVolumeSet::ContiguousExtent() {
     Extent extent;
     if (volumeDataSize <= 0)
         return extent;
-    uint64_t share = uint64_t(volumeDataSize);
-    for (uint64_t start = 0; start < unpackedSize; start += share) {
-        int64_t k = int64_t(start / share);
-        uint64_t want = std::min(share, unpackedSize - start);
+    for (int64_t k = 0;; ++k) {
+        Span span = VolumeSpan(k);
+        if (span.start >= unpackedSize || span.share == 0)
+            break;
+        uint64_t want = std::min(span.share, unpackedSize - span.start);
         std::string name = VolumeName(k);
         FILE* f = OpenRarVolume(name);
         struct stat st {};
@@ -246,16 +362,16 @@ RarVolumeSet::Extent RarVolumeSet::ContiguousExtent() {
         if (f != nullptr)
             std::fclose(f);
         uint64_t size = known ? uint64_t(st.st_size) : 0;
-        uint64_t have = size > uint64_t(dataOffset) ? size - uint64_t(dataOffset) : 0;
+        uint64_t have = size > uint64_t(span.offset) ? size - uint64_t(span.offset) : 0;
         if (!known || have < want) {
-            extent.bytes = start + (known ? have : 0);
+            extent.bytes = span.start + (known ? have : 0);
             extent.volume = k;
             extent.name = name;
             extent.missing = !known;
             extent.volumeBytes = known ? have : 0;
             return extent;
         }
-        if (start > UINT64_MAX - share)
+        if (k == INT64_MAX)
             break;
     }
     extent.bytes = unpackedSize;

@@ -1,8 +1,11 @@
 #pragma once
 // Reading a file stored without compression in a RAR volume set as if it were one file.
-// Stored RAR sets keep one slice per volume: every volume but the last carries exactly
+// Stored RAR 1.5-4.x sets keep one slice per volume: every volume but the last carries exactly
 // `volumeDataSize` bytes of the stored file starting at `dataOffset`, so the volume and the
 // offset of any position are computed, not looked up, and only the first volume is parsed.
+// RAR5 volumes differ by a byte or so (the first has no volume number, the numbers' vints
+// widen), so the headers of the volumes present are read once when the set is opened; volumes
+// past the first missing one are assumed to be laid out like the last full one read.
 //
 // One instance per reader: the process-wide `s` (rarreader.h) serves the windows and the
 // upload thread; the player wrapper serves a set with an instance of its own.
@@ -17,6 +20,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <vector>
 
 constexpr size_t kRarNameBuffer = 5000;
 
@@ -31,7 +35,9 @@ class RarVolumeSet {
     uint64_t unpackedSize = 0;
     int64_t volumeDataSize = 0; // 0 while no geometry is established: reads are refused
     int32_t dataOffset = 0;
-    bool stored = false; // method "0": the volumes hold the movie's own bytes
+    bool stored = false; // method "0", not encrypted: the volumes hold the movie's own bytes
+    bool encrypted = false;
+    int format = 0; // 4 = RAR 1.5-4.x, 5 = RAR5 (0 while no geometry)
     int64_t position = 0;
     int namingScheme = 0;
     int openVolumeIndex = -1;
@@ -86,8 +92,28 @@ class RarVolumeSet {
 
     // Name of volume k of the set last recognised ("" before any).
     std::string VolumeName(int64_t k) const;
+    // Volumes the stored file spans (1 without geometry).
+    uint64_t VolumeCount() const;
+
+    // Where volume k holds the stored file: its first position in the file, how many bytes it
+    // carries and where they begin in the volume file.
+    struct Span {
+        uint64_t start = 0;
+        uint64_t share = 0;
+        int64_t offset = 0;
+    };
+    Span VolumeSpan(int64_t k) const;
 
   private:
+    // Position `pos` of the stored file: in volume `volume`, at `offset` of its file, with
+    // `left` bytes of the volume's share from there on.
+    struct Place {
+        int64_t volume = 0;
+        int64_t offset = 0;
+        int64_t left = 0;
+    };
+    Place Locate(int64_t pos) const;
+    bool OpenRar5(const unsigned char* head, size_t length);
     void CloseVolume();
     void ClearGeometry();
     // The open volume file for volume k, opening it (and closing the previous one) when
@@ -98,6 +124,10 @@ class RarVolumeSet {
     const RarNamingRule* rule_ = nullptr;
     std::string base_;
     int64_t fileOffset_ = -1; // where the open volume file stands, -1 = unknown
+    // RAR5: the volumes read at open, then the layout assumed for the rest.
+    std::vector<Span> spans_;
+    uint64_t tailShare_ = 0;
+    int64_t tailOffset_ = 0;
 };
 
 // Opens `name`, else `name` + ".bc!", else `name` + ".!ut" (unfinished downloads), else a file

@@ -7,12 +7,12 @@ PACKAGES=(
   # build
   cmake g++ make pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev libxcb1-dev
-  zlib1g-dev libmbedtls-dev libcurl4-openssl-dev libarchive-dev
+  zlib1g-dev libmbedtls-dev libcurl4-openssl-dev libarchive-dev libb2-dev
   libcpp-httplib-dev libuchardet-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libespeak-ng-dev
   clang libclang-rt-14-dev
   # run time
-  mplayer 7zip espeak-ng espeak-ng-data fontconfig fonts-liberation xdg-utils shared-mime-info desktop-file-utils
+  mplayer 7zip unar espeak-ng espeak-ng-data fontconfig fonts-liberation xdg-utils shared-mime-info desktop-file-utils
   # tests
   ffmpeg xvfb xauth xdotool x11-utils openbox python3 libglib2.0-bin sox
   # the Debian package and its check

@@ -200,6 +200,7 @@ TEST_F(Fingerprints, AStoredMovieOfFiveBillionBytesFingerprintsAsLoose) {
 }
 
 TEST_F(Fingerprints, WinRarSetsFingerprintAsTheirExtractedFile) {
+    QUORVAN_NEEDS_SHARED_DATA();
     const std::string data = SharedDir() + "/testdata/rar/";
     const std::vector<std::vector<std::string>> sets = {
         {"rar3-old.rar", "rar3-old.r00", "rar3-old.r01"},

@@ -78,6 +78,7 @@ class QuorvanProgram : public ::testing::Test {
 };
 
 TEST_F(QuorvanProgram, HashOfAnyVolumeGivesTheStoredMovieAndTheSet) {
+    QUORVAN_NEEDS_SHARED_DATA();
     // The stored file is shorter than 10 MiB, so its Napiprojekt MD5 is the README's MD5.
     ProgramRun run = Quorvan({"hash", "--json", Data("rar3-old.r01")}, dir);
     ASSERT_EQ(run.status, 0) << run.err;
@@ -100,6 +101,7 @@ TEST_F(QuorvanProgram, HashOfAnyVolumeGivesTheStoredMovieAndTheSet) {
 }
 
 TEST_F(QuorvanProgram, HashOfASetGivesTheFingerprintsOfTheSameMovieLoose) {
+    QUORVAN_NEEDS_SHARED_DATA();
     ProgramRun bytes = Quorvan({"cat", Data("rar3-old.rar")}, dir);
     ASSERT_EQ(bytes.status, 0);
     ASSERT_EQ(bytes.out.size(), 205000u);
@@ -138,6 +140,7 @@ TEST_F(QuorvanProgram, HashOfALooseFileHasNoSet) {
 }
 
 TEST_F(QuorvanProgram, CatWritesTheStoredBytes) {
+    QUORVAN_NEEDS_SHARED_DATA();
     ProgramRun whole = Quorvan({"cat", Data("rar3-vols.part1.rar")}, dir);
     ASSERT_EQ(whole.status, 0);
     EXPECT_EQ(whole.out.size(), 205000u);

@@ -85,6 +85,7 @@ class WinRarSets : public ::testing::Test {
 };
 
 TEST_F(WinRarSets, GlobalReaderGivesTheStoredFileAcrossEveryVolume) {
+    QUORVAN_NEEDS_SHARED_DATA();
     for (const WinRarSet& set : Sets()) {
         SCOPED_TRACE(set.first);
         const std::string expected = ExtractFirstEntry(set);
@@ -133,6 +134,7 @@ TEST_F(WinRarSets, GlobalReaderGivesTheStoredFileAcrossEveryVolume) {
 }
 
 TEST_F(WinRarSets, TenThousandRandomReadsAgreeWithTheExtractedFile) {
+    QUORVAN_NEEDS_SHARED_DATA();
     std::mt19937_64 gen(2024);
     for (const WinRarSet& set : Sets()) {
         SCOPED_TRACE(set.first);
@@ -153,6 +155,7 @@ TEST_F(WinRarSets, TenThousandRandomReadsAgreeWithTheExtractedFile) {
 }
 
 TEST_F(WinRarSets, CompressedSetSaysBadMethodButKeepsItsGeometry) {
+    QUORVAN_NEEDS_SHARED_DATA();
     RarVolumeSet reader;
     ASSERT_TRUE(
         reader.isRarFileName(Data("test_read_format_rar_multivolume.part0001.rar").c_str()));

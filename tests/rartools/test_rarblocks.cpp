@@ -3,7 +3,6 @@
 #include "tools/rarwriter/rarargs.h"
 #include "tools/rarwriter/rarblocks.h"
 #include "tools/rarwriter/rarwriter.h"
-#include "tools/unrar/rar4check.h"
 
 #include <gtest/gtest.h>
 #include <numeric>
@@ -27,6 +26,7 @@ uint16_t Le16(const std::string& s, size_t at) {
 } // namespace
 
 TEST(RarBlocks, MainHeaderOfAFirstVolumeIsByteForByteWhatWinRarWrites) {
+    QUORVAN_NEEDS_SHARED_DATA();
     // rar3-old.rar: marker, then the archive header of a first volume (flags 0x0101).
     std::string winrar = ReadFile(SharedDir() + "/testdata/rar/rar3-old.rar");
     ASSERT_GE(winrar.size(), 20u);
@@ -220,39 +220,4 @@ TEST(RarPlan, OldVolumeNames) {
                  {101, "/d/x(KTZ).r100"}};
     for (const Case& c : cases)
         EXPECT_EQ(OldVolumeName("/d/x(KTZ).rar", c.index), c.name);
-}
-
-TEST(Rar4Check, PiecesAreCheckedAsTheirLastByteGoesBy) {
-    std::string data = "0123456789abcdefghij";
-    auto crc = [](const std::string& s) {
-        return static_cast<uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
-    };
-    Rar4File file{"m",
-                  /*stored*/ true,
-                  /*directory*/ false,
-                  /*encrypted*/ false,
-                  {{8, crc(data.substr(0, 8)), true, 0},
-                   {8, crc(data.substr(8, 8)), true, 1},
-                   {4, crc(data), false, 2}}};
-    size_t volume = 99;
-    Rar4CrcCheck good(&file);
-    EXPECT_TRUE(good.Feed(data.data(), 3, &volume));
-    EXPECT_TRUE(good.Feed(data.data() + 3, 17, &volume));
-    EXPECT_TRUE(good.Finish(&volume));
-
-    std::string damaged = data;
-    damaged[10] ^= 1;
-    Rar4CrcCheck bad(&file);
-    EXPECT_FALSE(bad.Feed(damaged.data(), damaged.size(), &volume));
-    EXPECT_EQ(volume, 1u);
-
-    Rar4CrcCheck shortFile(&file);
-    EXPECT_TRUE(shortFile.Feed(data.data(), 17, &volume));
-    EXPECT_FALSE(shortFile.Finish(&volume));
-    EXPECT_EQ(volume, 2u);
-
-    Rar4File empty{"e", true, false, false, {{0, 0, false, 0}}};
-    Rar4CrcCheck none(&empty);
-    EXPECT_TRUE(none.Finish(&volume));
 }

@@ -2,6 +2,7 @@
 #include "tests/rartools/toolrun.h"
 #include "tests/support/testenv.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mbedtls/md5.h>
@@ -39,6 +40,7 @@ void FlipByte(const std::string& path, size_t at) {
 } // namespace
 
 TEST(Unrar, WinRarSetsExtractToTheirChecksums) {
+    QUORVAN_NEEDS_SHARED_DATA();
     struct Case {
         const char* given; // any volume of the set
         const char* mask;
@@ -64,6 +66,7 @@ TEST(Unrar, WinRarSetsExtractToTheirChecksums) {
 }
 
 TEST(Unrar, MissingVolumesAreNamedAndFailTheRun) {
+    QUORVAN_NEEDS_SHARED_DATA();
     // The WinRAR set is incomplete on purpose: its first file is whole, the next one runs into
     // the missing third volume.
     std::string out;
@@ -90,6 +93,7 @@ TEST(Unrar, MissingVolumesAreNamedAndFailTheRun) {
 }
 
 TEST(Unrar, DamagedDataAndHeadersFailWithAMessage) {
+    QUORVAN_NEEDS_SHARED_DATA();
     struct Case {
         const char* volume; // which volume of rar3-old is damaged
         size_t at;          // byte flipped
@@ -163,6 +167,7 @@ TEST(Unrar, EncryptedFilesFailWithThePasswordMessage) {
 }
 
 TEST(Unrar, CompressedSetAndBadCommandLinesEndPromptly) {
+    QUORVAN_NEEDS_SHARED_DATA();
     // Compressed RAR 2.9 set over four volumes: the run ends (whatever the library makes of
     // it) well within the limit and reports any failure.
     std::string out;
@@ -179,4 +184,141 @@ TEST(Unrar, CompressedSetAndBadCommandLinesEndPromptly) {
         EXPECT_EQ(bad.exitCode, 7);
         EXPECT_NE(bad.errors.find("Usage"), std::string::npos);
     }
+}
+
+namespace {
+
+std::string CorpusFile(const std::string& name) {
+    return SharedDir() + "/testdata/rar-corpus/rarfile/" + name;
+}
+
+std::string CopyCorpusSet(const TempDir& dir, const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        fs::copy_file(CorpusFile(name), dir.file(name));
+    return dir.file(names[0]);
+}
+
+uint32_t Crc(const std::string& s) {
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+}
+
+} // namespace
+
+TEST(Unrar, DamageInAStoredSetEndsTheRunAtTheLastGoodByteAndNamesTheVolume) {
+    QUORVAN_NEEDS_SHARED_DATA();
+    // The same two files stored in RAR 2.9 and in RAR5 volumes of 100 KiB.
+    struct Case {
+        std::vector<std::string> volumes;
+        size_t share0, share1, offset1; // geometry of the first file in volumes 1 and 2
+    } cases[] = {
+        {{"rar3-vols.part1.rar", "rar3-vols.part2.rar", "rar3-vols.part3.rar"}, 0, 0, 0},
+        {{"rar5-vols.part1.rar", "rar5-vols.part2.rar", "rar5-vols.part3.rar"}, 98489, 98488, 76},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.volumes[0]);
+        TempDir dir;
+        std::string first = CopyCorpusSet(dir, c.volumes);
+        std::string whole;
+        ToolRun good = Unrar({first}, &whole);
+        ASSERT_EQ(good.exitCode, 0) << good.errors;
+        ASSERT_EQ(whole.size(), 205000u + 2050u);
+        EXPECT_EQ(Crc(whole.substr(0, 205000)), 0x509ad74cu);
+
+        // A flipped byte in the middle volume's data: the CRC of that piece fails.
+        std::string middle = dir.file(c.volumes[1]);
+        std::string saved = ReadFile(middle);
+        FlipByte(middle, 5000);
+        std::string out;
+        ToolRun flipped = Unrar({first}, &out);
+        EXPECT_EQ(flipped.exitCode, 3);
+        EXPECT_NE(flipped.errors.find("CRC error"), std::string::npos) << flipped.errors;
+        EXPECT_NE(flipped.errors.find(c.volumes[1]), std::string::npos) << flipped.errors;
+        EXPECT_LT(out.size(), 205000u);
+
+        // The middle volume cut short: the output is the movie up to its last byte there, never
+        // the next volume's headers, and the short volume is named.
+        WriteFile(middle, saved.substr(0, 50000));
+        out.clear();
+        ToolRun cut = Unrar({first}, &out);
+        EXPECT_EQ(cut.exitCode, 3);
+        EXPECT_NE(cut.errors.find(c.volumes[1] + " is cut short"), std::string::npos) << cut.errors;
+        EXPECT_EQ(out.find("Rar!"), std::string::npos);
+        if (c.share0 > 0) {
+            EXPECT_EQ(out.size(), c.share0 + 50000 - c.offset1);
+        }
+        EXPECT_TRUE(out == whole.substr(0, out.size())) << "the output is the movie's own bytes";
+        EXPECT_GT(out.size(), 100000u);
+    }
+}
+
+TEST(Unrar, Rar5PasswordsAndChecksumsAreHonoured) {
+    QUORVAN_NEEDS_SHARED_DATA();
+    // Encrypted RAR5 (AES, CRC32 keyed): the right password gives the two files exactly.
+    std::string out;
+    ToolRun right = Unrar({"-ppassword", CorpusFile("rar5-psw.rar")}, &out);
+    EXPECT_EQ(right.exitCode, 0) << right.errors;
+    ASSERT_EQ(out.size(), 4096u);
+    EXPECT_EQ(Crc(out.substr(0, 2048)), 0xc5b7e6a2u);
+    EXPECT_EQ(Crc(out.substr(2048)), 0xc5b7e6a2u);
+    for (const char* password : {"-pWRONG", ""}) {
+        SCOPED_TRACE(password);
+        std::vector<std::string> args;
+        if (*password)
+            args.push_back(password);
+        args.push_back(CorpusFile("rar5-psw.rar"));
+        out.clear();
+        ToolRun wrong = Unrar(args, &out);
+        EXPECT_EQ(wrong.exitCode, 11);
+        EXPECT_EQ(out.size(), 0u) << "no ciphertext passed off as the file";
+        EXPECT_NE(wrong.errors.find("stest1.txt"), std::string::npos) << wrong.errors;
+        EXPECT_NE(wrong.errors.find(*password ? "password is wrong" : "no password"),
+                  std::string::npos)
+            << wrong.errors;
+    }
+
+    // A stored RAR5 file that has only a BLAKE2sp checksum: a flipped byte fails it.
+    TempDir dir;
+    std::string blake = CopyCorpusSet(dir, {"rar5-blake.rar"});
+    out.clear();
+    ToolRun whole = Unrar({blake}, &out);
+    ASSERT_EQ(whole.exitCode, 0) << whole.errors;
+    EXPECT_EQ(Crc(out.substr(2048)), 0xc5b7e6a2u);
+    FlipByte(blake, 293 + 100); // inside stest2.txt, stored
+    out.clear();
+    ToolRun flipped = Unrar({blake, "stest2.txt"}, &out);
+    EXPECT_EQ(flipped.exitCode, 3);
+    EXPECT_NE(flipped.errors.find("BLAKE2"), std::string::npos) << flipped.errors;
+    EXPECT_NE(flipped.errors.find("stest2.txt"), std::string::npos) << flipped.errors;
+}
+
+TEST(Unrar, NamesOutsideAsciiExtractInTheCLocale) {
+    QUORVAN_NEEDS_SHARED_DATA();
+    // The C locale cannot write these names; the tool extracts them all the same.
+    const char* saved = std::getenv("LC_ALL");
+    std::string keep = saved != nullptr ? saved : "";
+    setenv("LC_ALL", "C", 1);
+    struct Case {
+        const char* set;
+        std::vector<std::string> masks;
+        size_t bytes;
+    } cases[] = {
+        {"rar3-subdirs.rar", {}, 25},
+        {"unicode2.rar", {}, 4},
+        {"unicode.rar", {"уииоотивл.txt"}, 2},
+        {"rar5-subdirs.rar", {}, 25},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.set);
+        std::vector<std::string> args = {CorpusFile(c.set)};
+        args.insert(args.end(), c.masks.begin(), c.masks.end());
+        std::string out;
+        ToolRun run = Unrar(args, &out);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_EQ(out.size(), c.bytes);
+    }
+    if (saved != nullptr)
+        setenv("LC_ALL", keep.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }

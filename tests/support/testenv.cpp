@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -77,6 +78,19 @@ std::string SourceDir() {
 }
 std::string SharedDir() {
     return QUORVAN_SHARED_DIR;
+}
+std::string SharedDataMissing() {
+    return "the shared test data is missing: no folder " + SharedDir() +
+           "/testdata (the tests that read it are skipped)";
+}
+bool SharedDataPresent() {
+    static const bool present = [] {
+        bool there = fs::is_directory(SharedDir() + "/testdata");
+        if (!there)
+            std::fprintf(stderr, "%s\n", SharedDataMissing().c_str());
+        return there;
+    }();
+    return present;
 }
 
 void StageFakePlayerFolder(const std::string& dir) {

@@ -34,6 +34,18 @@ std::string TestBinDir();
 std::string StageDir();
 std::string SourceDir();
 std::string SharedDir();
+// True when the shared test data (`SharedDir()/testdata`) is there. The first time it is not,
+// one line naming the folder goes to stderr.
+bool SharedDataPresent();
+// The message a test that needs the shared data skips with.
+std::string SharedDataMissing();
+// Skips the current test when the shared data is missing: a checkout on its own still passes,
+// while a run that has the data fails on any failing test.
+#define QUORVAN_NEEDS_SHARED_DATA()                                                                \
+    do {                                                                                           \
+        if (!SharedDataPresent())                                                                  \
+            GTEST_SKIP() << SharedDataMissing();                                                   \
+    } while (0)
 
 // Makes `dir` a program folder whose binary/QUORVAN is the fake player (a symlink) and points
 // KatalogExe() at it. The fake player logs to dir/fake.log and follows dir/fake.script when

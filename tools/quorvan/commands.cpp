@@ -23,6 +23,8 @@ struct SetDescription {
     int64_t share = 0;
     uint64_t storedSize = 0;
     bool stored = false;
+    bool encrypted = false;
+    int format = 0;
     uint64_t volumes = 0;
     bool checked = false;
     std::vector<std::string> missing;
@@ -42,8 +44,9 @@ SetDescription Describe(RarVolumeSet& set) {
     d.share = set.volumeDataSize;
     d.storedSize = set.unpackedSize;
     d.stored = set.stored;
-    uint64_t share = uint64_t(std::max<int64_t>(d.share, 1));
-    d.volumes = std::max<uint64_t>(1, (d.storedSize + share - 1) / share);
+    d.encrypted = set.encrypted;
+    d.format = set.format;
+    d.volumes = set.VolumeCount();
     d.checked = d.volumes <= kMaxVolumesChecked;
     for (uint64_t k = 0; d.checked && k < d.volumes; ++k) {
         std::string name = set.VolumeName(int64_t(k));
@@ -72,6 +75,8 @@ JsonObject ToJson(const SetDescription& d) {
         .Add("volumeShare", d.share)
         .Add("storedSize", d.storedSize)
         .Add("stored", d.stored)
+        .Add("encrypted", d.encrypted)
+        .Add("format", d.format == 5 ? "RAR5" : "RAR 1.5-4.x")
         .Add("volumes", d.volumes);
     if (d.checked) {
         o.Add("missing", d.missing);
@@ -94,7 +99,9 @@ void PrintText(const SetDescription& d, FILE* out) {
     std::fprintf(out, "data offset: %d\n", int(d.dataOffset));
     std::fprintf(out, "volume share: %lld\n", static_cast<long long>(d.share));
     std::fprintf(out, "stored size: %llu\n", static_cast<unsigned long long>(d.storedSize));
-    std::fprintf(out, "method: %s\n", d.stored ? "store" : "compressed");
+    std::fprintf(out, "format: %s\n", d.format == 5 ? "RAR5" : "RAR 1.5-4.x");
+    std::fprintf(out, "method: %s\n",
+                 d.stored ? "store" : (d.encrypted ? "encrypted" : "compressed"));
     std::fprintf(out, "volumes: %llu\n", static_cast<unsigned long long>(d.volumes));
     if (!d.checked)
         std::fprintf(out, "missing volumes: not checked\n");
@@ -218,6 +225,14 @@ int RunCat(const std::string& volume, uint64_t offset, std::optional<uint64_t> l
     auto lock = s.Lock();
     if (int status = OpenSetFor(volume))
         return status;
+    // Packed or encrypted bytes are not the movie: the reader has said so, nothing is written.
+    if (!s.stored) {
+        std::fprintf(stderr,
+                     "quorvan: the first file of %s is %s: nothing written (stream it with "
+                     "binary/unrar)\n",
+                     volume.c_str(), s.encrypted ? "encrypted" : "compressed");
+        return kExitUnreadable;
+    }
     uint64_t size = s.unpackedSize;
     uint64_t from = std::min(offset, size);
     uint64_t left = std::min(length.value_or(size), size - from);

@@ -1,4 +1,5 @@
 // binary/rar: packs files into a stored RAR volume set (see rarwriter.h).
+#include "tools/rarwriter/rar5writer.h"
 #include "tools/rarwriter/rarargs.h"
 #include "tools/rarwriter/rarwriter.h"
 
@@ -36,7 +37,10 @@ int main(int argc, char** argv) {
     }
     rarwriter::WriteOptions options{command.firstVolume, command.volumeSize, command.overwrite};
     std::vector<std::string> written;
-    if (!rarwriter::WriteVolumeSet(files, options, &written, &error)) {
+    bool ok = command.rar5 ? rarwriter::WriteRar5VolumeSet(files, options, command.oldNaming,
+                                                           &written, &error)
+                           : rarwriter::WriteVolumeSet(files, options, &written, &error);
+    if (!ok) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 2;
     }

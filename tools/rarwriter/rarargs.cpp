@@ -54,7 +54,8 @@ bool ParseRarCommand(const std::vector<std::string>& args, RarCommand* command,
                      std::string* error) {
     *command = RarCommand{};
     if (args.empty() || args[0] != "a") {
-        *error = "Usage: rar a [-ep] [-m0] [-o+] [-v<size>[k|M]] [-vn] <archive> <files...>";
+        *error =
+            "Usage: rar a [-ep] [-m0] [-o+] [-ma4|-ma5] [-v<size>[k|M]] [-vn] <archive> <files...>";
         return false;
     }
     bool switches = true;
@@ -70,8 +71,14 @@ bool ParseRarCommand(const std::vector<std::string>& args, RarCommand* command,
                 ; // stored is all this writer does
             else if (a == "-o+")
                 command->overwrite = true;
-            else if (a == "-vn" || a == "-y" || a == "-inul")
-                ; // old volume names are the only ones; nothing is asked; nothing is chatty
+            else if (a == "-ma5")
+                command->rar5 = true;
+            else if (a == "-ma4")
+                command->rar5 = false;
+            else if (a == "-vn")
+                command->oldNaming = true;
+            else if (a == "-y" || a == "-inul")
+                ; // nothing is asked; nothing is chatty
             else if (a.rfind("-v", 0) == 0 && ParseVolumeSize(a.substr(2), &command->volumeSize))
                 ;
             else if (a.rfind("-m", 0) == 0) {

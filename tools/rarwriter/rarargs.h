@@ -1,5 +1,6 @@
 #pragma once
-// The command line of binary/rar: a [-ep] [-m0] [-o+] [-v<size>[unit]] [-vn] archive files...
+// The command line of binary/rar: a [-ep] [-m0] [-o+] [-ma4|-ma5] [-v<size>[unit]] [-vn] archive
+// files...
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@ struct RarCommand {
     uint64_t volumeSize = 0; // 0: no volumes
     bool stripPaths = false; // -ep: store names without their folders
     bool overwrite = false;  // -o+
+    bool rar5 = false;       // -ma5: RAR5 volumes (RAR 2.9 ones are the default, -ma4)
+    bool oldNaming = false;  // -vn: .rar .r00 .r01 ... (RAR 2.9 volumes always have it)
     std::vector<std::string> files;
 };
 

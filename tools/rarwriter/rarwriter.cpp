@@ -20,10 +20,7 @@ std::string SysError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-struct Crcs {
-    uLong piece = 0;
-    uLong file = 0;
-};
+} // namespace
 
 // Copies `length` bytes of `in` from `offset` to the current position of `out`. Holes of a
 // sparse input stay holes in the volume (their CRC is computed without reading them).
@@ -78,8 +75,6 @@ bool CopyRange(int in, uint64_t offset, uint64_t length, int out, Crcs* crcs, st
     }
     return true;
 }
-
-} // namespace
 
 bool PlanVolumes(const std::vector<InputFile>& files, uint64_t volumeSize,
                  std::vector<PlannedVolume>* volumes, std::string* error) {

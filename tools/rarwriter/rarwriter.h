@@ -38,6 +38,16 @@ bool PlanVolumes(const std::vector<InputFile>& files, uint64_t volumeSize,
 // name): the first volume itself, then .r00, .r01, ... (.r100 after .r99).
 std::string OldVolumeName(const std::string& firstVolume, size_t index);
 
+// CRC32s of the piece being written and of its whole file so far.
+struct Crcs {
+    unsigned long piece = 0;
+    unsigned long file = 0;
+};
+// Copies `length` bytes of `in` from `offset` to the current position of `out`, adding them to
+// both CRCs. Holes of a sparse input stay holes in the volume.
+bool CopyRange(int in, uint64_t offset, uint64_t length, int out, Crcs* crcs, std::string* error,
+               const std::string& path);
+
 struct WriteOptions {
     std::string firstVolume; // ends in ".rar"
     uint64_t volumeSize = 0;

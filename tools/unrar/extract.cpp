@@ -1,130 +1,92 @@
 #include "tools/unrar/extract.h"
 
 #include "platform/fdio.h"
-#include "tools/unrar/rar4check.h"
+#include "tools/unrar/decoders.h"
 
 #include <algorithm>
-#include <archive.h>
-#include <archive_entry.h>
-#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fnmatch.h>
-#include <memory>
-#include <unistd.h>
 
-namespace {
-
-// libarchive reads a volume set as one stream of "client" data blocks; each volume is one
-// client. We serve them ourselves (rather than archive_read_open_filenames) to know when the
-// reader ran off the end of the last volume we have: that is the missing-volume case. No seek
-// callback: skipping a file across volumes by seeking goes wrong in the library, reading
-// through it does not (and a pipe to a player never seeks anyway).
-struct VolumeSet;
-struct VolumeClient {
-    VolumeSet* set = nullptr;
-    size_t index = 0;
-    int fd = -1;
-};
-
-struct VolumeSet {
-    std::vector<VolumeClient> clients;
-    std::vector<char> buffer = std::vector<char>(1 << 18);
-    bool endOfLastVolume = false;
-    std::string openError;
-    const std::vector<std::string>* names = nullptr;
-};
-
-int OpenClient(struct archive* a, void* data) {
-    auto* c = static_cast<VolumeClient*>(data);
-    if (c->fd >= 0)
-        return ARCHIVE_OK;
-    const std::string& name = (*c->set->names)[c->index];
-    c->fd = OpenRegularFile(name); // a FIFO in place of a volume must not block
-    if (c->fd < 0) {
-        c->set->openError = "Cannot open " + name + ": " + std::strerror(errno);
-        archive_set_error(a, errno, "%s", c->set->openError.c_str());
-        return ARCHIVE_FATAL;
-    }
-    return ARCHIVE_OK;
-}
-
-int CloseClient(struct archive*, void* data) {
-    auto* c = static_cast<VolumeClient*>(data);
-    if (c->fd >= 0)
-        close(c->fd);
-    c->fd = -1;
-    return ARCHIVE_OK;
-}
-
-la_ssize_t ReadClient(struct archive* a, void* data, const void** block) {
-    auto* c = static_cast<VolumeClient*>(data);
-    if (c->fd < 0 && OpenClient(a, data) != ARCHIVE_OK)
-        return -1;
-    VolumeSet* set = c->set;
-    for (;;) {
-        ssize_t n = read(c->fd, set->buffer.data(), set->buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            archive_set_error(a, errno, "Cannot read %s", (*set->names)[c->index].c_str());
-            return -1;
-        }
-        if (n == 0 && c->index + 1 == set->clients.size())
-            set->endOfLastVolume = true;
-        *block = set->buffer.data();
-        return n;
-    }
-}
-
-int SwitchClient(struct archive* a, void* from, void* to) {
-    if (from != nullptr)
-        CloseClient(a, from);
-    return to != nullptr ? OpenClient(a, to) : ARCHIVE_OK;
-}
-
-// Masks are matched against the whole name inside the archive; '\\' and '/' both separate.
-bool Matches(const std::vector<std::string>& masks, const char* name) {
+bool MatchesMasks(const std::vector<std::string>& masks, const std::string& name) {
     if (masks.empty())
         return true;
     for (std::string mask : masks) {
         std::replace(mask.begin(), mask.end(), '\\', '/');
-        if (fnmatch(mask.c_str(), name, 0) == 0)
+        if (fnmatch(mask.c_str(), name.c_str(), 0) == 0)
             return true;
     }
     return false;
 }
 
-struct ArchiveFree {
-    void operator()(struct archive* a) const { archive_read_free(a); }
-};
+const ScanFile* ScannedFile(const ArchiveScan& scan, size_t index, const std::string& name) {
+    if (index < scan.files.size() && scan.files[index].name == name)
+        return &scan.files[index];
+    return nullptr;
+}
 
-// Explains a failure of the reader in the user's terms.
-int Failure(struct archive* a, const VolumeSet& set, const ExtractRequest& request,
-            const char* entryName, bool encrypted, std::string* message) {
-    const char* why = archive_error_string(a);
-    std::string what = why != nullptr ? why : "unknown error";
-    std::string where = entryName != nullptr ? std::string(entryName) + " in " : "";
-    where += request.volumes.front();
-    if (!set.openError.empty()) {
-        *message = set.openError;
-        return kUnrarOpen;
-    }
-    if (encrypted) {
-        *message = "Cannot extract " + where + ": the file is encrypted and " +
-                   (request.password.empty() ? "no password was given"
-                                             : "the password is wrong or its encryption is not "
-                                               "supported") +
-                   " (" + what + ")";
-        return kUnrarPassword;
-    }
-    if (set.endOfLastVolume && !request.nextVolume.empty()) {
-        *message = "Cannot extract " + where + ": volume " + request.nextVolume + " is missing (" +
-                   what + ")";
+void NoteSkipped(DecodeContext& context, const std::string& name, const std::string& why) {
+    std::fprintf(stderr, "Not extracted: %s (%s)\n", name.c_str(), why.c_str());
+    ++context.skipped;
+}
+
+int FileFailure(DecodeContext& context, const ScanFile* file, const std::string& name,
+                const std::string& what) {
+    const ExtractRequest& request = *context.request;
+    const ArchiveScan& scan = *context.scan;
+    bool runsOn = !scan.files.empty() && !scan.files.back().pieces.empty() &&
+                  scan.files.back().pieces.back().splitAfter;
+    if (scan.shortVolume < 0 && runsOn && !request.nextVolume.empty()) {
+        *context.message = "Cannot extract " + name + ": volume " + request.nextVolume +
+                           " is missing (" + what + ")";
         return kUnrarDamaged;
     }
-    *message = "Cannot extract " + where + ": the archive is damaged (" + what + ")";
-    return entryName != nullptr ? kUnrarDamaged : kUnrarFatal;
+    if (scan.shortVolume >= 0) {
+        *context.message = "Cannot extract " + name + ": volume " +
+                           request.volumes[size_t(scan.shortVolume)] +
+                           " is cut short (damaged, or its download is unfinished)";
+        return kUnrarDamaged;
+    }
+    std::string volume = request.volumes.front();
+    if (file != nullptr && !file->pieces.empty())
+        volume = request.volumes[file->pieces.back().volume];
+    *context.message = what + " in " + name + " (volume " + volume + "): the data is damaged" +
+                       (file != nullptr && file->encrypted ? " or the password is wrong" : "");
+    return file != nullptr && file->encrypted ? kUnrarPassword : kUnrarDamaged;
+}
+
+namespace {
+
+// Which way the set's files come out: measured over the public RAR test archives (README).
+enum class Way { Stored, Libarchive, Unar };
+
+Way Choose(const ExtractRequest& request, const ArchiveScan& scan) {
+    // For measuring the decoders against each other (bench/): one way for every file.
+    if (const char* forced = std::getenv("QUORVAN_UNRAR_DECODER")) {
+        if (std::strcmp(forced, "libarchive") == 0)
+            return Way::Libarchive;
+        if (std::strcmp(forced, "unar") == 0)
+            return Way::Unar;
+    }
+    if (scan.format == 0)
+        return Way::Unar;
+    if (scan.headersEncrypted)
+        return Way::Unar;
+    bool plainOnly = true, encrypted = false;
+    for (const ScanFile& f : scan.files) {
+        if (f.directory || f.link || !MatchesMasks(request.masks, f.name))
+            continue;
+        plainOnly = plainOnly && f.Plain();
+        encrypted = encrypted || f.encrypted;
+    }
+    // Headers our walk cannot vouch for (damage, or the old formats' comment blocks) go to the
+    // decoder, which knows the old layouts; the scan still names a cut volume.
+    if (plainOnly && scan.damagedVolume < 0 && (scan.complete || scan.shortVolume >= 0))
+        return Way::Stored;
+    if (encrypted || scan.format == 4)
+        return Way::Unar;
+    return Way::Libarchive;
 }
 
 } // namespace
@@ -134,106 +96,35 @@ int ExtractFiles(const ExtractRequest& request, int outFd, std::string* message)
         *message = "No archive given";
         return kUnrarOpen;
     }
-    VolumeSet set;
-    set.names = &request.volumes;
-    set.clients.resize(request.volumes.size());
-    for (size_t i = 0; i < set.clients.size(); ++i)
-        set.clients[i] = VolumeClient{&set, i, -1};
-
-    std::unique_ptr<struct archive, ArchiveFree> holder(archive_read_new());
-    struct archive* a = holder.get();
-    archive_read_support_format_rar(a);
-    archive_read_support_format_rar5(a);
-    if (!request.password.empty())
-        archive_read_add_passphrase(a, request.password.c_str());
-    archive_read_set_open_callback(a, OpenClient);
-    archive_read_set_read_callback(a, ReadClient);
-    archive_read_set_close_callback(a, CloseClient);
-    archive_read_set_switch_callback(a, SwitchClient);
-    archive_read_set_callback_data(a, &set.clients[0]);
-    for (size_t i = 1; i < set.clients.size(); ++i)
-        archive_read_append_callback_data(a, &set.clients[i]);
-    if (archive_read_open1(a) != ARCHIVE_OK)
-        return Failure(a, set, request, nullptr, false, message);
-
-    // RAR 1.5 - 4.x sets: our own CRC check of stored files (see rar4check.h).
-    std::vector<Rar4File> rar4Files;
-    bool checkRar4 = ScanRar4Volumes(request.volumes, &rar4Files);
-    size_t entryIndex = 0;
-
-    int extracted = 0;
-    struct archive_entry* entry = nullptr;
-    for (;; ++entryIndex) {
-        int r = archive_read_next_header(a, &entry);
-        if (r == ARCHIVE_EOF)
-            break;
-        if (r < ARCHIVE_WARN)
-            return Failure(a, set, request, nullptr, false, message);
-        if (archive_entry_filetype(entry) != AE_IFREG)
-            continue;
-        const char* name = archive_entry_pathname(entry);
-        if (name == nullptr || !Matches(request.masks, name))
-            continue;
-        const Rar4File* scanned =
-            checkRar4 && entryIndex < rar4Files.size() && rar4Files[entryIndex].name == name
-                ? &rar4Files[entryIndex]
-                : nullptr;
-        // The library passes encrypted stored data of old archives through as it is: never
-        // hand ciphertext to the player as if it were the movie.
-        bool encrypted = archive_entry_is_data_encrypted(entry) != 0 ||
-                         (scanned != nullptr && scanned->encrypted);
-        if (encrypted && scanned != nullptr && scanned->encrypted) {
-            archive_set_error(a, EINVAL, "RAR decryption is not available");
-            return Failure(a, set, request, name, true, message);
-        }
-        const Rar4File* listed =
-            scanned != nullptr && scanned->stored && !scanned->encrypted ? scanned : nullptr;
-        Rar4CrcCheck check(listed);
-        auto output = [&](const char* data, size_t n) -> int {
-            size_t volume = 0;
-            if (listed != nullptr && !check.Feed(data, n, &volume)) {
-                *message = "CRC error in " + std::string(name) + " (volume " +
-                           request.volumes[volume] + "): the data is damaged";
-                return kUnrarDamaged;
-            }
-            if (!WriteAllBlocking(outFd, data, n)) {
-                *message = std::string("Cannot write the output: ") + std::strerror(errno);
-                return kUnrarWrite;
-            }
-            return kUnrarOk;
-        };
-        const void* block = nullptr;
-        size_t size = 0;
-        la_int64_t offset = 0;
-        la_int64_t written = 0;
-        for (;;) {
-            r = archive_read_data_block(a, &block, &size, &offset);
-            if (r == ARCHIVE_EOF)
-                break;
-            if (r < ARCHIVE_WARN)
-                return Failure(a, set, request, name, encrypted, message);
-            // Sparse entries come with gaps: fill them with zeros.
-            static const char zeros[65536] = {};
-            while (written < offset) {
-                size_t n = static_cast<size_t>(
-                    std::min<la_int64_t>(offset - written, static_cast<la_int64_t>(sizeof zeros)));
-                if (int rc = output(zeros, n); rc != kUnrarOk)
-                    return rc;
-                written += static_cast<la_int64_t>(n);
-            }
-            if (int rc = output(static_cast<const char*>(block), size); rc != kUnrarOk)
-                return rc;
-            written += static_cast<la_int64_t>(size);
-        }
-        size_t volume = 0;
-        if (listed != nullptr && !check.Finish(&volume)) {
-            *message = "CRC error in " + std::string(name) + " (volume " + request.volumes[volume] +
-                       "): the data is damaged or incomplete";
-            return kUnrarDamaged;
-        }
-        ++extracted;
+    ArchiveScan scan = ScanArchive(request.volumes);
+    int sfx = scan.format == 0 ? EmbeddedRarFormat(request.volumes.front()) : 0;
+    if (scan.format == 0 && sfx == 0) {
+        *message = "Cannot extract " + request.volumes.front() + ": it is no RAR archive";
+        return kUnrarFatal;
     }
-    if (extracted == 0) {
+    DecodeContext context{&request, &scan, outFd, message};
+    int rc = kUnrarOk;
+    // A self-extracting module before the archive: RAR5 ones libarchive reads, older ones unar.
+    Way way = sfx == 5 ? Way::Libarchive : Choose(request, scan);
+    switch (way) {
+    case Way::Stored:
+        rc = ExtractStored(context);
+        break;
+    case Way::Libarchive:
+        rc = ExtractWithLibarchive(context);
+        break;
+    case Way::Unar:
+        rc = ExtractWithUnar(context);
+        break;
+    }
+    if (rc != kUnrarOk)
+        return rc;
+    if (context.skipped > 0) {
+        *message = std::to_string(context.skipped) + " file(s) of " + request.volumes.front() +
+                   " not extracted (named above)";
+        return kUnrarSkipped;
+    }
+    if (context.extracted == 0) {
         *message = "No files to extract in " + request.volumes.front();
         return kUnrarNoFiles;
     }

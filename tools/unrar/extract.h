@@ -1,12 +1,14 @@
 #pragma once
-// Extracting the files of a RAR set (RAR 2.9 to 5, stored or compressed, all volumes) to a
-// descriptor, with libarchive reading the volumes one after another.
+// Extracting the files of a RAR set (RAR 1.5 to 5, stored, compressed or encrypted, all
+// volumes) to a descriptor. Stored files are copied from the volumes by our own header walk;
+// compressed and encrypted ones go through the decoder measured exact for their format.
 #include <string>
 #include <vector>
 
 // Exit codes of binary/unrar.
 enum UnrarExit : int {
     kUnrarOk = 0,
+    kUnrarSkipped = 1,   // some files were not extracted (each named on stderr)
     kUnrarFatal = 2,     // unreadable archive, damaged headers
     kUnrarDamaged = 3,   // data that fails its check, or a missing volume
     kUnrarWrite = 5,     // the output could not be written

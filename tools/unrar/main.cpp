@@ -5,7 +5,10 @@
 #include "tools/unrar/extract.h"
 #include "tools/unrar/rarvolumes.h"
 
+#include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <langinfo.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -20,6 +23,10 @@ int Usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Names inside archives are Unicode: libarchive converts them through the locale, and in
+    // the C locale it gives up on any letter outside ASCII. The user's locale, or C.UTF-8.
+    if (std::setlocale(LC_ALL, "") == nullptr || std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty() || args[0] != "p")
         return Usage();

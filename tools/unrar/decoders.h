@@ -1,0 +1,36 @@
+#pragma once
+// The ways binary/unrar gets a file's bytes out of a set, and what they share. Each writes the
+// matching files to a descriptor, one after another, checks every file against what the scan
+// of the headers promises, and answers an UnrarExit with the message for the user.
+#include "tools/unrar/extract.h"
+#include "tools/unrar/rarscan.h"
+
+#include <functional>
+#include <string>
+
+struct DecodeContext {
+    const ExtractRequest* request = nullptr;
+    const ArchiveScan* scan = nullptr;
+    int outFd = -1;
+    std::string* message = nullptr;
+    int extracted = 0; // files written whole
+    int skipped = 0;   // files named on stderr as not extracted
+};
+
+// Stored files straight from the volumes (their bytes lie as they are).
+int ExtractStored(DecodeContext& context);
+// Compressed RAR5 files through libarchive.
+int ExtractWithLibarchive(DecodeContext& context);
+// Compressed RAR 1.5-4.x files, and encrypted files of both formats, through unar.
+int ExtractWithUnar(DecodeContext& context);
+
+// Masks are matched against the whole name inside the archive; '\\' and '/' both separate.
+bool MatchesMasks(const std::vector<std::string>& masks, const std::string& name);
+// The scanned file of that name and place in the archive, or null.
+const ScanFile* ScannedFile(const ArchiveScan& scan, size_t index, const std::string& name);
+// Tells the user a file was left out (a link, an unreadable name) on stderr.
+void NoteSkipped(DecodeContext& context, const std::string& name, const std::string& why);
+// The message for a file that failed its check or whose data ran out, naming the volume: a
+// cut volume the scan found wins over the volume holding the file's last piece.
+int FileFailure(DecodeContext& context, const ScanFile* file, const std::string& name,
+                const std::string& what);

@@ -1,0 +1,58 @@
+#pragma once
+// Our own walk over the headers of every volume of a RAR set (RAR 1.5-4.x and RAR5): which
+// files it holds, where each piece of their data lies, the checksums to compare, and which
+// volume is shorter than its headers say. It serves three things: stored files are extracted
+// from it directly (their bytes lie as they are), every file's bytes are checked against its
+// CRC32 or BLAKE2sp as they stream by, and a cut volume is named instead of reading the next
+// volume's headers as data.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ScanPiece {
+    size_t volume = 0;    // index of the volume holding it
+    uint64_t dataAt = 0;  // where its data begins in the volume file
+    uint64_t size = 0;    // data bytes of the file in this volume (as the header says)
+    uint64_t present = 0; // bytes of it the volume file really has (< size: cut short)
+    bool hasCrc = false;
+    uint32_t crc = 0; // of this piece, or of the whole file in its last piece
+    bool splitAfter = false;
+};
+
+struct ScanFile {
+    std::string name; // UTF-8 where the archive says so, '/' separated
+    bool directory = false;
+    bool link = false;       // symbolic or hard link, or other redirection
+    bool compressed = false; // method other than store
+    bool encrypted = false;
+    int version = 0; // version needed to extract (RAR 1.5-4.x: 15, 20, 29...)
+    uint64_t unpackedSize = 0;
+    bool hasBlake2 = false; // RAR5 BLAKE2sp of the whole file (in its last piece)
+    std::array<unsigned char, 32> blake2{};
+    std::vector<ScanPiece> pieces;
+    // Stored and readable: the pieces' bytes are the file.
+    bool Plain() const { return !directory && !link && !compressed && !encrypted; }
+};
+
+struct ArchiveScan {
+    int format = 0;                // 4 = RAR 1.5-4.x, 5 = RAR5, 0 = not RAR
+    bool complete = false;         // every header was read and every volume is whole
+    bool headersEncrypted = false; // the file list itself needs the password
+    bool solid = false;
+    long shortVolume = -1;       // the first volume shorter than its headers say
+    long damagedVolume = -1;     // the first volume with a header that fails its CRC
+    std::vector<ScanFile> files; // in archive order, each once (pieces joined)
+};
+
+// Walks the volumes in order. Stops at the first cut or damaged volume (recorded) or at any
+// header it cannot read; what was read up to there is kept.
+ArchiveScan ScanArchive(const std::vector<std::string>& volumes);
+
+// The format of a RAR archive found after a self-extracting module in the first MiB of `path`
+// (4 or 5), or 0.
+int EmbeddedRarFormat(const std::string& path);
+
+// RAR 2.9-4.x stores a name the code page cannot hold as its plain part, a zero and a packed
+// UTF-16 form: the UTF-8 of that form (the plain part when there is none).
+std::string DecodeRar4Name(const std::string& field);
