@@ -1,10 +1,12 @@
 // The scanners of service answers: the XML-RPC scanner, the first-bytes rule, gzip, the
-// language lists and the REST API's JSON answers, on anything a server (or a file) may give.
+// language lists, 7zz's listing of an archive and the REST API's JSON answers, on anything
+// a server (or a file) may give.
 #include "online/answerkind.h"
 #include "online/opensubtitles.h"
 #include "online/osrest.h"
 #include "online/osrestapi.h"
 #include "online/parsexml.h"
+#include "online/sevenzip.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string out;
     GunzipBytes(text, &out, 1 << 20);
     ParseOpensubtitleList(text);
+    SevenZipListing listing;
+    ParseSevenZipListing(text, &listing);
     ParseOSRestLanguageTable(text);
     OSRestLogin login;
     ParseOSRestLogin(text, &login);

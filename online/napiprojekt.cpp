@@ -3,13 +3,15 @@
 #include "online/answerkind.h"
 #include "online/httptransfer.h"
 #include "online/moviehash.h"
+#include "online/napiarchive.h"
 #include "online/napiprojekttoken.h"
 #include "online/onlinefiles.h"
 #include "online/servers.h"
-#include "online/sevenzip.h"
 #include "persist/i18l.h"
 #include "platform/paths.h"
+#include "platform/profile.h"
 #include "player/subtitletracks.h"
+#include "subtitles/subtitleparse.h"
 
 #include <cctype>
 #include <cstdio>
@@ -52,20 +54,18 @@ void NoSubtitles(NapiResult& r) {
          "napiprojekt.pl has no subtitles for this movie");
 }
 
-// Unpacks the archive into the folder; the Part's password first, then today's.
-SevenZipRun Unpack(const std::string& archive, const std::string& folder,
-                   const std::string& extracted) {
-    SevenZipRun run = SevenZipRun::Failed;
-    for (const char* password : {kNapiprojektPassword, kNapiprojektCurrentPassword}) {
-        unlink(extracted.c_str());
-        run = RunSevenZip(archive, folder, password);
-        if (run == SevenZipRun::Done && IsFileExist(extracted.c_str()))
-            return run;
-        if (run == SevenZipRun::Missing || run == SevenZipRun::Interrupted)
-            return run;
-    }
-    unlink(extracted.c_str()); // a wrong password leaves a broken file behind
-    return run;
+// Puts the subtitle beside the movie, never over a file there; when that name is taken (or
+// cannot be made) it goes into the private folder under the fingerprint's name instead.
+// "" when neither can be written.
+std::string Place(const std::string& movie, const std::string& md5, const std::string& text) {
+    std::string target = movie.size() > 4 ? movie.substr(0, movie.size() - 4) + ".txt" : movie;
+    if (WriteNewFile(target, text))
+        return target;
+    std::string folder = PrivateTempFolder();
+    if (folder.empty())
+        return "";
+    std::string kept = folder + md5 + ".txt";
+    return WriteFileAtomically(kept, text) ? kept : "";
 }
 } // namespace
 
@@ -77,14 +77,6 @@ std::string NapiprojektUrl(const std::string& base, const std::string& language,
 
 NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& language) {
     NapiResult r;
-    std::string folder = PrivateTempFolder();
-    if (folder.empty()) {
-        Fail(r, "Cannot create a temporary folder in " + GetTempDirectory(), "no temporary folder");
-        return r;
-    }
-    std::string archive = folder + "napis.zip";
-    unlink(archive.c_str());
-
     MovieHash hash(IsMovieFile(movie) ? movie : std::string());
     const std::string& md5 = hash.hashNapiprojekt;
     // Without a fingerprint there is nothing to ask for: the service would answer for "0".
@@ -119,9 +111,12 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
     std::string body = std::move(answer.body);
     AnswerKind kind = ClassifyAnswer(body);
     if (kind == AnswerKind::Gzip) {
+        // Inflated in memory and stopped at the subtitle limit: a small answer cannot grow
+        // into a large file.
         std::string unpacked;
-        if (!GunzipBytes(body, &unpacked, kMaxAnswer)) {
-            Fail(r, Translated("Eror unpacking subtitles"), "damaged gzip answer");
+        if (!GunzipBytes(body, &unpacked, kMaxSubtitleFileBytes)) {
+            Fail(r, Translated("Eror unpacking subtitles"),
+                 "damaged gzip answer, or one unpacking past the subtitle limit");
             return r;
         }
         body = std::move(unpacked);
@@ -133,34 +128,31 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
         return r;
     }
 
-    std::string extracted = folder + md5 + ".txt";
-    unlink(extracted.c_str()); // what an earlier download left must not pass for this one
     if (kind == AnswerKind::SevenZip) {
-        if (!WriteWholeFile(archive, body)) {
-            Fail(r, Translated("Eror unpacking subtitles"), "cannot write " + archive);
+        NapiUnpackResult unpacked = UnpackNapiprojektArchive(
+            body, md5, {kNapiprojektPassword, kNapiprojektCurrentPassword}, kMaxSubtitleFileBytes);
+        switch (unpacked.outcome) {
+        case NapiUnpack::Done:
+            body = std::move(unpacked.text);
+            break;
+        case NapiUnpack::Missing:
+            Fail(r, "No 7-zip32.dll", unpacked.why);
             return r;
-        }
-        switch (Unpack(archive, folder, extracted)) {
-        case SevenZipRun::Missing:
-            Fail(r, "No 7-zip32.dll", "7zz is not installed");
-            return r;
-        case SevenZipRun::Interrupted:
+        case NapiUnpack::Interrupted:
             r.cancelled = true;
             r.reason = "cancelled";
             return r;
         default:
-            break;
+            Fail(r, Translated("Eror unpacking subtitles"), unpacked.why);
+            return r;
         }
-    } else if (!WriteWholeFile(extracted, body)) {
-        unlink(extracted.c_str());
-    }
-    if (!IsFileExist(extracted.c_str())) {
-        Fail(r, Translated("Eror unpacking subtitles"), "the archive did not unpack");
-        return r;
     }
 
-    std::string target = movie.size() > 4 ? movie.substr(0, movie.size() - 4) + ".txt" : movie;
-    r.subtitle = MoveFileNoReplace(extracted, target) ? target : extracted;
+    r.subtitle = Place(movie, md5, body);
+    if (r.subtitle.empty()) {
+        Fail(r, Translated("Eror unpacking subtitles"), "cannot write the subtitle");
+        return r;
+    }
     r.messages.push_back({Translated("Subtitles downloaded") + " " + r.subtitle, "OK"});
     r.subComend = " -sub \"" + r.subtitle + "\" ";
     r.downloaded = true;

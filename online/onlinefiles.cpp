@@ -11,29 +11,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-bool CopyInto(int in, int out) {
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(out, buffer + done, size_t(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            done += w;
-        }
-    }
-}
-} // namespace
-
 std::string PrivateTempFolder() {
     static std::mutex mutex;
     static std::string folder;
@@ -47,33 +24,6 @@ std::string PrivateTempFolder() {
     return folder = pattern + "/";
 }
 
-bool MoveFileNoReplace(const std::string& from, const std::string& to) {
-    // A hard link never replaces an existing name; then the old name goes.
-    if (link(from.c_str(), to.c_str()) == 0) {
-        unlink(from.c_str());
-        return true;
-    }
-    if (errno != EXDEV && errno != EPERM && errno != ENOTSUP)
-        return false;
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0) {
-        close(in);
-        return false;
-    }
-    bool ok = CopyInto(in, out);
-    close(in);
-    ok = close(out) == 0 && ok;
-    if (!ok) {
-        unlink(to.c_str());
-        return false;
-    }
-    unlink(from.c_str());
-    return true;
-}
-
 bool CopyFileReplace(const std::string& from, const std::string& to) {
     std::string data;
     if (!ReadWholeFile(from, &data, size_t(1) << 30))
@@ -84,6 +34,25 @@ bool CopyFileReplace(const std::string& from, const std::string& to) {
 bool IsMovieFile(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool WriteNewFile(const std::string& path, const std::string& data, mode_t mode) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += size_t(n);
+    }
+    bool ok = close(fd) == 0 && done == data.size();
+    if (!ok)
+        unlink(path.c_str());
+    return ok;
 }
 
 bool WriteWholeFile(const std::string& path, const std::string& data) {

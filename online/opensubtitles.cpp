@@ -224,14 +224,13 @@ int SaveHttpFileUrl(const std::string& url, const std::string& path) {
 int ReGzip(const std::string& folder) {
     std::string gz = folder + "/subtitle.txt.gz";
     std::string txt = folder + "/subtitle.txt";
-    std::string packed;
-    if (!ReadWholeFile(gz, &packed, kMaxSubtitleFile) || packed.empty())
-        return 1;
-    std::string text;
-    if (!SubtitleTextFromAnswer(packed, &text))
-        return 1; // damaged gzip or no subtitle: no subtitle.txt, the .gz stays
-    if (WriteFileAtomically(txt, text))
-        unlink(gz.c_str());
+    std::string packed, text;
+    // The download is read once and goes in every outcome: a damaged or oversized answer
+    // (inflating stops at the limit) leaves nothing behind in the movie's folder.
+    bool read = ReadWholeFile(gz, &packed, kMaxSubtitleFile) && !packed.empty();
+    unlink(gz.c_str());
+    if (read && SubtitleTextFromAnswer(packed, &text))
+        WriteFileAtomically(txt, text);
     return 1;
 }
 

@@ -64,8 +64,9 @@ void DeleteTempFile(const std::string& folder);
 // Fetches `url` into `path` (agent "KTZ0.4"); an unreachable URL leaves an empty file.
 // 1 when the whole answer came, else 0.
 int SaveHttpFileUrl(const std::string& url, const std::string& path);
-// Unpacks `folder`/subtitle.txt.gz into subtitle.txt (replacing it) and removes the .gz.
-// An answer that is not gzip but text is taken as the subtitle itself. Always 1.
+// Unpacks `folder`/subtitle.txt.gz into subtitle.txt (replacing it) and removes the .gz,
+// whatever it held. An answer that is not gzip but text is taken as the subtitle itself.
+// Always 1.
 int ReGzip(const std::string& folder);
 
 // One entry of the language list of the download menu.

@@ -30,9 +30,6 @@ WebLookup IMDBSiteWork(const std::string& movie) {
 
 WebLookup NapisyInfoLookup(const std::string& movie) {
     WebLookup r;
-    std::string folder = PrivateTempFolder();
-    if (!folder.empty())
-        unlink((folder + "napis.zip").c_str());
     std::string redirect = ServiceUrl(Service::Redirect);
     if (redirect.empty()) {
         r.messages.push_back({"The NapisyInfo page is reached through a redirect server: set "

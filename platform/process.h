@@ -8,6 +8,7 @@ struct SpawnOptions {
     std::vector<std::string> argv; // argv[0] is the program; without '/' it is looked up on PATH
     bool pipeStdin = false;        // the child's stdin is a pipe whose write end we get
     bool pipeOutput = false;       // the child's stdout and stderr share one pipe we read
+    bool quietStderr = false;      // with pipeOutput: only stdout is piped, stderr is /dev/null
     bool nullStdio = false;        // without pipes: stdin/stdout/stderr go to /dev/null
     bool newProcessGroup = false;  // the child leads a process group of its own
 };

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -160,6 +162,123 @@ TEST_F(Napiprojekt, ShortNamesUnreadableMoviesAndDeadServersSayWhy) {
     OverrideHttpTimeouts(nullptr);
     EXPECT_FALSE(stalled.downloaded);
     EXPECT_NE(stalled.reason.find("connection error"), std::string::npos) << stalled.reason;
+}
+
+// Files under `root` larger than the subtitle limit.
+std::vector<std::string> LargeFiles(const std::string& root) {
+    std::vector<std::string> large;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec))
+        if (e.is_regular_file(ec) && e.file_size(ec) > 50u * 1024 * 1024)
+            large.push_back(e.path().string());
+    return large;
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    return names;
+}
+
+// A 7z archive made by 7zz from `size` zero bytes read from a pipe: a few KB that unpack to
+// `size` bytes.
+std::string ZeroBomb(const std::string& name, size_t size, const std::string& password) {
+    TempDir dir;
+    std::string out;
+    std::string command = "head -c " + std::to_string(size) + " /dev/zero | 7zz a -bd -p" +
+                          password + " '-si" + name + "' '" + dir.file("b.7z") + "'";
+    return RunCommand({"/bin/sh", "-c", command}, &out) == 0 ? ReadFile(dir.file("b.7z")) : "";
+}
+
+TEST_F(Napiprojekt, ArchivesAreListedAndCappedAndLeaveNothingBehind) {
+    // Temporary folders go into a folder of the test's own, so what is left there shows.
+    TempDir tmp, linkSource, tool, soundSource;
+    const char* oldTmp = std::getenv("TMPDIR");
+    std::string savedTmp = oldTmp != nullptr ? oldTmp : "";
+    setenv("TMPDIR", tmp.path().c_str(), 1);
+    std::string target = dir_.file("Film z łódki.txt");
+    auto refused = [&](const std::string& what, const std::string& why) {
+        SCOPED_TRACE(what);
+        NapiResult r = DownloadNapiprojekt(movie_, "PL");
+        EXPECT_FALSE(r.downloaded);
+        EXPECT_EQ(r.subComend, "");
+        ASSERT_EQ(r.messages.size(), 1u);
+        EXPECT_EQ(r.messages[0].text, "Eror unpacking subtitles ?");
+        EXPECT_NE(r.reason.find(why), std::string::npos) << r.reason;
+        struct stat st {};
+        EXPECT_NE(lstat(target.c_str(), &st), 0) << "something was placed beside the movie";
+        EXPECT_EQ(Entries(tmp.path()), std::vector<std::string>()) << "a temporary folder stayed";
+        EXPECT_EQ(LargeFiles(dir_.path()), std::vector<std::string>());
+        EXPECT_EQ(LargeFiles(tmp.path()), std::vector<std::string>());
+    };
+
+    // 64 MiB of zeros in an archive of a few KB.
+    std::string bomb = ZeroBomb(md5_ + ".txt", 64u << 20, kNapiprojektCurrentPassword);
+    ASSERT_GT(bomb.size(), 899u);
+    ASSERT_LT(bomb.size(), 100000u);
+    server_.Answer(md5_, bomb);
+    refused("7z bomb", "would unpack to more than 52428800 bytes");
+
+    // The expected member as a link to another file of the user's.
+    {
+        const TempDir& src = linkSource;
+        WriteFile(src.file("secret"), SampleSubtitle(3000, "secret"));
+        ASSERT_EQ(symlink(src.file("secret").c_str(), src.file(md5_ + ".txt").c_str()), 0);
+        std::string out;
+        ASSERT_EQ(RunCommand({"7zz", "a", "-bd", "-snl", std::string("-p") + kNapiprojektPassword,
+                              src.file("l.7z"), src.file(md5_ + ".txt"), src.file("secret")},
+                             &out),
+                  0)
+            << out;
+        server_.Answer(md5_, ReadFile(src.file("l.7z")));
+    }
+    refused("link", "holds a link");
+
+    // A header may lie about the size: the unpacking itself stops. A stand-in 7zz lists a
+    // small member and then pours out zeros.
+    {
+        WriteFile(tool.file("7zz"), "#!/bin/sh\ncase \"$1\" in\nl) printf '%s\\n' '' -- "
+                                    "'Path = a' 'Type = 7z' '' ---------- 'Path = " +
+                                        md5_ +
+                                        ".txt' 'Size = 2000' 'Attributes = A -rw-r--r--' '';;\n"
+                                        "e) exec head -c 300000000 /dev/zero;;\nesac\n");
+        chmod(tool.file("7zz").c_str(), 0755);
+        setenv("QUORVAN_7ZZ", tool.file("7zz").c_str(), 1);
+        server_.Answer(md5_, Make7z(md5_ + ".txt", Subtitle(), kNapiprojektPassword));
+        refused("lying header", "unpacks to more than it lists");
+        unsetenv("QUORVAN_7ZZ");
+    }
+
+    // gzip is inflated in memory and stopped at the limit.
+    server_.Answer(md5_, Gzip(std::string(60u << 20, '\0')));
+    refused("gzip bomb", "past the subtitle limit");
+
+    // A sound archive with more members gives its one subtitle, and nothing else lands.
+    {
+        const TempDir& src = soundSource;
+        std::string text = Subtitle(4000);
+        WriteFile(src.file(md5_ + ".txt"), text);
+        std::filesystem::create_directories(src.file("extra"));
+        WriteFile(src.file("extra/other.txt"), "other");
+        std::string out;
+        ASSERT_EQ(RunCommand({"7zz", "a", "-bd", std::string("-p") + kNapiprojektCurrentPassword,
+                              src.file("s.7z"), src.file(md5_ + ".txt"), src.file("extra")},
+                             &out),
+                  0)
+            << out;
+        server_.Answer(md5_, ReadFile(src.file("s.7z")));
+        NapiResult r = DownloadNapiprojekt(movie_, "PL");
+        ASSERT_TRUE(r.downloaded) << r.reason;
+        EXPECT_EQ(r.subtitle, target);
+        EXPECT_EQ(ReadFile(target), text);
+        EXPECT_EQ(Entries(tmp.path()), std::vector<std::string>());
+        EXPECT_FALSE(std::filesystem::exists(dir_.file("other.txt")));
+    }
+    if (oldTmp != nullptr)
+        setenv("TMPDIR", savedTmp.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST_F(Napiprojekt, PobierzNapisShowsTheMessagesAndSetsTheOption) {
