@@ -13,6 +13,7 @@
 #include "platform/windowport.h"
 #include "player/interpreter.h"
 #include "player/mplayerinfo.h"
+#include "player/slavecommand.h"
 
 #include <cerrno>
 #include <chrono>
@@ -301,11 +302,34 @@ bool WriteCommand(const char* command) {
 }
 } // namespace
 
+namespace {
+// A refused command is not written; the transcript and the user get the one-line reason.
+bool RefuseCommand(const std::string& refusal) {
+    DodajSlaveComendtoOutput(refusal.c_str());
+    Port().MessageBox(refusal, "Error", MB_ICONERROR_);
+    return false;
+}
+} // namespace
+
+bool SendCommand(const std::string& command) {
+    // Checked whole: a NUL inside would otherwise cut the line short unseen.
+    std::string refusal = SlaveLineRefusal(command);
+    if (!refusal.empty())
+        return RefuseCommand(refusal);
+    DodajSlaveComendtoOutput(command.c_str());
+    return WriteCommand(command.c_str());
+}
+
 bool SendCommand(const char* command) {
     if (command == nullptr)
         return false;
-    DodajSlaveComendtoOutput(command);
-    return WriteCommand(command);
+    return SendCommand(std::string(command));
+}
+
+bool SendCommand(const SlaveCommand& command) {
+    if (!command.ok())
+        return RefuseCommand(command.refusal());
+    return SendCommand(command.line());
 }
 
 bool SendPositionPoll() {

@@ -10,12 +10,15 @@ bool Launch(const char* commandLine);
 // rules). The previous player's pipes are closed; it is told to quit by its closed stdin and
 // ended by force if it has not gone a few seconds later. True when the process was started.
 bool Launch2(const char* commandLine);
+class SlaveCommand;
+
 // Echoes the command to the console transcript and writes it with "\n" to the player. False
-// when no player runs or it has gone; never blocks for long.
+// when no player runs or it has gone; never blocks for long. A line that is not one slave
+// command (SlaveLineRefusal) is not sent: the transcript gets the reason and the user is told
+// in a message box. Commands carrying texts are built with SlaveCommand.
 bool SendCommand(const char* command);
-inline bool SendCommand(const std::string& command) {
-    return SendCommand(command.c_str());
-}
+bool SendCommand(const std::string& command);
+bool SendCommand(const SlaveCommand& command);
 // Asks the player for its position ("pausing_keep get_time_pos") without echoing the command
 // into the console transcript; the answer is kept out of the transcript too. The main window's
 // timer polls with it several times a second.

@@ -4,6 +4,7 @@
 #include "platform/cmdline.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "player/slavecommand.h"
 #include "player/subtitletracks.h"
 
 #include <cctype>
@@ -78,12 +79,17 @@ std::string ForcedSubtitleOptions(const std::string& file, const std::string& fi
 }
 
 int MplayerInfo::LoadSUB(std::string file) {
+    // A name that cannot travel as one command leaves the loaded subtitles as they are.
+    SlaveCommand load("sub_load");
+    load.Text(file);
+    if (!load.ok()) {
+        SendCommand(load); // tells the user why
+        return 0;
+    }
     SubAutoUploadOS1.ResetTimerAutoLoad(1);
     ClearSubtiteList();
     SendCommand("sub_remove -1");
-    // The wrapper takes the name between the first and the last quote, so quotes inside it
-    // survive; Linux names keep their backslashes.
-    SendCommand("sub_load \"" + file + "\"");
+    SendCommand(load);
     SendCommand("sub_select 0");
     return 1;
 }

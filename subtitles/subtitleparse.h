@@ -36,7 +36,9 @@ ParsedSubtitles ParseSubtitleText(const std::string& utf8);
 std::vector<SubtitleCue> CuesInMilliseconds(const ParsedSubtitles& parsed, double movieFps,
                                             double forcedFps = 0);
 
-// A cue's text as one output line: its lines joined with a blank.
+// A cue's text as one output line: its lines joined with a blank, and every other control
+// character (C0, DEL, and the C1 controls of UTF-8) a blank too, so the text can neither end
+// the line early nor pass for a line of the player's own.
 std::string OneLine(const std::string& text);
 
 const char* SubFormatName(SubFormat format);

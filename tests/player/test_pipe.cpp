@@ -134,15 +134,22 @@ TEST_F(PlayerPipe, AMissingMovieShowsThePlayersErrorInTheTitle) {
     EXPECT_TRUE(port_.Has("title:Exiting... (Fatal error)"));
 }
 
-TEST_F(PlayerPipe, OverlongCommandsAreCutToTheSlaveBuffer) {
+// mplayer drops a line it cannot hold, with what follows it in its buffer: such a line is not
+// sent (a cut one could end in the middle of a quoted name), and the user is told.
+TEST_F(PlayerPipe, CommandsLongerThanThePlayerReadsAreNotSent) {
     Script("print Quorvan fake\n");
     Mp1.LanchMovie();
     std::string huge(10000, 'k');
-    EXPECT_TRUE(SendCommand(huge));
+    EXPECT_FALSE(SendCommand(huge));
+    EXPECT_TRUE(SendCommand(std::string(4094, 'f')));
+    EXPECT_FALSE(SendCommand(std::string(4095, 'g')));
     ClosePlayer(2000);
     auto lines = Logged("stdin: ");
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[3], std::string(7046, 'k'));
+    EXPECT_EQ(lines[3], std::string(4094, 'f'));
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.find("kkk") == std::string::npos && line.find("ggg") == std::string::npos);
+    EXPECT_FALSE(port_.WaitForPrefix("message:Error:The player was not sent", 100).empty());
 }
 
 TEST_F(PlayerPipe, PositionPollsStayOutOfTheTranscript) {

@@ -42,9 +42,11 @@ TEST_F(SubtitleMenu, OpenLoadsTheChosenFileIntoTheRunningPlayerAndCancelDoesNoth
     W().Command(2480);
     openFileAnswer_ = dir_.file("napisy \"polskie\" \\ 1.SRT");
     W().Command(2480);
-    EXPECT_EQ(WaitLines(3),
-              (std::vector<std::string>{"sub_remove -1", "sub_load \"" + openFileAnswer_ + "\"",
-                                        "sub_select 0"}));
+    EXPECT_EQ(
+        WaitLines(3),
+        (std::vector<std::string>{
+            "sub_remove -1", "sub_load \"" + dir_.file("napisy \\\"polskie\\\" \\\\ 1.SRT") + "\"",
+            "sub_select 0"}));
     std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
     ASSERT_EQ(SubtitleList.size(), 1u) << "the list waits for the player's answers";
     EXPECT_EQ(SubtitleList[0].menuLabel, "None");

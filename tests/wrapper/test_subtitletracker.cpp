@@ -1,6 +1,7 @@
 // The subtitle tracking of the wrapper against scripted mplayer output and our own clock: what
 // it asks mplayer, what it keeps from the front end, and the copy it loads for a file in
 // another encoding.
+#include "player/slavecommand.h"
 #include "subtitles/encoding.h"
 #include "tests/support/testenv.h"
 #include "tools/wrapper/subtitletracker.h"
@@ -117,11 +118,12 @@ TEST_F(Tracker, AFileInAnotherEncodingIsLoadedAsACopyTheFrontEndNeverSees) {
     std::string sub = dir_.file("Napisy \"PL\".txt");
     WriteFile(sub, Utf8ToEncoding("{25}{50}Zażółć|gęślą\n", "CP1250"));
 
-    EXPECT_FALSE(plugin_.OnCommand("sub_load \"" + sub + "\"", io_));
+    EXPECT_FALSE(plugin_.OnCommand("sub_load " + QuoteSlaveText(sub), io_));
     ASSERT_EQ(io_.sent.size(), 1u);
     std::string command = io_.sent[0];
-    ASSERT_EQ(command.rfind("sub_load \"", 0), 0u);
-    std::string copy = command.substr(10, command.size() - 11);
+    ASSERT_EQ(command.rfind("sub_load ", 0), 0u);
+    std::string copy;
+    ASSERT_TRUE(ReadSlaveText(command.substr(9), &copy));
     EXPECT_NE(copy, sub);
     EXPECT_EQ(ReadFile(copy), "{25}{50}Zażółć|gęślą\n") << "a UTF-8 copy";
     EXPECT_EQ(copy.find('"'), std::string::npos);

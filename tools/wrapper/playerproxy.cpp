@@ -2,6 +2,7 @@
 
 #include "platform/fdio.h"
 #include "platform/process.h"
+#include "tools/wrapper/commandguard.h"
 #include "tools/wrapper/wrapperoptions.h"
 
 #include <algorithm>
@@ -182,6 +183,11 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
                         nl = kMaxPiece; // no command is this long: passed on cut
                     std::string command = pendingIn.substr(0, nl);
                     pendingIn.erase(0, std::min(nl + 1, pendingIn.size()));
+                    // Refused before any plugin sees it: they may print or resend it.
+                    if (std::string refusal = GuardedCommandRefusal(command); !refusal.empty()) {
+                        io.Print(refusal + "\n");
+                        continue;
+                    }
                     bool forward = true;
                     for (auto& p : plugins)
                         forward = forward && p->OnCommand(command, io);

@@ -2,6 +2,7 @@
 
 #include "platform/fdio.h"
 #include "platform/paths.h"
+#include "player/slavecommand.h"
 #include "tools/wrapper/wrapperoptions.h"
 
 #include <algorithm>
@@ -45,19 +46,10 @@ void SplitCommand(const std::string& command, std::string& name, std::string& re
         rest.pop_back();
 }
 
-// The file argument of "sub_load": between the first and the last quote when quoted (a name
-// holding quotes survives), else up to the first blank.
+// The file argument of "sub_load", read the way mplayer reads it.
 std::string LoadArgument(const std::string& rest) {
-    size_t b = rest.find_first_not_of(' ');
-    if (b == std::string::npos)
-        return "";
-    char q = rest[b];
-    if (q == '"' || q == '\'') {
-        size_t e = rest.rfind(q);
-        return e > b ? rest.substr(b + 1, e - b - 1) : rest.substr(b + 1);
-    }
-    size_t e = rest.find(' ', b);
-    return rest.substr(b, e == std::string::npos ? std::string::npos : e - b);
+    std::string file;
+    return ReadSlaveText(rest, &file) ? file : std::string();
 }
 
 std::string LengthText(const std::string& seconds) {
@@ -268,13 +260,19 @@ void SubtitleTrackerPlugin::LoadCommand(const std::string& argument, PlayerIo& i
     }
     DetectedEncoding encoding = DetectSubtitleEncoding(bytes);
     std::string path = argument;
-    if (NeedsCopy(encoding, subcp_) || argument.find('"') != std::string::npos) {
+    if (NeedsCopy(encoding, subcp_)) {
         std::string copy =
             copies_.Make(argument, Utf8ToEncoding(SubtitleTextToUtf8(bytes, encoding), subcp_));
         if (!copy.empty())
             path = copy;
     }
-    io.SendToPlayer("sub_load \"" + path + "\"");
+    SlaveCommand load("sub_load");
+    load.Text(path);
+    if (!load.ok()) {
+        Message(load.refusal(), io);
+        return;
+    }
+    io.SendToPlayer(load.line());
 }
 
 SubtitleTrackerPlugin::File* SubtitleTrackerPlugin::SelectedFile() {
@@ -483,7 +481,8 @@ void SubtitleTrackerPlugin::OnTick(PlayerIo& io) {
         return;
     if (infoDue_) {
         infoDue_ = false;
-        std::string name = movieName_.empty() ? "unknown" : FileNameFromPath(movieName_);
+        // The name is text from outside like the subtitles: one line, no control characters.
+        std::string name = movieName_.empty() ? "unknown" : OneLine(FileNameFromPath(movieName_));
         io.Print("XX :  movie info: " + name + ", length " + LengthText(movieLength_) + ", video " +
                  std::to_string(width_) + "x" + std::to_string(height_) + "\n");
     }
