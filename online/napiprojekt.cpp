@@ -8,6 +8,7 @@
 #include "online/onlinefiles.h"
 #include "online/servers.h"
 #include "persist/i18l.h"
+#include "platform/cmdline.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "player/subtitletracks.h"
@@ -154,7 +155,7 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
         return r;
     }
     r.messages.push_back({Translated("Subtitles downloaded") + " " + r.subtitle, "OK"});
-    r.subComend = " -sub \"" + r.subtitle + "\" ";
+    r.subComend = " -sub " + QuoteCommandLineArg(r.subtitle) + " ";
     r.downloaded = true;
     return r;
 }

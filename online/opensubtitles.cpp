@@ -12,6 +12,7 @@
 #include "platform/profile.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
+#include "player/playerfolder.h"
 #include "rar/rarreader.h"
 
 #include <cstdio>
@@ -145,8 +146,8 @@ OSDownloadResult GetSubtitleFromOpenSubtitlesWork(const std::string& movie,
 
 int GetSubtitleFromOpenSubtitles(const std::string& movie, const std::string& language) {
     OSDownloadResult r = GetSubtitleFromOpenSubtitlesWork(movie, language);
-    if (!r.workingFolder.empty() && chdir(r.workingFolder.c_str()) != 0)
-        r.messages.push_back({"Cannot enter the folder " + r.workingFolder, "Error"});
+    if (!r.workingFolder.empty())
+        SetPlayerFolder(r.workingFolder); // where the player finds "subtitle.txt"
     ShowOnlineMessages(r.messages);
     if (!r.downloaded && !r.link.empty())
         Port().OpenWithDefaultApplication(r.link);

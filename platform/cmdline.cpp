@@ -73,6 +73,52 @@ std::string QuoteCommandLineArg(const std::string& argument) {
     return out;
 }
 
+void SlashesOutsideQuotes(std::string& line) {
+    // The walk of SplitCommandLineWindows, changing only what it would read as a plain
+    // backslash outside quotes.
+    bool inQuotes = false;
+    const size_t n = line.size();
+    size_t i = 0;
+    while (i < n) {
+        char c = line[i];
+        if (c == '\\') {
+            size_t run = i;
+            while (run < n && line[run] == '\\')
+                ++run;
+            if (run < n && line[run] == '"') {
+                // 2k+1 backslashes make a literal quote, 2k leave the quote to do its work.
+                if ((run - i) % 2 == 0)
+                    inQuotes = !inQuotes;
+                i = run + 1;
+                continue;
+            }
+            if (!inQuotes)
+                for (size_t k = i; k < run; ++k)
+                    line[k] = '/';
+            i = run;
+            continue;
+        }
+        if (c == '"') {
+            if (inQuotes && i + 1 < n && line[i + 1] == '"') {
+                i += 2;
+                continue;
+            }
+            inQuotes = !inQuotes;
+        }
+        ++i;
+    }
+}
+
+std::string JoinCommandLine(const std::vector<std::string>& argv) {
+    std::string line;
+    for (size_t i = 0; i < argv.size(); ++i) {
+        if (i > 0)
+            line += ' ';
+        line += QuoteCommandLineArg(argv[i]);
+    }
+    return line;
+}
+
 std::vector<std::string> podziel(const std::string& line) {
     std::vector<std::string> args;
     size_t i = 0;

@@ -14,6 +14,15 @@ std::vector<std::string> SplitCommandLineWindows(const std::string& commandLine)
 // backslash comes back as '"' + text + '"', byte for byte.
 std::string QuoteCommandLineArg(const std::string& argument);
 
+// Every backslash outside a quoted argument becomes a slash (the options of Windows-minded
+// presets). Quoted arguments, made by QuoteCommandLineArg, keep their bytes, and so do
+// backslashes that escape a quote, so SplitCommandLineWindows reads the same values after it.
+void SlashesOutsideQuotes(std::string& commandLine);
+
+// A whole argv as one command line: every argument quoted with QuoteCommandLineArg.
+// SplitCommandLineWindows gives the same argv back.
+std::string JoinCommandLine(const std::vector<std::string>& argv);
+
 // The program's own command-line splitter: blanks separate (tabs do not); an argument that
 // begins with '"' runs to the next '"' (a quote never closed takes the rest of the line);
 // other arguments run to the next blank and keep any quotes inside them.

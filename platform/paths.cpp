@@ -1,6 +1,7 @@
 #include "platform/paths.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,11 +75,22 @@ int IsFileExist(const char* path) {
 }
 
 int TestCreationFile(const char* path) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Never through a planted symlink and never over a file of that name (it would be
+    // emptied and deleted): a name already there is tried beside it under a fresh one.
+    int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        close(fd);
+        unlink(path);
+        return 1;
+    }
+    if (errno != EEXIST && errno != ELOOP)
+        return 0;
+    std::string pattern = std::string(path) + ".XXXXXX";
+    fd = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return 0;
     close(fd);
-    unlink(path);
+    unlink(pattern.c_str());
     return 1;
 }
 

@@ -22,7 +22,8 @@ char* findostatnie(char* path);
 
 // 1 when the file can be opened for reading, else 0.
 int IsFileExist(const char* path);
-// Creates the file (replacing any file of that name), closes and deletes it; 1 or 0.
+// 1 when a file can be created at `path`, else 0: creates it, closes and deletes it. A file
+// or symlink of that name is left alone (a fresh name beside it is tried instead).
 int TestCreationFile(const char* path);
 // TestCreationFile of "<working directory>/test.test".
 int TestWriteCurrentDirectory();

@@ -11,6 +11,9 @@ struct SpawnOptions {
     bool quietStderr = false;      // with pipeOutput: only stdout is piped, stderr is /dev/null
     bool nullStdio = false;        // without pipes: stdin/stdout/stderr go to /dev/null
     bool newProcessGroup = false;  // the child leads a process group of its own
+    // The child's working folder, entered between fork and exec ("" keeps ours): the program
+    // never changes its own.
+    std::string workingDirectory;
 };
 
 struct SpawnResult {

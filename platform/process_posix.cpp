@@ -68,6 +68,9 @@ SpawnResult SpawnProcess(const SpawnOptions& options) {
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     }
 
+    if (!options.workingDirectory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, options.workingDirectory.c_str());
+
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t defaults;

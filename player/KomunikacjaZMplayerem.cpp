@@ -13,6 +13,7 @@
 #include "platform/windowport.h"
 #include "player/interpreter.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "player/slavecommand.h"
 
 #include <cerrno>
@@ -235,6 +236,7 @@ bool StartSession(const char* commandLine, bool withReader) {
     options.argv = SplitCommandLineWindows(commandLine != nullptr ? commandLine : "");
     options.pipeStdin = true;
     options.pipeOutput = true;
+    options.workingDirectory = PlayerFolder();
     SpawnResult started = SpawnProcess(options);
 
     std::lock_guard<std::mutex> lock(g_mutex);

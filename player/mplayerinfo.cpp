@@ -35,11 +35,10 @@ int MplayerInfo::init() {
     primeExeRar = primeCommand;
 
     std::string options;
-    options += " -font \"";
-    options += SystemFontsFolder();
-    options += "/";
-    options += TableEntry(fonts_tt, kFontCount, fontNum);
-    options += "\" -subfont-text-scale ";
+    options += " -font ";
+    options +=
+        QuoteCommandLineArg(SystemFontsFolder() + "/" + TableEntry(fonts_tt, kFontCount, fontNum));
+    options += " -subfont-text-scale ";
     options += DefaultDouble(static_cast<double>((fontsize - 8) / 50));
     options += " ";
     options += " " + extraOptions + " ";
@@ -51,11 +50,8 @@ int MplayerInfo::init() {
         options += "  -vc xvid,  ";
     if (volume != 100)
         options += " -volume " + std::to_string(volume) + " ";
-    // The audio file is quoted like the movie once the rest of the options have had their
-    // backslashes turned into slashes: a Linux file name keeps its backslashes and quotes.
-    static const std::string kAudioMark = "\x01audiofile\x01";
     if (!externalAudioFile.empty())
-        options += " -audiofile " + kAudioMark + " -hr-mp3-seek ";
+        options += " -audiofile " + QuoteCommandLineArg(externalAudioFile) + " -hr-mp3-seek ";
     options += " ";
     options += TableEntry(overwritechannelsT, kChannelModeCount, overwriteChannels);
     options += " ";
@@ -70,9 +66,9 @@ int MplayerInfo::init() {
         options += " -fs ";
 
     repleaceall(options, "<nowid>", " ");
-    repleaceall(options, "\\", "/");
-    if (size_t mark = options.find(kAudioMark); mark != std::string::npos)
-        options.replace(mark, kAudioMark.size(), QuoteCommandLineArg(externalAudioFile));
+    // Values from outside (file names) are quoted and keep their bytes: a Linux name may hold
+    // backslashes, and a backslash that escapes a quote must stay one.
+    SlashesOutsideQuotes(options);
 
     primeCommand += options + " ";
     primeExeRar += options + " ";

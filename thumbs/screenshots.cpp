@@ -8,6 +8,7 @@
 #include "platform/windowport.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "thumbs/capture.h"
 #include "thumbs/capturerules.h"
 #include "thumbs/sheet.h"
@@ -108,8 +109,7 @@ int multiscreenshots_nojava(int width, int across, int down) {
         return 0;
     }
     SendCommand("quit");
-    if (TestWriteCurrentDirectory() == 0 && chdir(GetTempDirectory().c_str()) != 0)
-        std::perror("chdir");
+    UseWritablePlayerFolder();
     GenerateMultiScreenshots(width, across, down);
     SendCommand("quit");
 
@@ -135,8 +135,6 @@ int multiscreenshots_nojava(int width, int across, int down) {
     SaveCliptoFile(sheet, movie);
 
     Mp1.DeleteScreenShots();
-    std::remove((workDir + "/runjava.sh").c_str());
-    std::remove((workDir + "/DeleteScreenShoots.sh").c_str());
     Mp1.init();
     Mp1.LanchRefresh();
     return 1;
@@ -190,13 +188,9 @@ int JavaFromFolder() {
 }
 
 int MplayerInfo::DeleteScreenShots() {
-    std::string script = WorkingDirectory() + "/DeleteScreenShoots.sh";
-    std::FILE* file = std::fopen(script.c_str(), "wb");
-    if (file != nullptr) {
-        std::fputs("rm -f -- shot0???.png\nrm -f -- shot0???.bmp", file);
-        std::fclose(file);
-        RunShellScript(script, 10000);
-    }
+    // Run in the player's folder, where the player wrote them.
+    RunPrivateScript("DeleteScreenShoots.sh", "rm -f -- shot0???.png\nrm -f -- shot0???.bmp", 10000,
+                     WorkingDirectory());
     return 1;
 }
 
@@ -214,18 +208,12 @@ int MplayerInfo::RunJava() {
         movie = movieFile;
         video = videoInfoLine;
     }
-    std::string script = workDir + "/runjava.sh";
-    std::FILE* file = std::fopen(script.c_str(), "wb");
-    if (file == nullptr)
-        return 1;
     std::string text = "echo please instal JAVA from SUN\n";
     text += "java -cp " + ShellQuote(programDir) + " Main " +
             ShellQuote(programDir + "/quorvan.png") + " " + ShellQuote(workDir) + " " +
             ShellQuote(movie) + "   " + ShellQuote(video) + "   \n";
     // The console's "pause": nothing to keep open without a terminal.
     text += "true";
-    std::fputs(text.c_str(), file);
-    std::fclose(file);
-    RunShellScript(script, 120000);
+    RunPrivateScript("runjava.sh", text, 120000, workDir);
     return 1;
 }

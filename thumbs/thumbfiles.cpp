@@ -1,10 +1,12 @@
 #include "thumbs/thumbfiles.h"
 
 #include "platform/paths.h"
+#include "platform/privatefiles.h"
 #include "platform/process.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "thumbs/dibfile.h"
 #include "thumbs/screenshots.h"
 #include "thumbs/sheet.h"
@@ -13,13 +15,7 @@
 #include <unistd.h>
 
 std::string WorkingDirectory() {
-    char buffer[4096];
-    if (getcwd(buffer, sizeof(buffer)) == nullptr)
-        return ".";
-    std::string dir = buffer;
-    while (dir.size() > 1 && dir.back() == '/')
-        dir.pop_back();
-    return dir;
+    return PlayerFolder();
 }
 
 std::string SheetJpegPath(const std::string& movieFile) {
@@ -44,9 +40,7 @@ bool Konvertuj2BMP(const std::string& source, const std::string& target) {
 }
 
 int PrzygotujPlikForThumbmenu(int retried) {
-    if (TestWriteCurrentDirectory() == 0)
-        if (chdir(GetTempDirectory().c_str()) != 0)
-            std::perror("chdir");
+    UseWritablePlayerFolder();
     std::string movie = Mp1.MovieFileSnapshot();
     std::string name = FileNameFromPath(movie);
     auto take = [](const std::string& path) {
@@ -77,10 +71,11 @@ int PrzygotujPlikForThumbmenu(int retried) {
     return 0;
 }
 
-bool RunShellScript(const std::string& script, int limitMs) {
+bool RunShellScript(const std::string& script, int limitMs, const std::string& workDir) {
     SpawnOptions options;
     options.argv = {"/bin/sh", script};
     options.nullStdio = true;
+    options.workingDirectory = workDir;
     SpawnResult started = SpawnProcess(options);
     if (!started.ok())
         return false;
@@ -88,4 +83,15 @@ bool RunShellScript(const std::string& script, int limitMs) {
         return true;
     KillProcess(started.pid, 500);
     return false;
+}
+
+bool RunPrivateScript(const std::string& name, const std::string& text, int limitMs,
+                      const std::string& workDir) {
+    std::string folder = MakePrivateFolder("quorvan-script-");
+    if (folder.empty())
+        return false;
+    std::string script = folder + "/" + name;
+    bool ran = WriteNewPrivateFile(script, text) && RunShellScript(script, limitMs, workDir);
+    RemovePrivateFolder(folder);
+    return ran;
 }

@@ -4,7 +4,8 @@
 #include <QImage>
 #include <string>
 
-// The working directory (getcwd), without a trailing separator.
+// The player's folder (PlayerFolder): where the screenshots land and the sheet is saved,
+// without a trailing separator.
 std::string WorkingDirectory();
 // "<working directory>/<movie file name>.s.jpg": the sheet SaveCliptoFile writes.
 std::string SheetJpegPath(const std::string& movieFile);
@@ -19,6 +20,12 @@ bool Konvertuj2BMP(const std::string& source, const std::string& target);
 // 800 px with 6 x 6 frames and looks again. Returns 1 when thumbnailFile was set.
 int PrzygotujPlikForThumbmenu(int retried);
 
-// Runs a script of the working directory with /bin/sh and waits for it (bounded); false when
+// Runs a script with /bin/sh in the folder `workDir` and waits for it (bounded); false when
 // it could not be started or did not end in time.
-bool RunShellScript(const std::string& script, int limitMs);
+bool RunShellScript(const std::string& script, int limitMs, const std::string& workDir);
+
+// Writes `text` as the script `name` into a fresh private folder, runs it in `workDir` and
+// removes the folder again: no script of a fixed name lies where another user could plant
+// a link for it to be written through.
+bool RunPrivateScript(const std::string& name, const std::string& text, int limitMs,
+                      const std::string& workDir);

@@ -12,6 +12,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "player/subtitletracks.h"
 #include "ui/dispatch.h"
 #include "ui/mainwindow.h"
@@ -20,7 +21,6 @@
 #include <QCursor>
 #include <QMenu>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 constexpr const char* kWaitText = "Please wait. Downoland Subtitle";
@@ -42,10 +42,11 @@ void RelaunchWithTitle() {
     Port().SetTitle(std::string(ProgramTitle) + MovieFile());
 }
 
-// The player finds " -sub subtitle.txt " relative to the folder it starts in.
+// The player finds " -sub subtitle.txt " relative to the folder it starts in; the program's
+// own working folder stays as it is.
 void EnterWorkingFolder(const std::string& folder) {
-    if (!folder.empty() && chdir(folder.c_str()) != 0)
-        Port().MessageBox("Cannot enter the folder " + folder, "Error", MB_OK_);
+    if (!folder.empty())
+        SetPlayerFolder(folder);
 }
 
 void RestoreTitle() {

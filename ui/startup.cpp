@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/statefolder.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "subtitles/voiceover.h"
 #include "ui/mainwindow.h"
 #include "ui/qtwindowport.h"
@@ -54,6 +55,18 @@ void FillLanguageMenuAndTranslate(MainWindow& window) {
     window.Menus().AddLanguageMenu(LanguageMenuItems(localiztionfiles));
 }
 
+namespace {
+// A local movie named relative to where the program was started is made absolute: the player
+// may later be started in another folder (a downloaded subtitle's), and a name beginning with
+// '-' must not reach it as an option.
+std::string MovieFromCommandLine(const std::string& name) {
+    if (name.empty() || name[0] == '/' || name.find("://") != std::string::npos ||
+        IsFileExist(name.c_str()) == 0)
+        return name;
+    return PlayerFolder() + "/" + name;
+}
+} // namespace
+
 StartedProgram WinMainStartup(const std::string& commandLine) {
     StartedProgram program;
     Mp1.displayWidth = -1;
@@ -88,7 +101,8 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     reopen1.refresh();
     FillLanguageMenuAndTranslate(window);
 
-    std::vector<std::string> arguments = podziel(commandLine);
+    // Built by JoinCommandLine from the process's argv: every name comes back as it was.
+    std::vector<std::string> arguments = SplitCommandLineWindows(commandLine);
     if (arguments.size() > 2 && arguments[1] == "-setlangfile") {
         SetLangFile(arguments[2]);
         program.exitAtOnce = true;
@@ -101,7 +115,7 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     if (arguments.size() > 1) {
         {
             std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
-            Mp1.movieFile = arguments[1];
+            Mp1.movieFile = MovieFromCommandLine(arguments[1]);
         }
         Mp1.init();
         Mp1.LanchMovie();

@@ -1,6 +1,7 @@
 // A scripted stand-in for the player, used to check launches, relaunches and slave commands end
 // to end over real pipes. It appends its command line and every stdin line to the log named by
-// FAKEPLAYER_LOG and follows the script named by FAKEPLAYER_SCRIPT, one directive a line:
+// FAKEPLAYER_LOG (with its working folder) and follows the script named by FAKEPLAYER_SCRIPT, one
+// directive a line:
 //   print TEXT       TEXT and "\n" to stdout ("\r", "\n", "\t", "\\" escapes understood)
 //   raw TEXT         TEXT without a line feed
 //   sleep MS
@@ -91,6 +92,8 @@ int main(int argc, char** argv) {
     Log("argc: " + std::to_string(argc));
     for (int i = 0; i < argc; ++i)
         Log("argv: " + std::string(argv[i]));
+    char cwd[4096];
+    Log("cwd: " + std::string(getcwd(cwd, sizeof(cwd)) != nullptr ? cwd : "?"));
 
     const char* scriptPath = std::getenv("FAKEPLAYER_SCRIPT");
     if (scriptPath == nullptr || *scriptPath == 0) {

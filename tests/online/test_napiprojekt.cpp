@@ -4,7 +4,9 @@
 #include "online/httptransfer.h"
 #include "online/moviehash.h"
 #include "online/napiprojekt.h"
+#include "platform/cmdline.h"
 #include "platform/paths.h"
+#include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
 #include "tests/online/fakeservices.h"
 #include "tests/rar/rarfixture.h"
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
@@ -293,3 +296,31 @@ TEST_F(Napiprojekt, PobierzNapisShowsTheMessagesAndSetsTheOption) {
     EXPECT_EQ(SubComend, " -sub \"" + dir_.file("Film z łódki.txt") + "\" ");
 }
 } // namespace
+
+// A movie folder named to add options: the subtitle option stays one value of "-sub" in the
+// player's command line, and no option comes out of the name.
+TEST_F(Napiprojekt, AFolderNameCannotAddPlayerOptions) {
+    std::string folder =
+        dir_.file("x\" -dumpstream -dumpfile \"" + dir_.file("bashrc") + "\" \"b \\\" $(id)");
+    // Slashes in it make a few nested folders, as unpacking such an archive does.
+    std::filesystem::create_directories(folder);
+    std::string movie = folder + "/movie.avi";
+    ASSERT_EQ(rename(movie_.c_str(), movie.c_str()), 0);
+    server_.Answer(md5_, Subtitle(2000));
+    NapiResult r = DownloadNapiprojekt(movie, "PL");
+    ASSERT_TRUE(r.downloaded) << r.reason;
+    EXPECT_EQ(r.subtitle, folder + "/movie.txt");
+
+    const std::string kept = Mp1.extraOptions;
+    Mp1.extraOptions = " " + r.subComend;
+    Mp1.init();
+    std::vector<std::string> options = SplitCommandLineWindows(Mp1.builtOptions);
+    Mp1.extraOptions = kept;
+    Mp1.init();
+    auto sub = std::find(options.begin(), options.end(), "-sub");
+    ASSERT_NE(sub, options.end());
+    ASSERT_NE(sub + 1, options.end());
+    EXPECT_EQ(sub[1], r.subtitle);
+    EXPECT_EQ(std::count(options.begin(), options.end(), "-dumpfile"), 0);
+    EXPECT_EQ(std::count(options.begin(), options.end(), "-dumpstream"), 0);
+}

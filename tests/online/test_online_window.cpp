@@ -8,6 +8,7 @@
 #include "persist/i18l.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "tests/online/fakeservices.h"
 #include "tests/ui/uifixture.h"
 #include "ui/mainwindow.h"
@@ -46,6 +47,7 @@ class OnlineWindow : public UiTest {
               "QUORVAN_IMDB_URL", "QUORVAN_OPENSUBTITLES_WEB_URL"})
             unsetenv(name);
         EXPECT_EQ(chdir(cwd_), 0);
+        SetPlayerFolder("");
         EXPECT_EQ(napi_.Complaints(), "");
         EXPECT_EQ(os_.Complaints(), "");
         UiTest::TearDown();
@@ -176,9 +178,12 @@ TEST_F(OnlineWindow, OpenSubtitlesDownloadsIntoTheMovieFolderAndLoadsSubtitleTxt
               (std::vector<std::string>{"Subtitle|Successfully download file subtitle.txt.\n"
                                         "Please manually open this file."}));
     EXPECT_TRUE(HasPair(NextLaunch(before), "-sub", "subtitle.txt"));
+    // The player is started where it finds subtitle.txt; the program stays where it was.
+    EXPECT_NE(ReadFile(dir_.file("fake.log")).rfind("cwd: " + dir_.path() + "\n"),
+              std::string::npos);
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    EXPECT_EQ(std::string(here), dir_.path()); // where the player finds subtitle.txt
+    EXPECT_EQ(std::string(here), std::string(cwd_));
 
     // A link that gives nothing: the link is shown and handed to the browser.
     std::remove(dir_.file("subtitle.txt").c_str());

@@ -8,6 +8,7 @@
 #include "persist/optins.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "tests/online/fakeosrest.h"
 #include "tests/ui/uifixture.h"
 #include "ui/mainwindow.h"
@@ -44,6 +45,7 @@ class RestWindow : public UiTest {
         WaitDone();
         SetOptionsDialogObserver(nullptr);
         EXPECT_EQ(chdir(cwd_), 0);
+        SetPlayerFolder("");
         EXPECT_EQ(os_.Complaints(), "");
         gServer = nullptr;
         UiTest::TearDown();
@@ -109,9 +111,12 @@ TEST_F(RestWindow, TheListShowsTheMarksInOrderAndTheChosenOneRestartsThePlayerWi
     EXPECT_EQ(ReadFile(dir_.file("subtitle.txt")), text);
     EXPECT_EQ(ReadFile(dir_.file("movie.srt")), text);
     EXPECT_TRUE(SubLaunchAfter(before)) << ReadFile(dir_.file("fake.log"));
+    // The player is started where it finds subtitle.txt; the program stays where it was.
+    EXPECT_NE(ReadFile(dir_.file("fake.log")).rfind("cwd: " + dir_.path() + "\n"),
+              std::string::npos);
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    EXPECT_EQ(std::string(here), dir_.path());
+    EXPECT_EQ(std::string(here), std::string(cwd_));
     ProcessEvents();
     EXPECT_EQ(W().windowTitle().toStdString(),
               std::string(ProgramTitle) + Movie() +

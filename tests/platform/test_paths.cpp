@@ -2,7 +2,9 @@
 #include "platform/textutil.h"
 #include "tests/support/testenv.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TEST(PathHelpers, FileNameAndDirectorySplitAtTheLastSeparator) {
@@ -53,6 +55,27 @@ TEST(PathHelpers, FileTestsCreateNothingAndReportAccess) {
     EXPECT_EQ(TestWriteCurrentDirectory(), 1);
     EXPECT_EQ(IsFileExist("test.test"), 0);
     ASSERT_EQ(chdir(cwd), 0);
+}
+
+TEST(PathHelpers, TheWritableTestLeavesFilesAndPlantedLinksAlone) {
+    TempDir dir;
+    std::string victim = dir.file("victim");
+    WriteFile(victim, "precious");
+    ASSERT_EQ(symlink(victim.c_str(), dir.file("test.test").c_str()), 0);
+    WriteFile(dir.file("movie.avi.TEST"), "the user's own file");
+    EXPECT_EQ(TestCreationFile(dir.file("test.test").c_str()), 1);
+    EXPECT_EQ(TestCreationFile(dir.file("movie.avi.TEST").c_str()), 1);
+    EXPECT_EQ(ReadFile(victim), "precious");
+    EXPECT_EQ(ReadFile(dir.file("movie.avi.TEST")), "the user's own file");
+    struct stat st {};
+    EXPECT_EQ(lstat(dir.file("test.test").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 3u) << "no probe is left behind";
 }
 
 TEST(PathHelpers, TempDirectoryEndsWithSeparatorAndHonoursTmpdir) {

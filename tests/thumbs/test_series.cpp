@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 #include "tests/thumbs/cwd.h"
@@ -98,6 +99,23 @@ TEST_F(FakeSeries, SixtyFourFramesOfTwoHundredPixelsInTheDescribedOrder) {
     EXPECT_EQ(Mp1.videoWindow.load(), 77u);
     EXPECT_FALSE(IsFileExist(work_.file("shot0007.png").c_str()));
     EXPECT_TRUE(port_.Events().empty());
+}
+
+TEST_F(FakeSeries, ThePlayerWritesIntoItsFolderWhileTheProgramStaysWhereItIs) {
+    Movie("film.avi", 180, kScript);
+    char here[4096];
+    ASSERT_NE(getcwd(here, sizeof here), nullptr);
+    SetPlayerFolder(work_.path());
+    WriteFile(work_.file("shot0003.png"), "old frame");
+    GenerateMultiScreenshots(400, 2, 2);
+    SetPlayerFolder("");
+    std::string log = ReadFile(program_.file("fake.log"));
+    EXPECT_NE(log.find("cwd: " + work_.path() + "\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("cwd: " + std::string(here) + "\n"), std::string::npos);
+    EXPECT_FALSE(IsFileExist(work_.file("shot0003.png").c_str()));
+    char after[4096];
+    ASSERT_NE(getcwd(after, sizeof after), nullptr);
+    EXPECT_EQ(std::string(after), std::string(here));
 }
 
 TEST_F(FakeSeries, RmvbMoviesPauseAfterEverySeek) {

@@ -80,7 +80,8 @@ class ShotFolder {
 // The player of one sheet: the wrapper on the movie, without picture or sound output.
 class ThumbPlayer {
   public:
-    ThumbPlayer(const std::string& movie, int frameWidth) {
+    // The player writes its shots into `folder`, its own working folder.
+    ThumbPlayer(const std::string& movie, int frameWidth, const std::string& folder) {
         SpawnOptions options;
         options.argv = {PlayerWrapperPath(),
                         "-slave",
@@ -95,6 +96,7 @@ class ThumbPlayer {
                         movie};
         options.pipeStdin = true;
         options.pipeOutput = true;
+        options.workingDirectory = folder;
         IgnoreSigPipe();
         child_ = SpawnProcess(options);
     }
@@ -154,7 +156,7 @@ SheetRun MakeSheet(const ThumbsOptions& o, std::string movie, const std::string&
         return run;
     }
     ShotFolder folder;
-    if (folder.path().empty() || chdir(folder.path().c_str()) != 0) {
+    if (folder.path().empty()) {
         std::fprintf(stderr, "quorvan: cannot make a folder for the frames\n");
         run.status = kExitPlayerFailed;
         return run;
@@ -162,7 +164,7 @@ SheetRun MakeSheet(const ThumbsOptions& o, std::string movie, const std::string&
     const int frameWidth = ThumbFrameWidth(o.width, o.across);
     QImage sheet;
     {
-        ThumbPlayer player(movie, frameWidth);
+        ThumbPlayer player(movie, frameWidth, folder.path());
         if (!player.started()) {
             std::fprintf(stderr, "quorvan: the player could not be started\n");
             run.status = kExitPlayerFailed;
@@ -197,8 +199,6 @@ SheetRun MakeSheet(const ThumbsOptions& o, std::string movie, const std::string&
             }
         }
     }
-    if (chdir(callerDir.c_str()) != 0)
-        std::perror("quorvan: chdir");
     if (run.status != 0)
         return run;
     run.sheet = target.empty() ? callerDir + "/" + FileNameFromPath(movie) + ".s.jpg" : target;
