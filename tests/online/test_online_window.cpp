@@ -179,8 +179,12 @@ TEST_F(OnlineWindow, OpenSubtitlesDownloadsIntoTheMovieFolderAndLoadsSubtitleTxt
                                         "Please manually open this file."}));
     EXPECT_TRUE(HasPair(NextLaunch(before), "-sub", "subtitle.txt"));
     // The player is started where it finds subtitle.txt; the program stays where it was.
-    EXPECT_NE(ReadFile(dir_.file("fake.log")).rfind("cwd: " + dir_.path() + "\n"),
-              std::string::npos);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return ReadFile(dir_.file("fake.log")).rfind("cwd: " + dir_.path() + "\n") !=
+                   std::string::npos;
+        },
+        5000));
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     EXPECT_EQ(std::string(here), std::string(cwd_));

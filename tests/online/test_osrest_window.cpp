@@ -62,14 +62,16 @@ class RestWindow : public UiTest {
             },
             10000);
     }
+    // The player logs its pid before its arguments: both are waited for.
     bool SubLaunchAfter(int before) {
         return WaitUntil(
-                   [&] {
-                       ProcessEvents();
-                       return Launches() > before;
-                   },
-                   5000) &&
-               ReadFile(dir_.file("fake.log")).rfind("argv: subtitle.txt") != std::string::npos;
+            [&] {
+                ProcessEvents();
+                return Launches() > before &&
+                       ReadFile(dir_.file("fake.log")).rfind("argv: subtitle.txt") !=
+                           std::string::npos;
+            },
+            5000);
     }
     std::string Movie() { return dir_.file("movie.avi"); }
 
@@ -112,8 +114,12 @@ TEST_F(RestWindow, TheListShowsTheMarksInOrderAndTheChosenOneRestartsThePlayerWi
     EXPECT_EQ(ReadFile(dir_.file("movie.srt")), text);
     EXPECT_TRUE(SubLaunchAfter(before)) << ReadFile(dir_.file("fake.log"));
     // The player is started where it finds subtitle.txt; the program stays where it was.
-    EXPECT_NE(ReadFile(dir_.file("fake.log")).rfind("cwd: " + dir_.path() + "\n"),
-              std::string::npos);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return ReadFile(dir_.file("fake.log")).rfind("cwd: " + dir_.path() + "\n") !=
+                   std::string::npos;
+        },
+        5000));
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     EXPECT_EQ(std::string(here), std::string(cwd_));
