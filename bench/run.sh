@@ -5,6 +5,9 @@ cd "$(dirname "$0")/.."
 cmake --build build -j"$(nproc)" --target bench_interpreter >/dev/null
 echo "== output interpreter"
 build/bench/bench_interpreter
+cmake --build build -j"$(nproc)" --target bench_slavecommand >/dev/null
+echo "== slave-command builder"
+build/bench/bench_slavecommand
 cmake --build build -j"$(nproc)" --target bench_rar >/dev/null
 echo "== RAR reader and fingerprints"
 build/bench/bench_rar "${TMPDIR:-/tmp}"
