@@ -10,6 +10,7 @@ PACKAGES=(
   zlib1g-dev libmbedtls-dev libcurl4-openssl-dev libarchive-dev libb2-dev
   libcpp-httplib-dev libuchardet-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev libespeak-ng-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   clang libclang-rt-14-dev
   # run time
   mplayer 7zip unar espeak-ng espeak-ng-data fontconfig fonts-liberation xdg-utils shared-mime-info desktop-file-utils

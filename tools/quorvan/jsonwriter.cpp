@@ -2,6 +2,8 @@
 
 #include "platform/textutil.h"
 
+#include <cmath>
+
 namespace {
 // Length of the valid UTF-8 sequence starting at `i`, or 0 when the byte does not start one.
 size_t Utf8Length(const std::string& s, size_t i) {
@@ -80,6 +82,10 @@ JsonObject& JsonObject::Add(const std::string& key, int64_t value) {
 }
 JsonObject& JsonObject::Add(const std::string& key, uint64_t value) {
     return Raw(key, Format("%llu", static_cast<unsigned long long>(value)));
+}
+JsonObject& JsonObject::Add(const std::string& key, double value) {
+    // JSON has no NaN or infinity.
+    return std::isfinite(value) ? Raw(key, Format("%.10g", value)) : AddNull(key);
 }
 JsonObject& JsonObject::Add(const std::string& key, int value) {
     return Add(key, static_cast<int64_t>(value));

@@ -16,6 +16,7 @@ class JsonObject {
     JsonObject& Add(const std::string& key, int64_t value);
     JsonObject& Add(const std::string& key, uint64_t value);
     JsonObject& Add(const std::string& key, int value);
+    JsonObject& Add(const std::string& key, double value);
     JsonObject& Add(const std::string& key, bool value);
     JsonObject& AddNull(const std::string& key);
     JsonObject& Add(const std::string& key, const JsonObject& value);

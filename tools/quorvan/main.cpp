@@ -1,8 +1,9 @@
 // quorvan: the command-line companion of Quorvan Rar Player (fingerprints and RAR sets).
 #include "tools/quorvan/commands.h"
 #include "tools/quorvan/subtitlescommand.h"
-#include "tools/quorvan/uploadcommand.h"
+#include "tools/quorvan/synccommand.h"
 #include "tools/quorvan/thumbscommand.h"
+#include "tools/quorvan/uploadcommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
     ThumbsOptions thumbsOptions;
     auto* thumbs = AddThumbsCommand(app, thumbsOptions);
 
+    SyncOptions syncOptions;
+    auto* sync = AddSyncCommand(app, syncOptions);
+
     CLI11_PARSE(app, argc, argv);
 
     // Results and movie bytes go to the real standard output; anything the core prints by
@@ -75,6 +79,8 @@ int main(int argc, char** argv) {
         status = RunRarInfo(volume, json, out);
     else if (thumbs->parsed())
         status = RunThumbs(thumbsOptions, out);
+    else if (sync->parsed())
+        status = RunSync(syncOptions, out);
     else
         status =
             RunCat(volume, offset,
