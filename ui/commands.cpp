@@ -26,6 +26,7 @@
 #include "ui/onlinecommands.h"
 #include "ui/optionsdialog.h"
 #include "ui/playlistwindow.h"
+#include "ui/speechsynccommand.h"
 #include "ui/subtitledialogs.h"
 #include "ui/thumbcommands.h"
 #include "ui/uihooks.h"
@@ -273,6 +274,7 @@ const CommandRow kCommands[] = {
     // Subtitles menu
     {109, ButionLoadSubFPS},
     {2480, ButionLoadSub},
+    {kCommandSynchroniseToSpeech, SynchroniseToSpeechCommand},
     {1004, statujFont},
     {1010,
      [] {

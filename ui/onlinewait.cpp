@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -15,12 +16,14 @@
 
 namespace {
 constexpr int kDialogDelayMs = 1000;
+constexpr int kProgressPollMs = 100;
 
 std::shared_ptr<OnlineTask> gTask;
 QPointer<QDialog> gDialog;
 QPointer<QTimer> gDialogTimer;
 
-void ShowCancelDialog(const std::string& waitText) {
+void ShowCancelDialog(const std::string& waitText,
+                      const std::shared_ptr<const std::atomic<int>>& progress) {
     if (!gTask)
         return;
     auto* dialog = new QDialog(GlobalH);
@@ -29,6 +32,17 @@ void ShowCancelDialog(const std::string& waitText) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(new QLabel(QString::fromStdString(waitText), dialog));
+    if (progress) {
+        auto* bar = new QProgressBar(dialog);
+        bar->setObjectName("Progress");
+        bar->setRange(0, 1000);
+        bar->setValue(progress->load());
+        layout->addWidget(bar);
+        auto* poll = new QTimer(dialog);
+        QObject::connect(poll, &QTimer::timeout, bar,
+                         [bar, progress] { bar->setValue(progress->load()); });
+        poll->start(kProgressPollMs);
+    }
     auto* cancel = new QPushButton("Cancel", dialog);
     cancel->setObjectName("Cancel");
     layout->addWidget(cancel);
@@ -52,7 +66,8 @@ void EndWait() {
 } // namespace
 
 bool RunOnlineWithWait(const std::string& waitText, std::function<void()> work,
-                       std::function<void(bool cancelled)> apply) {
+                       std::function<void(bool cancelled)> apply,
+                       std::shared_ptr<const std::atomic<int>> progress) {
     if (gTask) {
         Port().MessageBox(waitText, "Please wait", MB_OK_);
         return false;
@@ -60,8 +75,8 @@ bool RunOnlineWithWait(const std::string& waitText, std::function<void()> work,
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto* timer = new QTimer(GlobalH);
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, waitText] {
-        ShowCancelDialog(waitText);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waitText, progress] {
+        ShowCancelDialog(waitText, progress);
         timer->deleteLater();
     });
     gDialogTimer = timer;

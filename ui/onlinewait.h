@@ -7,12 +7,16 @@
 //
 // One exchange at a time: while one runs, a second request is refused (false) and the user
 // is told to wait.
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
-// `waitText` is the line the Cancel dialog shows.
+// `waitText` is the line the Cancel dialog shows. With `progress` (per mille, written by the
+// work) the dialog also has a progress bar that follows it.
 bool RunOnlineWithWait(const std::string& waitText, std::function<void()> work,
-                       std::function<void(bool cancelled)> apply);
+                       std::function<void(bool cancelled)> apply,
+                       std::shared_ptr<const std::atomic<int>> progress = nullptr);
 
 // True while an exchange started here has not yet been applied.
 bool OnlineExchangeRunning();
