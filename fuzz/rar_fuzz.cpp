@@ -2,6 +2,7 @@
 // The first byte picks how many volumes (1 to 3) the rest is cut into; the set is opened with
 // raropen and read across its volumes, at its ends and at a position taken from the input.
 #include "platform/windowport.h"
+#include "rar/rar5header.h"
 #include "rar/rarheader.h"
 #include "rar/rarvolumeset.h"
 
@@ -61,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)quiet;
 
     ParseRarGeometry(data, size);
+    ParseRar5Volume(data, size);
     if (size < 1)
         return 0;
     int volumes = 1 + data[0] % 3;

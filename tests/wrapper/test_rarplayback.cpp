@@ -1,9 +1,11 @@
 // Movies played straight out of stored RAR sets by the real mplayer, through the launch the
 // program uses, with seeking.
+#include "online/moviehash.h"
 #include "platform/paths.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "rar/rarreader.h"
 #include "tests/support/testenv.h"
 #include "tests/wrapper/realplayerfixture.h"
 
@@ -130,6 +132,88 @@ TEST_F(RarPlayback, AMissingVolumePlaysUpToTheGapAndEnds) {
     std::string console = Mp1.ConsoleTextSnapshot();
     EXPECT_NE(console.find("Starting playback..."), std::string::npos) << console;
     EXPECT_NE(console.find("Exiting..."), std::string::npos) << console;
+}
+
+TEST_F(RarPlayback, AStoredRar5SetPlaysSeeksAndFingerprintsLikeTheLooseMovie) {
+    // 12 s of noise: about 18 MB, so 5 MB volumes make a set of four.
+    std::string movie = dir_.file("noise.avi");
+    ASSERT_EQ(RunCommand({"ffmpeg",    "-v",
+                          "error",     "-y",
+                          "-f",        "lavfi",
+                          "-i",        "nullsrc=s=320x240:r=25:d=12,geq=random(1)*255:128:128",
+                          "-f",        "lavfi",
+                          "-i",        "sine=frequency=440:duration=12",
+                          "-c:v",      "mpeg4",
+                          "-q:v",      "5",
+                          "-c:a",      "libmp3lame",
+                          "-b:a",      "64k",
+                          "-shortest", movie},
+                         nullptr),
+              0);
+    const std::string bytes = ReadFile(movie);
+    ASSERT_GT(bytes.size(), 15u << 20);
+    float loose = LooseLength(movie);
+    ASSERT_GT(loose, 11.0f);
+
+    std::string out;
+    ASSERT_EQ(RunCommand({StageDir() + "/binary/rar", "a", "-ep", "-m0", "-o+", "-ma5", "-v5M",
+                          dir_.file("film"), movie},
+                         &out),
+              0)
+        << out;
+    for (int k = 1; k <= 4; ++k)
+        ASSERT_TRUE(std::filesystem::exists(dir_.file("film.part" + std::to_string(k) + ".rar")))
+            << out;
+    ASSERT_FALSE(std::filesystem::exists(dir_.file("film.part5.rar")));
+    const std::string first = dir_.file("film.part1.rar");
+    EXPECT_EQ(ReadFile(first).substr(0, 8), std::string("Rar!\x1a\x07\x01\x00", 8));
+    EXPECT_EQ(std::filesystem::file_size(dir_.file("film.part2.rar")), 5000000u);
+
+    // An independent reader gives the movie back byte for byte.
+    std::string unpacked = dir_.file("unpacked");
+    ASSERT_EQ(RunCommand({"unar", "-q", "-f", "-D", "-o", unpacked, first}, &out), 0) << out;
+    EXPECT_TRUE(ReadFile(unpacked + "/noise.avi") == bytes) << "unar reads the set back exactly";
+
+    // The fingerprints, rar-info and cat see the stored movie.
+    MovieHash set(first);
+    MovieHash alone(movie);
+    EXPECT_EQ(set.hashOpenSubtitles, alone.hashOpenSubtitles);
+    EXPECT_EQ(set.hashNapiprojekt, alone.hashNapiprojekt);
+    EXPECT_EQ(set.hashNapisyInfo, alone.hashNapisyInfo);
+    EXPECT_EQ(set.fileSize, alone.fileSize);
+    ASSERT_EQ(RunCommand({StageDir() + "/quorvan", "rar-info", dir_.file("film.part3.rar")}, &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("format: RAR5\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("method: store\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("volumes: 4\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("stored size: " + std::to_string(bytes.size()) + "\n"), std::string::npos)
+        << out;
+    std::string catOut = dir_.file("cat.avi");
+    ASSERT_EQ(
+        RunCommandToFiles({StageDir() + "/quorvan", "cat", first}, catOut, dir_.file("cat.err")), 0)
+        << ReadFile(dir_.file("cat.err"));
+    EXPECT_TRUE(ReadFile(catOut) == bytes);
+
+    // The player reads it through the bridge, from any volume's name, and seeks.
+    Mp1.movieFile = dir_.file("film.part3.rar");
+    Mp1.LanchMovie();
+    EXPECT_EQ(Mp1.MovieFileSnapshot(), first);
+    ASSERT_FALSE(port_.WaitForPrefix("range:106:0:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_FLOAT_EQ(Mp1.movieLength, loose);
+    port_.Clear();
+    SendCommand("seek 8 2");
+    SendCommand("get_time_pos");
+    ASSERT_FALSE(port_.WaitForPrefix("pos:106:", 20000).empty()) << Mp1.ConsoleTextSnapshot();
+    EXPECT_GE(Mp1.timePosition, 7);
+    EXPECT_LE(Mp1.timePosition, 9);
+    SendCommand("seek 11 2");
+    std::string end = port_.WaitForPrefix(
+        "title:" + std::string(ProgramTitle) + "Exiting... (End of file)", 30000);
+    ASSERT_FALSE(end.empty()) << Mp1.ConsoleTextSnapshot();
+    std::string console = Mp1.ConsoleTextSnapshot();
+    for (const char* bad : {"rror", "Failed", "annot", "EOF code", "Seek failed"})
+        EXPECT_EQ(console.find(bad), std::string::npos) << bad << "\n" << console;
 }
 
 namespace {

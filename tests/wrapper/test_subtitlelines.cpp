@@ -207,3 +207,28 @@ TEST(WrapperSubtitleLines, MicroDvdFramesAtTheMovieRateAndAtTheFilesOwnRate) {
         EXPECT_NEAR(second - first, expected, 0.12) << (run == &movieRate ? "25 fps" : "23.976");
     }
 }
+
+TEST(WrapperSubtitleLines, ABinaryFileGivenAsSubIsRefusedWithAConsoleMessage) {
+    std::string movie = GeneratedMovie(3);
+    ASSERT_FALSE(movie.empty());
+    TempDir dir;
+    // 1 MB of noise, zero bytes among it: nothing a subtitle parser or mplayer should see.
+    std::string noise(1 << 20, '\0');
+    uint32_t x = 12345;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    const std::string junk = dir.file("junk.srt");
+    WriteFile(junk, noise);
+    std::vector<std::string> args = PlayerArgs(movie);
+    args.insert(args.end(), {"-sub", junk});
+    WrapperRun run(args);
+    ASSERT_TRUE(run.ok());
+    EXPECT_GE(run.WaitLine("Subtitle file " + junk + " refused: binary data", 10000), 0)
+        << run.All();
+    ASSERT_GE(run.WaitLine("Starting playback...", 20000), 0) << run.All();
+    std::string all = run.All();
+    EXPECT_EQ(all.find("ID_FILE_SUB_FILENAME="), std::string::npos) << all;
+    EXPECT_EQ(all.find("Subtitle encoding: -subcp"), std::string::npos) << all;
+}

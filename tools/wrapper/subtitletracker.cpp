@@ -93,6 +93,12 @@ std::string SubtitleTrackerPlugin::PrepareFile(const std::string& path,
         log.push_back("Subtitle file " + path + " refused: " + error);
         return "";
     }
+    // Binary data (a movie or an archive given as a subtitle) is never handed to mplayer.
+    ParsedSubtitles parsed = ParseSubtitleFile(bytes);
+    if (parsed.error.find("binary") != std::string::npos) {
+        log.push_back("Subtitle file " + path + " refused: " + parsed.error);
+        return "";
+    }
     DetectedEncoding encoding = DetectSubtitleEncoding(bytes);
     if (!NeedsCopy(encoding, subcp_))
         return path;
@@ -146,7 +152,7 @@ void SubtitleTrackerPlugin::Prepare(std::vector<std::string>& args) {
         subcp_ = "UTF-8";
         std::string error;
         std::string bytes = primary.empty() ? "" : ReadSubtitleBytes(primary, &error);
-        if (!bytes.empty())
+        if (!bytes.empty() && ParseSubtitleFile(bytes).error.find("binary") == std::string::npos)
             subcp_ = SubcpFor(DetectSubtitleEncoding(bytes));
         size_t at = movies.empty() ? args.size() : movies.front();
         args.insert(args.begin() + static_cast<long>(at), {"-subcp", subcp_});
@@ -156,6 +162,7 @@ void SubtitleTrackerPlugin::Prepare(std::vector<std::string>& args) {
         if (!primary.empty())
             log.push_back("Subtitle encoding: -subcp " + subcp_ + " for " + primary);
     }
+    std::vector<size_t> emptied;
     for (size_t at : subArgs) {
         std::string kept;
         std::string list = args[at];
@@ -171,8 +178,14 @@ void SubtitleTrackerPlugin::Prepare(std::vector<std::string>& args) {
                 break;
             start = comma + 1;
         }
+        if (kept.empty() && !list.empty())
+            emptied.push_back(at);
         args[at] = kept.empty() ? list : kept;
     }
+    // A -sub whose every file was refused goes, with its option word.
+    for (auto it = emptied.rbegin(); it != emptied.rend(); ++it)
+        args.erase(args.begin() + static_cast<long>(*it) - 1,
+                   args.begin() + static_cast<long>(*it) + 1);
     // Files beside the movie in another encoding than the first: mplayer is given them all
     // itself, those as copies, instead of finding them.
     bool mixed = false;
