@@ -152,7 +152,10 @@ void SubtitleTrackerPlugin::Prepare(std::vector<std::string>& args) {
         subcp_ = "UTF-8";
         std::string error;
         std::string bytes = primary.empty() ? "" : ReadSubtitleBytes(primary, &error);
-        if (!bytes.empty() && ParseSubtitleFile(bytes).error.find("binary") == std::string::npos)
+        // A binary file is refused below: it has no encoding to choose.
+        if (!bytes.empty() && ParseSubtitleFile(bytes).error.find("binary") != std::string::npos)
+            primary.clear();
+        else if (!bytes.empty())
             subcp_ = SubcpFor(DetectSubtitleEncoding(bytes));
         size_t at = movies.empty() ? args.size() : movies.front();
         args.insert(args.begin() + static_cast<long>(at), {"-subcp", subcp_});
