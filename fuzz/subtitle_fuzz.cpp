@@ -1,10 +1,12 @@
 // libFuzzer target: subtitle files over arbitrary bytes (encoding detection, decoding, every
-// format's parser, frame conversion) and the frame-rate reading of a first line. Besides not
+// format's parser, frame conversion, writing them again with new times) and the frame-rate
+// reading of a first line. Besides not
 // crashing: cues are sorted with ends never before starts, and their text is clean of empty
 // lines.
 #include "subtitles/encoding.h"
 #include "subtitles/subtitleloading.h"
 #include "subtitles/subtitleparse.h"
+#include "subtitles/subtitleretime.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -24,6 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (cue.end < cue.start)
             std::abort();
     (void)Utf8ToEncoding(SubtitleTextToUtf8(bytes, DetectSubtitleEncoding(bytes)), "CP1250");
+    (void)RetimeSubtitleFile(
+        bytes, [](double start, double ms) { return 1.0427 * ms + (start > 60000 ? -4000 : 2500); },
+        size % 3 ? 25 : 0);
     (void)GetFpsFromLine(bytes);
     (void)CzyToNapis(bytes.c_str());
     return 0;
