@@ -31,3 +31,7 @@ build/bench/bench_relaunch build/QuorvanPlayer build/tests/bin/fakeplayer 200
 cmake --build build -j"$(nproc)" --target bench_voiceover >/dev/null
 echo "== voice-over latency"
 build/bench/bench_voiceover build/QuorvanPlayer "${TMPDIR:-/tmp}/quorvan-bench-voiceover"
+cmake --build build -j"$(nproc)" --target bench_speechsync >/dev/null
+echo "== subtitles synchronised to speech (generated spoken movies; the first run makes them)"
+build/bench/bench_speechsync "${TMPDIR:-/tmp}/quorvan-bench-speechsync" 30 20 90
+build/bench/bench_speechsync --two-hours "${TMPDIR:-/tmp}/quorvan-bench-speechsync"
