@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang (libFuzzer + address and undefined sanitizers, through the
 # CMake option QUORVAN_FUZZ) and runs one of them.
 #   fuzz/run.sh [seconds=60] [target=rar_fuzz]     targets: rar_fuzz persist_fuzz fuzz_player_output subtitle_fuzz
-#                                                  thumbs_fuzz online_fuzz
+#                                                  thumbs_fuzz online_fuzz wrapper_fuzz
 # The corpus lives in $QUORVAN_FUZZ_DIR (default /tmp/quorvan-fuzz), seeded from the shared RAR
 # test data and the shipped language files. Not part of ./test.sh: run by hand.
 set -euo pipefail
@@ -32,6 +32,8 @@ case "$target" in
     printf '%s' '{"total_count":1,"data":[{"id":"1","attributes":{"language":"pl","download_count":5,"hearing_impaired":true,"ai_translated":false,"machine_translated":false,"moviehash_match":true,"release":"r","files":[{"file_id":7,"file_name":"a.srt"}],"feature_details":{"title":"t"}}}]}' >"$corpus/search.json"
     printf '%s' '{"link":"https://x/y","file_name":"a.srt","requests":3,"remaining":17,"reset_time":"23 hours","reset_time_utc":"2024-01-01T00:00:00Z","token":"t","base_url":"vip.example:443","user":{"allowed_downloads":20}}' >"$corpus/download.json" ;;
   thumbs_fuzz) cp -f "$root"/resources/logo.bmp "$root"/resources/imagehosts/*.ini "$corpus/" ;;
+  wrapper_fuzz) printf 'A: 612.3 V: 612.4 A-V: -0.046 ct:  0.000\r' >"$corpus/status"
+    printf 'pausing seek 30.5 2' >"$corpus/seek" ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 exec "$root/build-fuzz/fuzz/$target" -max_total_time="$seconds" -max_len=16384 -timeout=10 \

@@ -12,6 +12,7 @@
 #include "tools/wrapper/playerproxy.h"
 #include "tools/wrapper/rarbridge.h"
 #include "tools/wrapper/subtitletracker.h"
+#include "tools/wrapper/transportstream.h"
 #include "tools/wrapper/wrapperoptions.h"
 
 #include <cstdio>
@@ -81,14 +82,20 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    std::vector<size_t> movies = FindMovieArguments(translated);
+    const std::string movie = movies.empty() ? std::string() : translated[movies.front()];
     std::vector<std::unique_ptr<WrapperPlugin>> plugins;
-    plugins.push_back(std::make_unique<RarBridgePlugin>());
+    auto bridge = std::make_unique<RarBridgePlugin>();
+    RarBridgePlugin* served = bridge.get();
+    plugins.push_back(std::move(bridge));
+    // After the bridge (it reads the set the bridge serves), before the subtitle tracker (which
+    // must see the seeks as mplayer gets them).
+    plugins.push_back(
+        std::make_unique<TransportStreamPlugin>(movie, [served] { return served->serving(); }));
     plugins.push_back(std::make_unique<OpenFailurePlugin>(&port.problem));
     plugins.push_back(std::make_unique<FullscreenPlugin>());
     // Last: it forwards the commands it follows itself, after the others have seen them.
-    std::vector<size_t> movies = FindMovieArguments(translated);
-    plugins.push_back(std::make_unique<SubtitleTrackerPlugin>(
-        movies.empty() ? std::string() : translated[movies.front()]));
+    plugins.push_back(std::make_unique<SubtitleTrackerPlugin>(movie));
     ProxyResult result = RunPlayerProxy(program, translated, plugins);
     if (result.crashed) {
         static const char line[] = "- Pelnix crashed by bad usage of CPU/FPU/RAM\n";

@@ -63,8 +63,12 @@ void PassOn(const std::string& piece, std::vector<std::unique_ptr<WrapperPlugin>
     bool keep = true;
     for (auto& p : plugins)
         keep = keep && p->OnOutput(piece, io);
-    if (keep)
-        io.Print(piece);
+    if (!keep)
+        return;
+    std::string told = piece;
+    for (auto& p : plugins)
+        p->Retell(told);
+    io.Print(told);
 }
 
 long long NowMs() {
@@ -188,6 +192,8 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
                         io.Print(refusal + "\n");
                         continue;
                     }
+                    for (auto& p : plugins)
+                        p->Translate(command);
                     bool forward = true;
                     for (auto& p : plugins)
                         forward = forward && p->OnCommand(command, io);

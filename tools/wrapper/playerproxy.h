@@ -20,11 +20,17 @@ class WrapperPlugin {
     virtual ~WrapperPlugin() = default;
     // Before mplayer starts; may change its arguments (for example, the movie argument).
     virtual void Prepare(std::vector<std::string>& /*mplayerArgs*/) {}
+    // A slave command from the front end (without "\n") before any plugin sees it: a plugin
+    // may rewrite it into what mplayer needs (an absolute seek into a byte position, say).
+    virtual void Translate(std::string& /*command*/) {}
     // A slave command from the front end (without "\n"); false keeps it from mplayer.
     virtual bool OnCommand(const std::string& /*command*/, PlayerIo& /*io*/) { return true; }
     // One piece of mplayer's output ending in its '\r' or '\n' (the last piece may have
     // none); false swallows it.
     virtual bool OnOutput(const std::string& /*piece*/, PlayerIo& /*io*/) { return true; }
+    // A piece every plugin kept, as the front end is about to be told it: a plugin may correct
+    // what mplayer got wrong (a length, a clock). The plugins have seen mplayer's own words.
+    virtual void Retell(std::string& /*piece*/) {}
     // About fifty times a second while mplayer runs.
     virtual void OnTick(PlayerIo& /*io*/) {}
 };

@@ -84,6 +84,7 @@ void RarBridgePlugin::Prepare(std::vector<std::string>& args) {
         std::string address = bridge_.Serve(args[index]);
         if (!address.empty()) {
             args[index] = address;
+            serving_ = true;
             return; // one set per player
         }
     }

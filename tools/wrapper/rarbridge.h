@@ -34,9 +34,12 @@ class RarBridge {
 class RarBridgePlugin : public WrapperPlugin {
   public:
     void Prepare(std::vector<std::string>& mplayerArgs) override;
+    // True once Prepare found a stored set and serves it.
+    bool serving() const { return serving_; }
 
   private:
     RarBridge bridge_;
+    bool serving_ = false;
 };
 
 // "%"-encodes a file name for the path of an http address.
