@@ -3,6 +3,7 @@
 #include "platform/textutil.h"
 #include "platform/windowport.h"
 #include "thumbs/capturerules.h"
+#include "thumbs/frameplacer.h"
 
 #include <cerrno>
 #include <chrono>
@@ -115,28 +116,57 @@ float AskMovieLength(CaptureChannel& channel, int limitMs) {
     return 0;
 }
 
+SeriesPlan PlanSeries(float length, int count, const PlaybackStart& start) {
+    SeriesPlan plan;
+    plan.framesPerSecond = FramesPerSecond(start.videoLine);
+    if (length > 0) {
+        plan.positions = SeriesPositions(length, count);
+        plan.movieLength = length;
+    } else {
+        // No seek goes below 0 or past the end of a movie whose end nobody knows.
+        plan.positions = SeriesPercentPositions(count);
+        plan.seekMode = 1;
+    }
+    return plan;
+}
+
 SeriesResult TakeScreenshots(CaptureChannel& channel, const SeriesPlan& plan) {
     SeriesResult result;
     bool askTime = plan.askTimePosition;
+    bool forward = plan.decodeForward && plan.seekMode == 2 && !plan.pauseAfterSeek;
+    FramePlacer placer(channel, plan.framesPerSecond);
     int lastVideoTime = 0;
     std::string line;
-    for (int position : plan.positions) {
-        channel.Send(Format("pausing seek %d %d", position, plan.seekMode));
-        if (plan.pauseAfterSeek) {
-            channel.Send("pause");
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        }
-        channel.Send("pausing screenshot");
-        if (askTime)
-            channel.Send("pausing_keep_force get_time_pos");
-
+    for (size_t i = 0; i < plan.positions.size(); ++i) {
+        const int position = plan.positions[i];
         auto deadline = Clock::now() + std::chrono::milliseconds(plan.frameLimitMs);
         bool shot = false, answered = false, exited = false;
-        while (!(shot && (answered || !askTime))) {
+        if (forward && askTime) {
+            double next = i + 1 < plan.positions.size() ? plan.positions[i + 1]
+                          : plan.movieLength > 0        ? plan.movieLength
+                                                        : 1e9;
+            FramePlacer::Result placed = placer.Place(position, next, deadline);
+            if (placed == FramePlacer::Result::Exited)
+                exited = true;
+            else if (placed == FramePlacer::Result::Silent)
+                askTime = forward = false; // the answers are kept from us
+        } else {
+            channel.Send(Format("pausing seek %d %d", position, plan.seekMode));
+            if (plan.pauseAfterSeek) {
+                channel.Send("pause");
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+        }
+        if (!exited) {
+            channel.Send("pausing screenshot");
+            if (askTime)
+                channel.Send("pausing_keep_force get_time_pos");
+        }
+        while (!exited && !(shot && (answered || !askTime))) {
             ReadStatus status = channel.ReadLine(line, MsLeft(deadline));
             if (status == ReadStatus::Timeout && shot) {
                 // The answers are kept from us (a player that swallows them): stop asking.
-                askTime = false;
+                askTime = forward = false;
                 break;
             }
             if (status != ReadStatus::Line) {
@@ -144,10 +174,13 @@ SeriesResult TakeScreenshots(CaptureChannel& channel, const SeriesPlan& plan) {
                 break;
             }
             int seconds = 0;
+            double exact = 0;
             if (ParseVideoTime(line.c_str(), &seconds)) {
                 lastVideoTime = seconds;
-            } else if (ParseTimePositionAnswer(line.c_str(), &seconds)) {
+            } else if (ParseTimePositionSeconds(line.c_str(), &exact) &&
+                       ParseTimePositionAnswer(line.c_str(), &seconds)) {
                 lastVideoTime = seconds;
+                placer.StandsAt(exact);
                 answered = true;
             } else if (IsExitingLine(line.c_str())) {
                 exited = true;
@@ -162,7 +195,8 @@ SeriesResult TakeScreenshots(CaptureChannel& channel, const SeriesPlan& plan) {
         }
         if (plan.makeItems) {
             thumbitem item;
-            item.seekPos = position;
+            // A percent series' frames are found again by their time.
+            item.seekPos = plan.seekMode == 2 ? position : lastVideoTime;
             item.videoTime = lastVideoTime;
             result.frames.push_back(item);
         }

@@ -58,11 +58,21 @@ struct SeriesPlan {
     int seekMode = 2;            // "pausing seek %d <mode>": 2 seconds, 1 percent
     bool pauseAfterSeek = false; // ".rmvb" movies: "pause" and 200 ms after every seek
     bool askTimePosition = true; // ask the frame's own time after each screenshot
-    bool makeItems = true;       // one thumbitem per frame
+    // Seconds series with time answers: where a seek would show a tile the previous tile's
+    // frame (keyframes far apart), decode forward to the tile's own time (FramePlacer).
+    bool decodeForward = true;
+    double framesPerSecond = 0; // the movie's, for counting frame steps; 0 unknown
+    float movieLength = 0;      // where the last tile's stretch ends; 0 unknown
+    bool makeItems = true;      // one thumbitem per frame
     int frameLimitMs = kFrameLimitMs;
     std::string exitingText = "exiting!! before end";
     std::string exitingCaption = "exiting!!";
 };
+
+// The plan of a series of `count` frames of a movie whose length the player told (0: it did
+// not): seconds from SeriesPositions, or, for a length still unknown, percent positions whose
+// frames carry the time the player answers.
+SeriesPlan PlanSeries(float length, int count, const PlaybackStart& start);
 
 struct SeriesResult {
     std::vector<thumbitem> frames;

@@ -2,6 +2,7 @@
 
 #include "platform/textutil.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -21,16 +22,35 @@ std::vector<int> SeriesPositions(float movieLength, int count) {
     std::vector<int> positions;
     if (count <= 0)
         return positions;
-    double step = (static_cast<double>(movieLength) - 60.0) / count;
+    // A length no player reports counts as unknown; keeps the casts defined.
+    const double length =
+        std::isfinite(movieLength) && movieLength > 0 && movieLength < 1e9 ? movieLength : 0;
+    const double last = std::max(0.0, std::ceil(length) - 1);
+    const double span = length - 60.0;
     positions.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        double position = std::trunc(i * step + 10.0);
-        // A length no player reports; keeps the cast defined.
-        if (!(position > -1e9 && position < 1e9))
-            position = 10;
-        positions.push_back(static_cast<int>(position));
+        double position = span >= count ? i * (span / count) + 10.0 : (i + 0.5) * length / count;
+        positions.push_back(static_cast<int>(std::clamp(std::trunc(position), 0.0, last)));
     }
     return positions;
+}
+
+std::vector<int> SeriesPercentPositions(int count) {
+    std::vector<int> positions;
+    for (int i = 0; i < count; ++i)
+        positions.push_back(std::min(99, static_cast<int>((i + 0.5) * 100.0 / count)));
+    return positions;
+}
+
+double FramesPerSecond(const std::string& videoLine) {
+    size_t fps = videoLine.find(" fps");
+    if (fps == std::string::npos)
+        return 0;
+    size_t begin = videoLine.find_last_of(' ', fps - 1);
+    if (begin == std::string::npos)
+        return 0;
+    double value = std::strtod(videoLine.c_str() + begin + 1, nullptr);
+    return std::isfinite(value) && value > 0 && value < 1000 ? value : 0;
 }
 
 std::vector<int> PercentPositions() {
@@ -69,6 +89,18 @@ bool ParseTimePositionAnswer(const char* line, int* seconds) {
     if (line == nullptr || std::strncmp(line, kPrefix, sizeof(kPrefix) - 1) != 0)
         return false;
     return WholeSeconds(line + sizeof(kPrefix) - 1, seconds);
+}
+
+bool ParseTimePositionSeconds(const char* line, double* seconds) {
+    static const char kPrefix[] = "ANS_TIME_POSITION=";
+    if (line == nullptr || std::strncmp(line, kPrefix, sizeof(kPrefix) - 1) != 0)
+        return false;
+    char* end = nullptr;
+    double value = std::strtod(line + sizeof(kPrefix) - 1, &end);
+    if (end == line + sizeof(kPrefix) - 1 || !std::isfinite(value))
+        return false;
+    *seconds = value;
+    return true;
 }
 
 bool ParseLengthAnswer(const char* line, float* seconds) {

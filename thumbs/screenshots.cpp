@@ -84,8 +84,7 @@ int GenerateMultiScreenshots(int width, int across, int down) {
     PlaybackStart start = WaitForPlaybackStart(channel);
     graphicthumbmenu.clear();
     if (start.started) {
-        SeriesPlan plan;
-        plan.positions = SeriesPositions(LengthForSeries(channel, start), across * down);
+        SeriesPlan plan = PlanSeries(LengthForSeries(channel, start), across * down, start);
         plan.pauseAfterSeek = Mp1.MovieFileSnapshot().find(".rmvb") != std::string::npos;
         graphicthumbmenu = TakeScreenshots(channel, plan).frames;
     } else {
@@ -126,7 +125,7 @@ int multiscreenshots_nojava(int width, int across, int down) {
         input.videoInfoLine = Mp1.videoInfoLine;
     }
     input.movieLength = Mp1.movieLength.load();
-    input.fileSize = GetFileSizeForName(movie);
+    input.fileSize = SheetMovieSize(movie);
     input.logoPath = std::string(KatalogExe()) + "logo.bmp";
     input.milliseconds = LocalMilliseconds();
     QImage sheet = ComposeSheet(input, graphicthumbmenu);
@@ -145,8 +144,7 @@ int JavaSeriesSmall() {
     std::this_thread::sleep_for(std::chrono::milliseconds(3000));
     FdChannel channel = PlayerChannel();
     PlaybackStart start = WaitForPlaybackStart(channel, 3000);
-    SeriesPlan plan;
-    plan.positions = SeriesPositions(LengthForSeries(channel, start), 52);
+    SeriesPlan plan = PlanSeries(LengthForSeries(channel, start), 52, start);
     plan.askTimePosition = false;
     plan.makeItems = false;
     TakeScreenshots(channel, plan);

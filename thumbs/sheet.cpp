@@ -1,7 +1,10 @@
 #include "thumbs/sheet.h"
 
+#include "online/moviehash.h"
+#include "online/moviesource.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
+#include "rar/rarnames.h"
 #include "thumbs/dibfile.h"
 
 #include <QFont>
@@ -19,6 +22,17 @@ const char* SloganFor(int milliseconds) {
     if (m <= 9)
         return "Fastest movies thumbnails generator";
     return "Automatic download subtitles";
+}
+
+long long SheetMovieSize(const std::string& movie) {
+    std::string first = movie;
+    ZrobPierwszyPart(first);
+    if (FindFirstVolumeRule(first) == nullptr)
+        return GetFileSizeForName(movie);
+    // A reader of its own: the sheet is made while the windows may use the shared one.
+    RarVolumeSet reader;
+    MovieSource source(first, reader);
+    return source.ok() ? static_cast<long long>(source.size()) : GetFileSizeForName(movie);
 }
 
 std::string GetViewNameFile(const std::string& path) {

@@ -29,6 +29,10 @@ const char* SloganFor(int milliseconds);
 // file); otherwise the file name.
 std::string GetViewNameFile(const std::string& path);
 
+// The size the header tells: the file's, or for a RAR set the stored movie's (not its first
+// volume's). 0 when it cannot be read.
+long long SheetMovieSize(const std::string& movie);
+
 // Converts every shot0???.png of `workDir` to shot0???.bmp `frameWidth` pixels wide (aspect
 // kept); the player's screenshot may be larger than asked. Returns the number converted.
 int ConvertPNG(const std::string& workDir, int frameWidth);

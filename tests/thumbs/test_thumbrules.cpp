@@ -21,12 +21,41 @@ TEST(ThumbSeries, PositionsAreEvenlySpacedFromTenSeconds) {
     ASSERT_EQ(positions.size(), 60u);
     for (size_t i = 0; i < positions.size(); ++i)
         EXPECT_EQ(positions[i], 10 + 10 * static_cast<int>(i));
-    // Truncated toward zero; a movie of a minute or less keeps every frame at or before 10 s.
+    // Truncated toward zero.
     EXPECT_EQ(SeriesPositions(180, 16)[1], 17); // 10 + 7.5
-    for (int p : SeriesPositions(30, 4))
-        EXPECT_LE(p, 10);
+    EXPECT_EQ(SeriesPositions(90, 16).front(), 10);
+    EXPECT_EQ(SeriesPositions(90, 16).back(), 38); // 10 + 15 * 30 / 16
     EXPECT_EQ(PercentPositions().size(), 50u);
     EXPECT_EQ(PercentPositions().back(), 99);
+}
+
+TEST(ThumbSeries, ShortMoviesSpreadOverTheirWholeLengthAndNoPositionLeavesTheMovie) {
+    // The span from 10 s to 50 s before the end holds fewer seconds than tiles.
+    std::vector<int> minute = SeriesPositions(60, 16);
+    ASSERT_EQ(minute.size(), 16u);
+    EXPECT_EQ(minute.front(), 1); // 0.5 * 60 / 16
+    EXPECT_EQ(minute[1], 5);      // 1.5 * 60 / 16
+    EXPECT_EQ(minute.back(), 58); // 15.5 * 60 / 16
+    for (size_t i = 1; i < minute.size(); ++i)
+        EXPECT_GT(minute[i], minute[i - 1]) << i;
+    EXPECT_EQ(SeriesPositions(75, 16).front(), 2);  // 15 s of span for 16 tiles: spread
+    EXPECT_EQ(SeriesPositions(76, 16).front(), 10); // 16 s: the described span
+    // More tiles than seconds, a length of a second, an unknown or absurd one: never below 0
+    // nor past the last second.
+    for (float length : {0.0f, -5.0f, 0.4f, 1.0f, 3.0f, 59.0f, 1e12f, 1.0f / 0.0f})
+        for (int p : SeriesPositions(length, 49)) {
+            EXPECT_GE(p, 0) << length;
+            EXPECT_LE(p, length > 1 && length < 1e9 ? static_cast<int>(length) : 0) << length;
+        }
+    std::vector<int> percents = SeriesPercentPositions(16);
+    ASSERT_EQ(percents.size(), 16u);
+    EXPECT_EQ(percents.front(), 3);
+    EXPECT_EQ(percents.back(), 96);
+    for (int p : SeriesPercentPositions(200))
+        EXPECT_LE(p, 99);
+    EXPECT_DOUBLE_EQ(FramesPerSecond("VIDEO:  [H264]  160x120  24bpp  25.000 fps    0.0 kbps"), 25);
+    EXPECT_DOUBLE_EQ(FramesPerSecond("VIDEO:  [MPG2]  720x576  24bpp  23.976 fps"), 23.976);
+    EXPECT_EQ(FramesPerSecond("VIDEO:  [H264]  160x120"), 0);
 }
 
 TEST(ThumbSeries, PlayerLinesAreReadAsTheSeriesNeedsThem) {

@@ -129,6 +129,7 @@ struct SheetRun {
     std::string sheet;
     int width = 0, height = 0;
     float length = 0;
+    long long size = 0; // the movie's (stored in a set: its own, not a volume's)
     std::vector<thumbitem> frames;
 };
 
@@ -177,8 +178,7 @@ SheetRun MakeSheet(const ThumbsOptions& o, std::string movie, const std::string&
                 run.status = kExitPlayerFailed;
             } else {
                 run.length = start.length > 0 ? start.length : AskMovieLength(channel);
-                SeriesPlan plan;
-                plan.positions = SeriesPositions(run.length, o.across * o.down);
+                SeriesPlan plan = PlanSeries(run.length, o.across * o.down, start);
                 plan.pauseAfterSeek = movie.find(".rmvb") != std::string::npos;
                 run.frames = TakeScreenshots(channel, plan).frames;
                 ConvertPNG(folder.path(), frameWidth);
@@ -190,7 +190,8 @@ SheetRun MakeSheet(const ThumbsOptions& o, std::string movie, const std::string&
                 input.viewName = GetViewNameFile(movie);
                 input.videoInfoLine = start.videoLine + "\n";
                 input.movieLength = run.length;
-                input.fileSize = GetFileSizeForName(movie);
+                input.fileSize = SheetMovieSize(movie);
+                run.size = input.fileSize;
                 input.logoPath = std::string(KatalogExe()) + "logo.bmp";
                 input.milliseconds = LocalMilliseconds();
                 sheet = ComposeSheet(input, run.frames);
@@ -252,6 +253,7 @@ int RunThumbs(const ThumbsOptions& o, FILE* out) {
             JsonObject json;
             json.Add("movie", movie).Add("sheet", run.sheet).Add("width", run.width);
             json.Add("height", run.height).Add("length", static_cast<int64_t>(run.length));
+            json.Add("size", static_cast<int64_t>(run.size));
             std::string text = json.str();
             text.insert(text.size() - 1, ",\"frames\":" + FramesJson(run.frames));
             std::fprintf(out, "%s\n", text.c_str());
