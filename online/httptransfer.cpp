@@ -6,6 +6,8 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <strings.h>
@@ -26,11 +28,21 @@ struct Collector {
     const HttpTransferRequest* request;
     HttpTransferResult* result;
     bool sinkRefused = false;
+    bool follow = true; // curl follows redirects itself
+    long status = 0;    // of the answer whose header is being read
+    bool hasLocation = false;
 };
+
+bool IsRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* c = static_cast<Collector*>(user);
     size_t n = size * count;
+    // The page of a redirect we follow ourselves is no part of the answer.
+    if (!c->follow && c->hasLocation && IsRedirect(c->status))
+        return n;
     if (c->request->sink) {
         if (!c->request->sink(data, n)) {
             c->sinkRefused = true;
@@ -56,10 +68,59 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto* c = static_cast<Collector*>(user);
     size_t n = size * count;
     // Each answer of a redirect chain starts again with its status line; the last one counts.
-    if (n >= 5 && std::string(data, 5) == "HTTP/")
+    if (n >= 5 && std::string(data, 5) == "HTTP/") {
         c->result->header.clear();
+        std::string line(data, n);
+        size_t blank = line.find(' ');
+        c->status = blank == std::string::npos ? 0 : std::atol(line.c_str() + blank + 1);
+        c->hasLocation = false;
+    } else if (n >= 9 && strncasecmp(data, "Location:", 9) == 0) {
+        c->hasLocation = true;
+    }
     c->result->header.append(data, n);
     return n;
+}
+
+// Scheme, host and port of an absolute URL (the port filled in from the scheme).
+struct Origin {
+    std::string scheme, host;
+    long port = 0;
+    bool ok = false;
+};
+
+Origin OriginOf(const std::string& url) {
+    Origin o;
+    CURLU* u = curl_url();
+    if (u == nullptr)
+        return o;
+    char *scheme = nullptr, *host = nullptr, *port = nullptr;
+    if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+        curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+        o.scheme = scheme;
+        o.host = host;
+        for (char& ch : o.host)
+            ch = char(std::tolower(static_cast<unsigned char>(ch)));
+        o.port = std::atol(port);
+        o.ok = true;
+    }
+    curl_free(scheme);
+    curl_free(host);
+    curl_free(port);
+    curl_url_cleanup(u);
+    return o;
+}
+
+// The same host and port, or the same host's http turned into https on the standard ports.
+bool SameHost(const std::string& from, const std::string& to) {
+    Origin a = OriginOf(from), b = OriginOf(to);
+    if (!a.ok || !b.ok || a.host != b.host)
+        return false;
+    if (a.scheme == b.scheme)
+        return a.port == b.port;
+    return a.scheme == "http" && b.scheme == "https" &&
+           (a.port == b.port || (a.port == 80 && b.port == 443));
 }
 
 // Loopback never goes through a proxy, whatever the environment says about others.
@@ -105,11 +166,13 @@ void OverrideHttpTimeouts(const HttpTimeouts* timeouts) {
         gOverride = *timeouts;
 }
 
-HttpTransferResult HttpTransfer(const HttpTransferRequest& request) {
-    GlobalInit();
+namespace {
+// One exchange; with `follow` false a redirect's target is left in `location`.
+HttpTransferResult Exchange(const HttpTransferRequest& request, bool follow,
+                            const HttpTimeouts& limits, std::string* location) {
     HttpTransferResult result;
     Collector collector{&request, &result};
-    HttpTimeouts limits = CurrentHttpTimeouts();
+    collector.follow = follow;
 
     CURL* easy = curl_easy_init();
     CURLM* multi = curl_multi_init();
@@ -145,7 +208,7 @@ HttpTransferResult HttpTransfer(const HttpTransferRequest& request) {
     if (!request.userAgent.empty())
         curl_easy_setopt(easy, CURLOPT_USERAGENT, request.userAgent.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -186,6 +249,10 @@ HttpTransferResult HttpTransfer(const HttpTransferRequest& request) {
                 code = msg->data.result;
     }
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.status);
+    char* redirect = nullptr;
+    if (!follow && curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK &&
+        redirect != nullptr)
+        *location = redirect;
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_multi_cleanup(multi);
@@ -201,4 +268,50 @@ HttpTransferResult HttpTransfer(const HttpTransferRequest& request) {
                                ? "cancelled"
                                : (errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
     return result;
+}
+} // namespace
+
+HttpTransferResult HttpTransfer(const HttpTransferRequest& request) {
+    GlobalInit();
+    HttpTimeouts limits = CurrentHttpTimeouts();
+    std::string location;
+    if (!request.sameHostRedirects)
+        return Exchange(request, true, limits, &location);
+    // Followed here, one hop at a time, so each target is checked before anything goes there.
+    constexpr int kMaxRedirects = 5;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.totalMs);
+    HttpTransferRequest hop = request;
+    for (int redirects = 0;; ++redirects) {
+        location.clear();
+        HttpTransferResult result = Exchange(hop, false, limits, &location);
+        if (!result.completed || !IsRedirect(result.status) || location.empty())
+            return result;
+        limits.totalMs = long(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count());
+        bool elsewhere = !SameHost(hop.url, location);
+        bool late = limits.totalMs <= 0; // 0 would mean no limit at all to curl
+        if (elsewhere || late || redirects == kMaxRedirects) {
+            result.completed = false;
+            result.redirectRefused = elsewhere;
+            result.timedOut = late && !elsewhere;
+            result.error =
+                int(result.timedOut ? CURLE_OPERATION_TIMEDOUT : CURLE_TOO_MANY_REDIRECTS);
+            result.errorText = elsewhere ? "the server sent the request on to another host (" +
+                                               location + "); it was not followed"
+                               : late ? "timed out"
+                                      : "too many redirects";
+            result.body.clear();
+            return result;
+        }
+        // As curl (and browsers) do: 303, and 301/302 after a POST, go on as a GET.
+        if (result.status == 303 || (hop.method == "POST" && result.status <= 302)) {
+            hop.method = "GET";
+            hop.body.clear();
+            std::erase_if(hop.headers, [](const std::string& h) {
+                return strncasecmp(h.c_str(), "Content-Type:", 13) == 0;
+            });
+        }
+        hop.url = location;
+    }
 }

@@ -4,7 +4,8 @@
 // 0xA0 bytes), only the header lines the caller lists besides Host (curl's own Accept and
 // Content-Type are suppressed unless the caller names them), HTTP/1.0 by default. "https"
 // URLs go over TLS, "http" stays plain. Redirects are followed (as the system's HTTP
-// stack did), at most 5.
+// stack did), at most 5; a request that carries a key, a token or a password follows them
+// only to its own host (sameHostRedirects).
 //
 // Every exchange has limits: a connect time-out and a total time-out, read from the
 // settings file's section "servers" (keys "ConnectTimeout" and "Timeout", seconds; 10 and
@@ -38,6 +39,10 @@ struct HttpTransferRequest {
     size_t maxBody = 0;
     // When set, body bytes are handed here instead of being kept; false stops the transfer.
     std::function<bool(const char* data, size_t size)> sink;
+    // Redirects are followed only to the same host and port (http may become https there,
+    // https never http): a redirect elsewhere ends the exchange unanswered, so headers and
+    // body never reach another host.
+    bool sameHostRedirects = false;
 };
 
 struct HttpTransferResult {
@@ -50,6 +55,7 @@ struct HttpTransferResult {
     std::string header;     // status line and header lines of the last answer, each with CR LF
     std::string body;
     std::string errorText;
+    bool redirectRefused = false; // a redirect to another host was not followed
 };
 
 HttpTransferResult HttpTransfer(const HttpTransferRequest& request);

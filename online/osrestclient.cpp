@@ -156,6 +156,8 @@ bool OSRestClient::Exchange(const std::string& method, const std::string& pathAn
         request.headers.push_back("Authorization: Bearer " + token_);
     request.body = body;
     request.maxBody = kAnswerLimit;
+    // The key, the token and the login body stay with the API's host.
+    request.sameHostRedirects = true;
     HttpTransferResult result = HttpTransfer(request);
     std::cout << "OpenSubtitles.com " << method << " " << pathAndQuery << ": "
               << (result.completed ? std::to_string(result.status) : result.errorText) << std::endl;

@@ -1,7 +1,8 @@
 #pragma once
 // The exchanges with the OpenSubtitles.com REST API. Every request carries "Api-Key" and the
 // configured "User-Agent"; after a login it carries "Authorization: Bearer <token>" and goes
-// to the host the login answer named. The token is kept for the process (12 hours at most)
+// to the host the login answer named. A redirect is followed only to the host it came from,
+// so none of them reaches another. The token is kept for the process (12 hours at most)
 // for the same address, key and account, so a session logs in once; a kept token the service
 // no longer takes gets one new login and the request again.
 //

@@ -17,7 +17,7 @@ const ServiceRow kServices[] = {
     {Service::NapiprojektWeb, "QUORVAN_NAPIPROJEKT_URL", "napiprojekt",
      "http://www.napiprojekt.pl"},
     {Service::OpenSubtitles, "QUORVAN_OPENSUBTITLES_URL", "opensubtitles",
-     "http://api.opensubtitles.org"},
+     "https://api.opensubtitles.org"},
     {Service::ImageHost, "QUORVAN_IMAGEHOST_URL", "imagehost", ""},
     {Service::Statistics, "QUORVAN_STATS_URL", "stats", ""},
     {Service::Redirect, "QUORVAN_REDIRECT_URL", "redirect", ""},

@@ -19,6 +19,8 @@ std::string PostXmlRpc(const std::string& request, size_t limit, bool* cancelled
     post.headers = {"Accept: text/xml"};
     post.body = request;
     post.maxBody = limit;
+    // The requests carry the account's name, password and token: they stay with the server.
+    post.sameHostRedirects = true;
     HttpTransferResult answer = HttpTransfer(post);
     if (cancelled != nullptr)
         *cancelled = answer.cancelled;

@@ -15,7 +15,7 @@ PACKAGES=(
   # run time
   mplayer 7zip unar espeak-ng espeak-ng-data fontconfig fonts-liberation xdg-utils shared-mime-info desktop-file-utils
   # tests
-  ffmpeg xvfb xauth xdotool x11-utils openbox python3 libglib2.0-bin sox
+  ffmpeg xvfb xauth xdotool x11-utils openbox python3 libglib2.0-bin sox libexpat1-dev
   # the Debian package and its check
   dpkg-dev fakeroot lintian
 )

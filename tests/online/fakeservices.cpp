@@ -1,6 +1,7 @@
 #include "tests/online/fakeservices.h"
 
 #include "online/napiprojekttoken.h"
+#include "tests/online/xmlcheck.h"
 #include "tests/support/testenv.h"
 
 #include <zlib.h>
@@ -114,8 +115,13 @@ FakeOpenSubtitles::FakeOpenSubtitles() {
             wrong.push_back("accept " + req.get_header_value("Accept"));
         if (req.has_header("Content-Type"))
             wrong.push_back("content type " + req.get_header_value("Content-Type"));
+        // A server's XML parser refuses what is not well-formed.
+        std::string problem = ParseXmlRpcCall(req.body).error;
         std::string answer;
-        if (req.body.find("<methodName>LogIn</methodName>") != std::string::npos) {
+        if (!problem.empty()) {
+            wrong.push_back("not well-formed XML (" + problem + "):\n" + req.body);
+            res.status = 400;
+        } else if (req.body.find("<methodName>LogIn</methodName>") != std::string::npos) {
             answer = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<methodResponse><params><param>"
                      "<value><struct>\n" +
                      (token_.empty() ? "" : Member("token", token_)) +
@@ -130,7 +136,8 @@ FakeOpenSubtitles::FakeOpenSubtitles() {
             std::lock_guard<std::mutex> lock(mutex_);
             complaints_.insert(complaints_.end(), wrong.begin(), wrong.end());
         }
-        res.set_content(answer, "text/xml");
+        if (problem.empty())
+            res.set_content(answer, "text/xml");
     });
     server_.server().Get(R"(/download/(\d+)/(\d+)\.gz)", [this](const httplib::Request& req,
                                                                 httplib::Response& res) {

@@ -5,6 +5,7 @@
 // LogIn, TryUploadSubtitles, SearchMoviesOnIMDB, DetectLanguage and UploadSubtitles.
 #include "online/osupload.h"
 #include "tests/online/httpfixture.h"
+#include "tests/online/xmlcheck.h"
 
 #include <cstring>
 #include <mutex>
@@ -74,11 +75,18 @@ struct UploadExpectation {
 class FakeUploadServer {
   public:
     FakeUploadServer() {
-        server_.server().Post("/xml-rpc",
-                              [this](const httplib::Request& req, httplib::Response& res) {
-                                  std::lock_guard<std::mutex> lock(mutex_);
-                                  res.set_content(Handle(req), "text/xml");
-                              });
+        server_.server().Post(
+            "/xml-rpc", [this](const httplib::Request& req, httplib::Response& res) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                // A server's XML parser refuses what is not well-formed.
+                std::string problem = ParseXmlRpcCall(req.body).error;
+                if (!problem.empty()) {
+                    complaints_.push_back("not well-formed XML (" + problem + "):\n" + req.body);
+                    res.status = 400;
+                    return;
+                }
+                res.set_content(Handle(req), "text/xml");
+            });
         server_.Start();
     }
     std::string url() const { return server_.url(); }
@@ -124,10 +132,10 @@ class FakeUploadServer {
         v.token = e_.token;
         if (method == "LogIn") {
             if (e_.anyAccount) {
-                size_t first = body.find("<string>") + 8;
-                v.login = body.substr(first, body.find("</string>", first) - first);
-                size_t second = body.find("<string>", first) + 8;
-                v.pass = body.substr(second, body.find("</string>", second) - second);
+                XmlRpcCall call = ParseXmlRpcCall(body);
+                call.params.resize(2);
+                v.login = call.params[0];
+                v.pass = call.params[1];
             }
             Check(method, body, _LogIn, v);
             return UpAnswer((e_.token.empty() ? "" : UpMember("token", e_.token)) +

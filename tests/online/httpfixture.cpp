@@ -12,7 +12,7 @@ std::string RecordedRequest::Header(const std::string& name) const {
     return it == headers.end() ? "" : it->second;
 }
 
-TestHttpServer::TestHttpServer() {
+TestHttpServer::TestHttpServer(const std::string& host) : host_(host) {
     // The logger runs once the answer is written, so a client can be done (and have sent its
     // next request) before a request is recorded: each request takes its place in arrival
     // order when it is routed, is filled in by the logger, and Requests() waits for them all.
@@ -40,7 +40,7 @@ TestHttpServer::TestHttpServer() {
         }
         cv_.notify_all();
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
+    port_ = server_.bind_to_any_port(host_);
 }
 
 TestHttpServer::~TestHttpServer() {
@@ -61,7 +61,7 @@ void TestHttpServer::Stop() {
 }
 
 std::string TestHttpServer::url() const {
-    return "http://127.0.0.1:" + std::to_string(port_);
+    return "http://" + host_ + ":" + std::to_string(port_);
 }
 
 std::vector<RecordedRequest> TestHttpServer::Requests() const {

@@ -37,7 +37,8 @@ struct RecordedRequest {
 
 class TestHttpServer {
   public:
-    TestHttpServer();
+    // Listens on `host` (another loopback address plays another machine).
+    explicit TestHttpServer(const std::string& host = "127.0.0.1");
     ~TestHttpServer();
     // Handlers are added before Start().
     httplib::Server& server() { return server_; }
@@ -53,6 +54,7 @@ class TestHttpServer {
   private:
     httplib::Server server_;
     std::thread thread_;
+    std::string host_;
     int port_ = 0;
     mutable std::mutex mutex_;
     mutable std::condition_variable cv_;

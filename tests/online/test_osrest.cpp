@@ -2,8 +2,12 @@
 // companion tool as a user runs it (a program folder of its own whose settings choose the
 // engine), and the engine's work functions for the answers the service gives when it refuses.
 #include "online/moviehash.h"
+#include "online/oshelpfunctions.h"
 #include "online/osrest.h"
+#include "online/osrestclient.h"
 #include "online/osrestsettings.h"
+#include "online/servers.h"
+#include "online/xmlrpc.h"
 #include "platform/paths.h"
 #include "tests/online/fakeosrest.h"
 #include "tests/rar/rarfixture.h"
@@ -261,3 +265,84 @@ TEST(RestLanguages, EveryLanguageOfTheMenusHasItsApiCode) {
     EXPECT_EQ(table["chi"], "zh-cn");
 }
 } // namespace
+
+namespace {
+// The API's host, which sends some requests on: to another host (127.0.0.2 plays one) or to
+// another path of its own.
+class RedirectingApi {
+  public:
+    RedirectingApi() : other_("127.0.0.2") {
+        auto elsewhere = [this](const httplib::Request& req, httplib::Response& res) {
+            res.status = req.path == "/api/v1/subtitles" ? 302 : 307;
+            res.set_header("Location", other_.url() + req.target);
+        };
+        api_.server().Post("/api/v1/login", elsewhere);
+        api_.server().Get("/api/v1/subtitles", elsewhere);
+        api_.server().Post("/xml-rpc", elsewhere);
+        api_.server().Get("/api/v1/infos/formats",
+                          [](const httplib::Request&, httplib::Response& res) {
+                              res.status = 307;
+                              res.set_header("Location", "/api/v1/infos/formats2");
+                          });
+        api_.server().Get("/api/v1/infos/formats2",
+                          [](const httplib::Request&, httplib::Response& res) {
+                              res.set_content("{\"data\":{}}", "application/json");
+                          });
+        // Were it reached, the other host would take the login.
+        other_.server().Post(".*", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("{\"token\":\"stolen\",\"base_url\":\"127.0.0.2\"}",
+                            "application/json");
+        });
+        other_.server().Get(".*", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("{\"total_count\":0,\"data\":[]}", "application/json");
+        });
+        api_.Start();
+        other_.Start();
+    }
+    TestHttpServer api_, other_;
+};
+} // namespace
+
+TEST(RestRedirects, KeysTokensAndPasswordsNeverLeaveTheApisHost) {
+    RedirectingApi servers;
+    ForgetOSRestSessions();
+    ResetOSRestPace();
+    OSRestConfig config{servers.api_.url() + "/api/v1", FakeOpenSubtitlesRest::kKey,
+                        DefaultOSRestUserAgent(), "ola", "s3cret"};
+    OSRestClient client(config);
+    OSRestFailure failure;
+    OSRestLogin login;
+    EXPECT_FALSE(client.LogIn(&login, &failure));
+    EXPECT_NE(failure.message.find("another host"), std::string::npos) << failure.message;
+
+    OSRestClient anonymous({config.apiUrl, config.apiKey, config.userAgent, "", ""});
+    std::vector<OSRestItem> items;
+    OSRestFailure searchFailure;
+    EXPECT_FALSE(anonymous.Search("0123456789abcdef", "pl", &items, &searchFailure));
+
+    // The XML-RPC conversation carries the account in its body: it stays with its server too.
+    setenv("QUORVAN_OPENSUBTITLES_URL", servers.api_.url().c_str(), 1);
+    OShelpFunctions account;
+    account.login = "ola";
+    account.pass = "s3cret";
+    EXPECT_EQ(PostXmlRpc(account.getLogin(), 10000), "");
+    unsetenv("QUORVAN_OPENSUBTITLES_URL");
+
+    EXPECT_TRUE(servers.other_.Requests().empty()) << servers.other_.Requests().front().target;
+
+    // A redirect to the API's own host is followed, key and all.
+    OSRestFailure keyFailure;
+    EXPECT_TRUE(anonymous.CheckKey(&keyFailure)) << keyFailure.message;
+    std::vector<RecordedRequest> seen = servers.api_.Requests();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back().path, "/api/v1/infos/formats2");
+    EXPECT_EQ(seen.back().Header("Api-Key"), FakeOpenSubtitlesRest::kKey);
+}
+
+TEST(ServiceAddresses, TheXmlRpcServerIsReachedOverTls) {
+    unsetenv("QUORVAN_OPENSUBTITLES_URL");
+    EXPECT_EQ(ServiceUrl(Service::OpenSubtitles).substr(0, 8), "https://");
+    // Settings may still name the old address; it is taken as it stands.
+    EXPECT_EQ(ChooseServiceUrl("", "http://api.opensubtitles.org/", "https://x"),
+              "http://api.opensubtitles.org");
+}

@@ -11,6 +11,7 @@
 #include "player/subtitletracks.h"
 #include "tests/online/fakeservices.h"
 #include "tests/online/fakeupload.h"
+#include "tests/online/xmlcheck.h"
 #include "tests/rar/rarfixture.h"
 #include "tests/support/testenv.h"
 
@@ -90,14 +91,61 @@ TEST_F(Upload, TheUsersUploadSendsEveryTemplateFilledAndShowsTheLink) {
     EXPECT_NE(os.sampleHash, os.subtitleHash);
     EXPECT_EQ(server_.Methods(),
               Methods({"LogIn", "TryUploadSubtitles", "DetectLanguage", "UploadSubtitles"}));
-    // The password goes in as it is, and the templates are the ones the service knows.
-    EXPECT_NE(server_.Bodies()[0].find("<string>p<a&s>s</string>"), std::string::npos);
+    // The password goes in as XML text, and the templates are the ones the service knows.
+    EXPECT_NE(server_.Bodies()[0].find("<string>p&lt;a&amp;s&gt;s</string>"), std::string::npos);
     EXPECT_EQ(std::string(_DetectLanguage).find("</struct> </value>") != std::string::npos, true);
     EXPECT_EQ(std::string(_SearchMoviesOnIMDB),
               "<?xml version=\"1.0\" encoding=\"utf-8\"?><methodCall><methodName>"
               "SearchMoviesOnIMDB</methodName><params><param><value><string>$token$</string>"
               "</value></param><param><value><string>$moviefilename$</string></value></param>"
               "</params></methodCall>");
+}
+
+TEST_F(Upload, HostileNamesAndPasswordsGoInAsTextAndAddNothing) {
+    // The fake server parses every request with a real XML parser and refuses it when it is
+    // not well-formed; what it reads back must be the values exactly.
+    movie_ = dir_.file("Tom & Jerry's \"<1>\".avi");
+    WriteLooseFile(movie_, 1u << 20, {{0, RandomBytes(1u << 20, 3)}});
+    request_.movie = movie_;
+    request_.login = "ola&\"co\"";
+    request_.pass = "x</string></value></param><param><value><string>$token$&amp;\r";
+    Expect("USERUPLOAD");
+    e_.values.moviefilename = "Tom & Jerry's \"<1>\".avi";
+    server_.Expect(e_);
+    OShelpFunctions os;
+    UploadResult r = UploadFirstPart(os, request_);
+    ASSERT_TRUE(r.loggedIn) << server_.Complaints();
+    UploadSecondPart(os, UploadWho::User, r);
+    EXPECT_TRUE(r.uploaded);
+    std::vector<std::string> bodies = server_.Bodies();
+    ASSERT_EQ(bodies.size(), 4u);
+    XmlRpcCall login = ParseXmlRpcCall(bodies[0]);
+    EXPECT_EQ(login.error, "");
+    EXPECT_EQ(login.params,
+              (std::vector<std::string>{request_.login, request_.pass, "", "DoVavuzivav_0.2"}));
+    XmlRpcCall upload = ParseXmlRpcCall(bodies[3]);
+    EXPECT_EQ(upload.error, "");
+    std::vector<std::string> names;
+    std::string movieName;
+    for (const auto& [name, value] : upload.members) {
+        names.push_back(name);
+        if (name == "moviefilename")
+            movieName = value;
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"cd1", "movietimems", "moviebytesize", "subfilename",
+                                               "subcontent", "subhash", "movieframes", "moviefps",
+                                               "moviefilename", "moviehash", "baseinfo",
+                                               "sublanguageid", "idmovieimdb", "subauthorcomment",
+                                               "movieaka", "moviereleasename"}));
+    EXPECT_EQ(movieName, "Tom & Jerry's \"<1>\".avi");
+
+    // What XML 1.0 cannot carry becomes U+FFFD; nothing else changes.
+    EXPECT_EQ(XmlText(std::string("a\x01"
+                                  "b\xFF"
+                                  "c\td\n\xC5\xBC")),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD"
+              "c\td\n\xC5\xBC");
 }
 
 TEST_F(Upload, ASmallSubtitleIsItsOwnSampleAndAMissingLanguageStillUploads) {

@@ -51,14 +51,14 @@ TEST(ParseXml, ValuesAreFoundByPlainSubstrings) {
     EXPECT_EQ(ids, (std::vector<std::string>{"1", "2"}));
 }
 
-TEST(ParseXml, LoginRequestCarriesTheAccountAsItIs) {
+TEST(ParseXml, LoginRequestCarriesTheAccountAsXmlText) {
     OShelpFunctions os;
     os.login = "me";
     os.pass = "a<b&c$login$";
     EXPECT_EQ(os.getLogin(),
               "<?xml version=\"1.0\" encoding=\"utf-8\"?><methodCall><methodName>LogIn"
               "</methodName><params><param><value><string>me</string></value></param><param>"
-              "<value><string>a<b&c$login$</string></value></param><param><value><string>"
+              "<value><string>a&lt;b&amp;c$login$</string></value></param><param><value><string>"
               "</string></value></param><param><value><string>DoVavuzivav_0.2</string></value>"
               "</param></params></methodCall>");
     std::string twice = "$token$ $token$";
