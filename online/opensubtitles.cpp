@@ -7,6 +7,7 @@
 #include "online/onlinefiles.h"
 #include "online/oshelpfunctions.h"
 #include "online/osplacement.h"
+#include "online/osrestapi.h"
 #include "online/xmlrpc.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
@@ -43,6 +44,18 @@ void FetchLink(const std::string& movie, const std::string& link, OSDownloadResu
         return;
     }
     ReGzip(r.workingFolder);
+    // Since 2024 the service answers non-VIP downloads with a note dressed as a subtitle: it is
+    // no subtitle, and must not go over the user's own.
+    std::string subtitle = r.workingFolder + "/subtitle.txt", text;
+    if (ReadWholeFile(subtitle, &text, kMaxSubtitleFile) && IsOSPlaceholder(text)) {
+        unlink(subtitle.c_str());
+        r.notice = true;
+        r.reason = "the link gave a notice instead of the subtitle";
+        r.messages.push_back({"OpenSubtitles sent a notice instead of the subtitle (its downloads "
+                              "through this interface are for VIP members); nothing was saved.",
+                              "Subtitle"});
+        return;
+    }
     FinishOSPlacement(movie, r);
 }
 } // namespace
@@ -139,7 +152,7 @@ OSDownloadResult GetSubtitleFromOpenSubtitlesWork(const std::string& movie,
         r.messages.push_back(
             {"Successfully download file subtitle.txt.\nPlease manually open this file.",
              "Subtitle"});
-    else
+    else if (!r.notice)
         r.messages.push_back({TryDownloadText(link), "Subtitle"});
     return r;
 }
@@ -164,7 +177,7 @@ OSDownloadResult DownloadOSLinkWork(const std::string& movie, const std::string&
         return r;
     }
     FetchLink(movie, link, r);
-    if (!r.downloaded && !r.cancelled)
+    if (!r.downloaded && !r.cancelled && !r.notice)
         r.messages.push_back({TryDownloadText(link), "Subtitle"});
     return r;
 }

@@ -33,6 +33,7 @@ struct OSDownloadResult {
     bool downloaded = false;
     bool cancelled = false;
     bool noLink = false; // the search found nothing
+    bool notice = false; // the link gave the service's notice (a VIP offer, a page) instead
     std::string reason;  // why none came, for the command-line tool
     // The REST engine's download quota as the service gave it with the link (-1: not known).
     int remaining = -1;

@@ -7,8 +7,43 @@
 #include "platform/textutil.h"
 #include "rar/desktopfolder.h"
 
+#include <cstdio>
+#include <optional>
+#include <sys/stat.h>
+
 namespace {
 constexpr size_t kMaxSubtitleFile = 16u << 20;
+}
+
+namespace {
+// The file's bytes when it is a regular file within the limit; nullopt otherwise.
+std::optional<std::string> Contents(const std::string& path) {
+    std::string data;
+    if (!ReadWholeFile(path, &data, kMaxSubtitleFile))
+        return std::nullopt;
+    return data;
+}
+} // namespace
+
+bool KeepUsersSrt(const std::string& srt, const std::string& subtitle, OnlineMessages& messages) {
+    struct stat st {};
+    if (lstat(srt.c_str(), &st) != 0)
+        return true; // nothing there
+    std::optional<std::string> old = Contents(srt);
+    if (old && old == Contents(subtitle))
+        return true; // the same subtitle again
+    std::string bak = srt + ".bak";
+    if (lstat(bak.c_str(), &st) == 0) {
+        // Kept already; anything else there is the user's too and stays.
+        if (old && old == Contents(bak))
+            return true;
+    } else if (rename(srt.c_str(), bak.c_str()) == 0) {
+        return true;
+    }
+    messages.push_back(
+        {srt + " was left as it was: " + bak + " already holds another file, or it cannot be made.",
+         "Subtitle"});
+    return false;
 }
 
 std::string OSNoSubMessage() {
@@ -73,6 +108,6 @@ void FinishOSPlacement(const std::string& movie, OSDownloadResult& r) {
     r.downloaded = true;
     r.subtitle = subtitle;
     std::string srt = OSSrtName(movie);
-    if (CopyFileReplace(subtitle, srt))
+    if (KeepUsersSrt(srt, subtitle, r.messages) && CopyFileReplace(subtitle, srt))
         r.srtCopy = srt;
 }

@@ -20,6 +20,11 @@ bool CheckOSMovie(const std::string& movie, OnlineMessages& messages, std::strin
 // The subtitle an answer holds: gzip unpacked, text (with or without a byte-order mark) as
 // it is. False for anything else, an HTML page included.
 bool SubtitleTextFromAnswer(const std::string& bytes, std::string* text);
+// Makes room for `subtitle` at `srt`: true when nothing is there, the same bytes are, or
+// what is there has been kept as `srt`.bak (or already is kept there). False (with the
+// message) when the file there could not be kept: it must not be replaced then.
+bool KeepUsersSrt(const std::string& srt, const std::string& subtitle, OnlineMessages& messages);
 // When r.workingFolder holds "subtitle.txt": marks the result downloaded and makes the
-// ".srt" copy beside the movie.
+// ".srt" copy beside the movie, never replacing a different file there without keeping it as
+// ".srt.bak".
 void FinishOSPlacement(const std::string& movie, OSDownloadResult& r);

@@ -234,8 +234,9 @@ TEST_F(OnlineWindow, TheResultListLogsInShowsEveryResultAndFetchesTheChosenOne) 
                                                 "[cs] third.srt=2585"}));
     EXPECT_EQ(OS.token, "tok3n");
     std::string login = os_.Requests().at(0).body;
-    EXPECT_NE(login.find("<string>user</string></value></param><param><value><string>p<&ss"),
-              std::string::npos)
+    EXPECT_NE(
+        login.find("<string>user</string></value></param><param><value><string>p&lt;&amp;ss<"),
+        std::string::npos)
         << login;
     int before = Launches();
     menu->actions()[1]->trigger();

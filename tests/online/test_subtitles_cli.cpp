@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
@@ -103,6 +104,50 @@ TEST_F(SubtitlesCommand, OpenSubtitlesFetchesAndListsByTheMovieHash) {
     CliRun none = Quorvan({"--service", "opensubtitles", other_}, work_);
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.out.find("no subtitle (OpenSubtitles has no subtitles"), std::string::npos);
+}
+
+TEST_F(SubtitlesCommand, TheVipNoticeIsNoSubtitleAndTheUsersSrtIsKept) {
+    std::string hash = GenerateHashOpenSubtitles(loose_);
+    std::string srt = dir_.file("loose.srt"), bak = dir_.file("loose.srt.bak");
+    std::string own = "1\r\n00:00:01,000 --> 00:00:02,000\r\nmy own\r\n";
+    WriteFile(srt, own);
+    // What the service sends non-VIP users of this interface since 2024.
+    os_.Results(hash, {{"pl", "pol", "a.pl.srt",
+                        "1\r\n00:00:01,000 --> 00:00:10,000\r\nDownloading subtitles through "
+                        "this interface is for VIP members only.\r\nPlease become VIP at "
+                        "www.opensubtitles.org/vip\r\n"}});
+    CliRun notice = Quorvan({"--service", "opensubtitles", "--lang", "pl", loose_}, work_);
+    EXPECT_EQ(notice.status, 1);
+    EXPECT_EQ(notice.out,
+              loose_ + ": no subtitle (the link gave a notice instead of the subtitle)\n");
+    EXPECT_EQ(ReadFile(srt), own);
+    for (const char* left : {"subtitle.txt", "subtitle.txt.gz", "loose.srt.bak"})
+        EXPECT_FALSE(std::filesystem::exists(dir_.file(left))) << left;
+
+    // A real subtitle replaces the user's file only once it is kept as .bak.
+    std::string first, second;
+    for (int i = 1; i <= 30; ++i) {
+        first += std::to_string(i) + "\r\n00:00:" + std::to_string(10 + i) +
+                 ",000 --> 00:00:" + std::to_string(11 + i) + ",000\r\nVIP " + std::to_string(i) +
+                 "\r\n\r\n";
+        second += "{" + std::to_string(i * 100) + "}{" + std::to_string(i * 100 + 50) + "}two\r\n";
+    }
+    os_.Results(hash, {{"pl", "pol", "a.pl.srt", first}});
+    CliRun real = Quorvan({"--service", "opensubtitles", "--lang", "pl", loose_}, work_);
+    EXPECT_EQ(real.status, 0);
+    EXPECT_EQ(real.out, loose_ + ": " + dir_.file("subtitle.txt") + "\n" + loose_ + ": copied to " +
+                            srt + "\n");
+    EXPECT_EQ(ReadFile(srt), first);
+    EXPECT_EQ(ReadFile(bak), own);
+
+    // With the user's file kept there, a third subtitle leaves both as they are.
+    os_.Results(hash, {{"pl", "pol", "a.pl.srt", second}});
+    CliRun third = Quorvan({"--service", "opensubtitles", "--lang", "pl", loose_}, work_);
+    EXPECT_EQ(third.status, 0);
+    EXPECT_EQ(third.out, loose_ + ": " + dir_.file("subtitle.txt") + "\n");
+    EXPECT_EQ(ReadFile(dir_.file("subtitle.txt")), second);
+    EXPECT_EQ(ReadFile(srt), first);
+    EXPECT_EQ(ReadFile(bak), own);
 }
 
 TEST_F(SubtitlesCommand, BadInputIsRefusedWithoutWaiting) {
