@@ -54,6 +54,15 @@ void ShowPlayerError(const char* line) {
     Port().ShowControl(IDC_ERROR_BUTTON, true);
 }
 
+// A movie that failed has no length and no position: the clock must not go on showing those
+// of the movie before it.
+void ForgetLength() {
+    timelenght = 0;
+    Mp1.movieLength = 0;
+    Port().SetSliderRange(IDC_TIME_SLIDER, 0, 0);
+    Port().SetSliderPos(IDC_TIME_SLIDER, 0);
+}
+
 void EndOfMovie(const char* line) {
     std::string movie = Mp1.MovieFileSnapshot();
     Mp1.timePosition = 0;
@@ -62,6 +71,7 @@ void EndOfMovie(const char* line) {
         // The movie never played (a broken or unplayable file): the user must see it failed,
         // and nothing that follows it is started in its place.
         ShowPlayerError(line);
+        ForgetLength();
         return;
     }
     Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + movie);
@@ -118,10 +128,11 @@ void ApplyRows(char* line) {
         ShowPlayerError(line);
         history1.add(Mp1.MovieFileSnapshot(), 0);
         Mp1.timePosition = 0;
+        ForgetLength();
         return;
     }
     if (StartsWithNoCase(line, "- MPlayer crashed by bad usage of CPU") ||
-        StartsWithNoCase(line, "- Pelnix crashed by bad usage of CPU") ||
+        StartsWithNoCase(line, "- Pelnix crashed") ||
         StartsWithNoCase(line, "<vo_directx><FATAL ERROR>can't set co")) {
         ShowPlayerError(line);
         return;

@@ -130,14 +130,18 @@ TEST_F(Interpreter, TitleRowsAndPlayerErrors) {
     }
 }
 
-TEST_F(Interpreter, FatalErrorForgetsThePosition) {
+TEST_F(Interpreter, FatalErrorForgetsThePositionAndTheLength) {
     history1.add("/films/movie.avi", 321);
+    Feed("ANS_LENGTH=600.0\r");
     Mp1.timePosition = 321;
+    port_.Clear();
     Feed("Exiting... (Fatal error)\r");
-    EXPECT_EQ(Events(),
-              (std::vector<std::string>{"title:Exiting... (Fatal error)", "show:2302:1"}));
+    // The clock shows no time and length of the movie that played before.
+    EXPECT_EQ(Events(), (std::vector<std::string>{"title:Exiting... (Fatal error)", "show:2302:1",
+                                                  "range:106:0:0", "pos:106:0"}));
     EXPECT_EQ(history1.get("/films/movie.avi"), 0);
     EXPECT_EQ(Mp1.timePosition, 0);
+    EXPECT_EQ(Mp1.movieLength, 0);
 }
 
 TEST_F(Interpreter, PositionAnswersAreBounded) {
@@ -186,8 +190,8 @@ TEST_F(Interpreter, AnEndOfFileBeforePlaybackStartedIsShownAsTheError) {
     Feed("Starting playback...\r");
     PlayerOutputBegins(); // the next player: it never starts playing
     Feed("Exiting... (End of file)\r");
-    EXPECT_EQ(Events(),
-              (std::vector<std::string>{"title:Exiting... (End of file)", "show:2302:1"}));
+    EXPECT_EQ(Events(), (std::vector<std::string>{"title:Exiting... (End of file)", "show:2302:1",
+                                                  "range:106:0:0", "pos:106:0"}));
     EXPECT_EQ(port_.PostedCount(), 0u);
 }
 

@@ -66,12 +66,16 @@ TEST_F(RealPlayer, AMissingMovieReachesTheTitleAndTheErrorButton) {
 
 TEST_F(RealPlayer, ACrashingPlayerIsReportedThroughTheWrapper) {
     TempDir dir;
-    WriteFile(dir.file("crash.script"), "print MPlayer stand-in\ncrash\n");
+    WriteFile(
+        dir.file("crash.script"),
+        "print MPlayer stand-in\nprint X11 error: BadWindow (invalid Window parameter)\ncrash\n");
     setenv("QUORVAN_MPLAYER", (TestBinDir() + "/fakeplayer").c_str(), 1);
     setenv("FAKEPLAYER_SCRIPT", dir.file("crash.script").c_str(), 1);
     Mp1.movieFile = dir.file("movie.avi");
     Mp1.LanchMovie();
-    ASSERT_TRUE(port_.WaitFor("title:- Pelnix crashed by bad usage of CPU/FPU/RAM", 10000))
+    ASSERT_TRUE(port_.WaitFor("title:- Pelnix crashed: mplayer ended by signal 11 (Segmentation "
+                              "fault); last error: X11 error: BadWindow (invalid Window parameter)",
+                              10000))
         << Mp1.ConsoleTextSnapshot();
     EXPECT_TRUE(port_.WaitFor("show:2302:1", 5000));
     unsetenv("FAKEPLAYER_SCRIPT");

@@ -119,6 +119,21 @@ TEST(WrapperOutput, AMovieThatCannotBeOpenedEndsAsAFatalError) {
     after.OnOutput("Starting playback...\n", played);
     EXPECT_TRUE(after.OnOutput("Exiting... (End of file)\n", played)) << "a real end of movie";
     EXPECT_EQ(played.printed, "");
+
+    // A file mplayer cannot read: its last complaint is the reason, a VDPAU probe is none.
+    CapturingIo broken;
+    OpenFailurePlugin unreadable;
+    unreadable.OnOutput("libavformat file format detected.\n", broken);
+    unreadable.OnOutput("LAVF_header: av_open_input_stream() failed\n", broken);
+    unreadable.OnOutput("Failed to open VDPAU backend libvdpau_nvidia.so\n", broken);
+    EXPECT_FALSE(unreadable.OnOutput("Exiting... (End of file)\n", broken));
+    EXPECT_EQ(broken.printed,
+              "Exiting... (Fatal error) LAVF_header: av_open_input_stream() failed\n");
+
+    CapturingIo silent;
+    OpenFailurePlugin nothingSaid;
+    EXPECT_FALSE(nothingSaid.OnOutput("Exiting... (End of file)\n", silent));
+    EXPECT_EQ(silent.printed, "Exiting... (Fatal error) mplayer found nothing it could play\n");
 }
 
 namespace {

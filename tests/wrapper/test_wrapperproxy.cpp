@@ -119,14 +119,46 @@ TEST(WrapperProcess, WindowsOptionsDoNotReachMplayer) {
                                         "pulse,alsa,null", "-subcp", "UTF-8", "movie.avi"}));
 }
 
-TEST(WrapperProcess, APlayerKilledBySignalIsReportedAsACrash) {
+// A crash is told as what it was: the signal or the exit code, and the player's error line that
+// explains it (the first X error, as later ones only follow from it). mplayer's own fixed crash
+// text gives way to that line; a player that ends as players do is no crash.
+TEST(WrapperProcess, APlayerThatDiesIsReportedWithItsSignalOrExitCodeAndItsLastError) {
     TempDir dir;
-    auto run = RunWrapper(dir, "print playing\ncrash\n", {"movie.avi"}, "", false);
-    EXPECT_NE(run.output.find("playing\n- Pelnix crashed by bad usage of CPU/FPU/RAM\n"),
+    auto run = RunWrapper(dir,
+                          "print X11 error: BadMatch (invalid parameter attributes)\n"
+                          "print Starting playback...\n"
+                          "print playing\nprint X11 error: BadWindow (invalid Window parameter)\n"
+                          "print X11 error: BadDrawable (invalid Pixmap or Window parameter)\n"
+                          "crash\n",
+                          {"movie.avi"}, "", false);
+    EXPECT_NE(run.output.find("- Pelnix crashed: mplayer ended by signal 11 (Segmentation fault); "
+                              "last error: X11 error: BadWindow (invalid Window parameter)\n"),
               std::string::npos)
         << run.output;
-    auto clean = RunWrapper(dir, "print bye\nexit 3\n", {"movie.avi"}, "", false);
-    EXPECT_EQ(clean.output.find("crashed"), std::string::npos);
+
+    auto xlib = RunWrapper(dir,
+                           "print X Error of failed request:  BadGC (invalid GC parameter)\n"
+                           "exit 1\n",
+                           {"movie.avi"}, "", false);
+    EXPECT_NE(xlib.output.find("- Pelnix crashed: mplayer ended with exit code 1; last error: X "
+                               "Error of failed request:  BadGC (invalid GC parameter)\n"),
+              std::string::npos)
+        << xlib.output;
+
+    auto own = RunWrapper(dir,
+                          "print Failed to recognize file format.\n"
+                          "print MPlayer interrupted by signal 11 in module: decode_video\n"
+                          "print - MPlayer crashed by bad usage of CPU/FPU/RAM.\nexit 1\n",
+                          {"movie.avi"}, "", false);
+    EXPECT_EQ(own.output.find("bad usage"), std::string::npos) << own.output;
+    EXPECT_NE(own.output.find("- Pelnix crashed: MPlayer interrupted by signal 11 in module: "
+                              "decode_video; last error: Failed to recognize file format.\n"),
+              std::string::npos)
+        << own.output;
+
+    auto clean =
+        RunWrapper(dir, "print bye\nprint Exiting... (Quit)\nexit 3\n", {"movie.avi"}, "", false);
+    EXPECT_EQ(clean.output.find("crashed"), std::string::npos) << clean.output;
     EXPECT_EQ(WEXITSTATUS(clean.status), 3) << "the wrapper exits with its player";
 }
 

@@ -5,6 +5,7 @@
 #include "platform/headlessport.h"
 #include "platform/paths.h"
 #include "platform/statefolder.h"
+#include "tools/wrapper/crashreport.h"
 #include "tools/wrapper/fontmatch.h"
 #include "tools/wrapper/fullscreen.h"
 #include "tools/wrapper/openfailure.h"
@@ -85,6 +86,10 @@ int main(int argc, char** argv) {
     std::vector<size_t> movies = FindMovieArguments(translated);
     const std::string movie = movies.empty() ? std::string() : translated[movies.front()];
     std::vector<std::unique_ptr<WrapperPlugin>> plugins;
+    // First: it must see every line, also those a later plugin swallows or rewrites.
+    auto crashReport = std::make_unique<CrashReportPlugin>();
+    CrashReportPlugin* crash = crashReport.get();
+    plugins.push_back(std::move(crashReport));
     auto bridge = std::make_unique<RarBridgePlugin>();
     RarBridgePlugin* served = bridge.get();
     plugins.push_back(std::move(bridge));
@@ -97,11 +102,9 @@ int main(int argc, char** argv) {
     // Last: it forwards the commands it follows itself, after the others have seen them.
     plugins.push_back(std::make_unique<SubtitleTrackerPlugin>(movie));
     ProxyResult result = RunPlayerProxy(program, translated, plugins);
-    if (result.crashed) {
-        static const char line[] = "- Pelnix crashed by bad usage of CPU/FPU/RAM\n";
-        if (write(1, line, sizeof(line) - 1) < 0) {
-            // The front end has gone; nothing is left to tell.
-        }
+    const std::string line = crash->CrashLine(result);
+    if (!line.empty() && write(1, line.data(), line.size()) < 0) {
+        // The front end has gone; nothing is left to tell.
     }
     plugins.clear(); // stops the RAR bridge before the port goes
     SetWindowPort(nullptr);

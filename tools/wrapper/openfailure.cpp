@@ -1,5 +1,7 @@
 #include "tools/wrapper/openfailure.h"
 
+#include "tools/wrapper/crashreport.h"
+
 namespace {
 std::string WithoutTerminator(const std::string& piece) {
     std::string text = piece;
@@ -12,14 +14,14 @@ std::string WithoutTerminator(const std::string& piece) {
 bool OpenFailurePlugin::OnOutput(const std::string& piece, PlayerIo& io) {
     if (piece.rfind("Starting playback...", 0) == 0) {
         started_ = true;
-    } else if (piece.rfind("Failed to open ", 0) == 0) {
+    } else if (!started_ && IsPlayerErrorLine(piece)) {
         failure_ = WithoutTerminator(piece);
     } else if (piece.rfind("Exiting... (End of file)", 0) == 0 && !started_) {
         const std::string& reason =
             ownProblem_ != nullptr && !ownProblem_->empty() ? *ownProblem_ : failure_;
-        if (reason.empty())
-            return true;
-        io.Print("Exiting... (Fatal error) " + reason + "\n");
+        io.Print("Exiting... (Fatal error) " +
+                 (reason.empty() ? std::string("mplayer found nothing it could play") : reason) +
+                 "\n");
         return false;
     }
     return true;

@@ -1,8 +1,10 @@
 #pragma once
-// mplayer reports a movie it cannot open with "Failed to open ..." and then ends as if the movie
-// had simply finished ("Exiting... (End of file)"). The front end would take that for the end of
-// a movie and go on to the next; it must show the failure instead. This plugin turns that
-// closing line into the fatal-error line, carrying mplayer's own reason.
+// mplayer reports a movie it cannot open ("Failed to open ...", "Failed to recognize file
+// format.", "FATAL: Could not initialize video filters (-vf) or video output (-vo).") and then
+// ends as if the movie had simply finished ("Exiting... (End of file)"). The front end would
+// take that for the end of a movie and go on to the next; it must show the failure instead.
+// This plugin turns that closing line into the fatal-error line, carrying mplayer's own last
+// error line as the reason.
 #include "tools/wrapper/playerproxy.h"
 
 class OpenFailurePlugin : public WrapperPlugin {
@@ -15,5 +17,5 @@ class OpenFailurePlugin : public WrapperPlugin {
   private:
     const std::string* ownProblem_;
     bool started_ = false; // "Starting playback..." seen
-    std::string failure_;  // the last "Failed to open ..." line, without its terminator
+    std::string failure_;  // the last error line before playback, without its terminator
 };

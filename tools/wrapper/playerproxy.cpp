@@ -129,6 +129,7 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
     }
     const pid_t pid = child.pid;
     g_childPid = pid;
+    result.ran = true;
     struct sigaction sa {};
     sa.sa_handler = ForwardSignal;
     sigemptyset(&sa.sa_mask);
@@ -239,6 +240,7 @@ ProxyResult RunPlayerProxy(const std::string& program, std::vector<std::string> 
         result.exitCode = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
         result.exitCode = 128 + WTERMSIG(status);
+        result.endedBySignal = true;
         result.crashed = !weKilled && !g_signalled;
     }
     return result;

@@ -37,7 +37,9 @@ class WrapperPlugin {
 
 struct ProxyResult {
     int exitCode = 0;
-    bool crashed = false; // ended by a signal we did not send
+    bool crashed = false;       // ended by a signal we did not send
+    bool endedBySignal = false; // by any signal, ours included
+    bool ran = false;           // mplayer was started at all
 };
 
 // Splits `data` into pieces that each end with '\r' or '\n', or are 64 KiB long without one;
