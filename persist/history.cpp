@@ -78,6 +78,13 @@ int history::get(const std::string& path) {
     return 0;
 }
 
+int PositionToRemember(int position, float length) {
+    constexpr float kCreditsSeconds = 10;
+    if (length > 0 && static_cast<float>(position) >= length - kCreditsSeconds)
+        return 0;
+    return position;
+}
+
 void history::add(const std::string& path, int position) {
     if (!IsRememberablePath(path))
         return;

@@ -50,6 +50,11 @@ class history {
 
 extern history history1;
 
+// The position worth remembering for a movie left at `position` of its `length` seconds (0
+// while unknown): within the last 10 seconds (the credits) it is 0, so that the movie starts
+// from the beginning next time instead of ending at once and going on to the next file.
+int PositionToRemember(int position, float length);
+
 // Whether `path` is one the history remembers: longer than 3 characters, absolute and local,
 // and storable as one line of the file.
 bool IsRememberablePath(const std::string& path);

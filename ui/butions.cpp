@@ -36,7 +36,7 @@ void SubtitleWaitNotice() {
 }
 
 void ButionLoad() {
-    history1.add(Mp1.MovieFileSnapshot(), Mp1.timePosition);
+    history1.add(Mp1.MovieFileSnapshot(), PositionToRemember(Mp1.timePosition, Mp1.movieLength));
     SendCommand("pausing frame_step");
     stan_rozszerzony = 0;
     std::string name = Hooks().openFile(
@@ -98,7 +98,7 @@ void ButionPlayURL() {
 
 void ButionUnRar() {
     // As opening another movie does: the movie left keeps its position.
-    history1.add(Mp1.MovieFileSnapshot(), Mp1.timePosition);
+    history1.add(Mp1.MovieFileSnapshot(), PositionToRemember(Mp1.timePosition, Mp1.movieLength));
     stan_rozszerzony = 0;
     std::string name =
         Hooks().openFile({{"Rar  ", "*.RAR"}, {"All *.*", "*.*"}, {"Text", "*.TXT"}});

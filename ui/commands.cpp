@@ -55,7 +55,7 @@ std::string MovieFile() {
 }
 
 void RememberPosition() {
-    history1.add(MovieFile(), Mp1.timePosition);
+    history1.add(MovieFile(), PositionToRemember(Mp1.timePosition, Mp1.movieLength));
 }
 
 void Relaunch() {

@@ -21,7 +21,7 @@ void HandleDroppedFile(const std::string& path) {
         return;
     }
     ResetSubsLoaded();
-    history1.add(Mp1.MovieFileSnapshot(), Mp1.timePosition);
+    history1.add(Mp1.MovieFileSnapshot(), PositionToRemember(Mp1.timePosition, Mp1.movieLength));
     Mp1.init();
     {
         std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);

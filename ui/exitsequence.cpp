@@ -14,7 +14,7 @@
 
 void ExitSequence() {
     WriteFailureLog failures; // what could not be saved is told once, before the end
-    history1.add(Mp1.MovieFileSnapshot(), Mp1.timePosition);
+    history1.add(Mp1.MovieFileSnapshot(), PositionToRemember(Mp1.timePosition, Mp1.movieLength));
     history1.serialize();
     if (Mp1.videoWindow != 0)
         SendCommand("quit 0");

@@ -395,3 +395,23 @@ TEST_F(Timer1, DoesNotPollWhilePausedOrWithoutTheQuietOption) {
 }
 
 } // namespace
+
+// A movie left at its credits (within its last 10 s) starts from the beginning when it is
+// opened again; one left earlier resumes three seconds before where it was.
+TEST_F(Dispatch, AMovieLeftAtItsCreditsStartsFromTheBeginningNextTime) {
+    Start();
+    for (int left : {295, 200}) {
+        PlayMovie("movie.avi"); // 300 s long
+        Mp1.timePosition = left;
+        int before = Launches();
+        W().DroppedFile(dir_.file("other.avi"));
+        ASSERT_TRUE(WaitUntil([&] { return Launches() == before + 1; }, 5000));
+        W().DroppedFile(dir_.file("movie.avi"));
+        ASSERT_TRUE(WaitUntil([&] { return Launches() == before + 2; }, 5000));
+        const std::string line = LastLaunchCommandLine();
+        if (left == 295)
+            EXPECT_EQ(line.find(" -ss "), std::string::npos) << line;
+        else
+            EXPECT_NE(line.find(" -ss 197 "), std::string::npos) << line;
+    }
+}
