@@ -280,8 +280,10 @@ void MainWindow::LayOut() {
     place(error_, layout.error);
     place(clock_, layout.clock);
     clock_->setVisible(layout.clock.width > 0);
-    // The row never overlaps itself; the window's frame and menu bar come on top.
-    setMinimumWidth(layout.minimumWidth + (width() - w));
+    // The row never overlaps itself. The minimum belongs to the client area: the main window's
+    // layout adds its own frame to it (the window's width less the client's is no measure of
+    // that before the layout has run, and fed back it made the window grow at every call).
+    client_->setMinimumWidth(layout.minimumWidth);
     ShowClock();
 }
 
