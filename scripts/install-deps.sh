@@ -16,6 +16,8 @@ PACKAGES=(
   mplayer 7zip unar espeak-ng espeak-ng-data fontconfig fonts-liberation xdg-utils shared-mime-info desktop-file-utils
   # tests
   ffmpeg xvfb xauth xdotool x11-utils openbox python3 libglib2.0-bin sox libexpat1-dev
+  # a Wayland desktop for the window tests: the compositor, XWayland, Qt's wayland platform
+  weston xwayland qt6-wayland
   # the Debian package and its check
   dpkg-dev fakeroot lintian
 )

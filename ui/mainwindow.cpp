@@ -11,6 +11,7 @@
 #include "ui/accelerators.h"
 #include "ui/controlstrip.h"
 #include "ui/dispatch.h"
+#include "ui/displaychoice.h"
 #include "ui/droppedfile.h"
 #include "ui/timeslider.h"
 #include "ui/uistate.h"
@@ -47,7 +48,7 @@ void MuteButton::paintEvent(QPaintEvent*) {
 
 MainWindow::MainWindow() {
     GlobalH = this;
-    setWindowTitle(ProgramTitle);
+    ShowTitle(ProgramTitle);
     setWindowIcon(QIcon(":/quorvan/icon.xpm"));
     client_ = new QWidget(this);
     client_->setMouseTracking(true);
@@ -98,7 +99,10 @@ MainWindow::MainWindow() {
     }
 
     Mp1.mainDialog = static_cast<WindowHandle>(winId());
-    Mp1.videoWindow = static_cast<WindowHandle>(video_->winId());
+    // Without an X server the player is given no window of ours (it could not draw in it).
+    Mp1.videoWindow = PictureCanBeEmbedded(QGuiApplication::platformName().toStdString())
+                          ? static_cast<WindowHandle>(video_->winId())
+                          : 0;
     Mp1.embeddedVideoWindow = Mp1.videoWindow;
     Mp1.init();
     connect(&timer1_, &QTimer::timeout, this, &MainWindow::TimerTick);
@@ -118,6 +122,13 @@ MainWindow::~MainWindow() {
     delete compactHolder_;
     if (GlobalH == this)
         GlobalH = nullptr;
+}
+
+void MainWindow::ShowTitle(const QString& title) {
+    if (!PictureCanBeEmbedded(QGuiApplication::platformName().toStdString()))
+        setWindowTitle(title + kOwnPlayerWindowNote);
+    else
+        setWindowTitle(title);
 }
 
 bool MainWindow::Command(int id) {

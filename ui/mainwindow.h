@@ -33,6 +33,8 @@ class MainWindow : public QMainWindow {
     MainWindow();
     ~MainWindow() override;
 
+    // The title as asked for, with the reason when the player cannot draw in our window.
+    void ShowTitle(const QString& title);
     // Runs a command id through the dispatch. True when it was handled.
     bool Command(int id);
 

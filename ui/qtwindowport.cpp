@@ -25,7 +25,7 @@ void QtWindowPort::Queue(std::function<void(MainWindow&)> work) {
 }
 
 void QtWindowPort::SetTitle(const std::string& title) {
-    Queue([title](MainWindow& w) { w.setWindowTitle(QString::fromStdString(title)); });
+    Queue([title](MainWindow& w) { w.ShowTitle(QString::fromStdString(title)); });
 }
 
 void QtWindowPort::SetSliderRange(int control, int minimum, int maximum) {

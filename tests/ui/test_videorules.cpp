@@ -1,6 +1,9 @@
 // The arithmetic of the video window and the equaliser: placement of the picture, the seek a
 // click near the bottom edge makes, and the equaliser's commands.
+#include "ui/displaychoice.h"
 #include "ui/videorules.h"
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -96,3 +99,63 @@ TEST(Equaliser, CommandsOfTheSlidersAndButtons) {
 }
 
 } // namespace
+
+// The platform the program asks Qt for, by session: xcb wherever an X server answers on a
+// Wayland session (also against QT_QPA_PLATFORM=wayland), Qt's own choice elsewhere, and a
+// platform named on purpose (the tests' offscreen, xcb) is kept.
+TEST(DisplayChoice, WaylandSessionsRunOnXcbWhereverAnXServerAnswers) {
+    struct Case {
+        const char* what;
+        std::map<std::string, std::string> env;
+        bool xAnswers;
+        std::string platform;
+        std::string noteHas;
+    };
+    const Case cases[] = {
+        {"X11 session", {{"DISPLAY", ":0"}}, true, "", ""},
+        {"GNOME on Wayland",
+         {{"DISPLAY", ":0"}, {"WAYLAND_DISPLAY", "wayland-0"}},
+         true,
+         "xcb",
+         "XWayland"},
+        {"wayland asked for",
+         {{"DISPLAY", ":1"}, {"WAYLAND_DISPLAY", "w"}, {"QT_QPA_PLATFORM", "wayland"}},
+         true,
+         "xcb",
+         "QT_QPA_PLATFORM=wayland is not followed"},
+        {"wayland-egl with a fallback",
+         {{"DISPLAY", ":1"},
+          {"XDG_SESSION_TYPE", "wayland"},
+          {"QT_QPA_PLATFORM", "wayland-egl;xcb"}},
+         true,
+         "xcb",
+         "wayland-egl;xcb"},
+        {"offscreen kept",
+         {{"WAYLAND_DISPLAY", "w"}, {"QT_QPA_PLATFORM", "offscreen"}},
+         true,
+         "",
+         ""},
+        {"no X server", {{"WAYLAND_DISPLAY", "w"}}, true, "", "without an X server"},
+        {"DISPLAY that does not answer",
+         {{"DISPLAY", ":9"}, {"WAYLAND_DISPLAY", "w"}},
+         false,
+         "",
+         "without an X server"},
+    };
+    for (const Case& c : cases) {
+        auto env = [&](const char* name) {
+            auto found = c.env.find(name);
+            return found != c.env.end() ? found->second : std::string();
+        };
+        DisplayChoice choice = ChooseDisplay(env, [&] { return c.xAnswers; });
+        EXPECT_EQ(choice.platform, c.platform) << c.what;
+        if (c.noteHas.empty())
+            EXPECT_EQ(choice.consoleNote, "") << c.what;
+        else
+            EXPECT_NE(choice.consoleNote.find(c.noteHas), std::string::npos)
+                << c.what << ": " << choice.consoleNote;
+    }
+    EXPECT_FALSE(PictureCanBeEmbedded("wayland"));
+    EXPECT_FALSE(PictureCanBeEmbedded("wayland-egl"));
+    EXPECT_TRUE(PictureCanBeEmbedded("xcb"));
+}
