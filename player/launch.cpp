@@ -27,8 +27,11 @@ int MplayerInfo::AfterLanchSends() {
 int MplayerInfo::LanchMovie() {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     Port().SetTitle(std::string(ProgramTitle) + "| " + FileNameFromPath(movieFile));
+    titledMovie = movieFile;
     extraLaunchOptions.clear();
     subtitleOptions.clear();
+    loadedSubtitleFile.clear();
+    chosenTrackCommand.clear();
     SendCommand("quit");
     ZrobPierwszyPart(movieFile);
 
@@ -66,9 +69,17 @@ int MplayerInfo::LanchMovie(std::string extra) {
         const std::string& prime = CzyToRar(movieFile) ? primeExeRar : primeCommand;
         command = prime + QuoteCommandLineArg(movieFile) + " " + extra + " " + subtitleOptions;
     }
+    if (!loadedSubtitleFile.empty() && subtitleOptions.find(" -sub ") == std::string::npos)
+        command += " -sub " + QuoteCommandLineArg(loadedSubtitleFile) + " ";
+    if (movieFile != titledMovie) {
+        Port().SetTitle(std::string(ProgramTitle) + "| " + FileNameFromPath(movieFile));
+        titledMovie = movieFile;
+    }
     consoleText = command + "\r";
     Launch(command.c_str());
     AfterLanchSends();
+    if (!chosenTrackCommand.empty())
+        SendCommand(chosenTrackCommand);
     return 1;
 }
 

@@ -29,6 +29,14 @@ class MplayerInfo {
     std::string consoleText;
     std::string extraLaunchOptions;
     std::string subtitleOptions;
+    // The subtitle file loaded by hand (Subtitles > Open..., a dropped file) into the running
+    // player and the track command the user chose last: every relaunch of the same movie (a
+    // thumbnail sheet, an aspect or font change) gives them again; a new movie forgets them.
+    std::string loadedSubtitleFile;
+    std::string chosenTrackCommand;
+    // The movie the window title names; a relaunch for another movie (the next part or
+    // playlist entry) names the new one.
+    std::string titledMovie;
     std::string externalAudioFile;
     std::string thumbnailFile;
     std::atomic<int> timePosition{0};

@@ -44,6 +44,8 @@ void ResetSubsLoaded() {
     std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
     SubComend.clear();
     Mp1.subtitleOptions.clear();
+    Mp1.loadedSubtitleFile.clear();
+    Mp1.chosenTrackCommand.clear();
     if (Mp1.extraOptions.find(" -sub ") != std::string::npos)
         Mp1.extraOptions = " ";
 }

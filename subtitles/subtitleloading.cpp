@@ -87,6 +87,11 @@ int MplayerInfo::LoadSUB(std::string file) {
         return 0;
     }
     SubAutoUploadOS1.ResetTimerAutoLoad(1);
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        loadedSubtitleFile = file;
+        chosenTrackCommand.clear(); // the loaded file is the track shown
+    }
     ClearSubtiteList();
     SendCommand("sub_remove -1");
     SendCommand(load);

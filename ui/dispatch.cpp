@@ -55,6 +55,7 @@ void SelectSubtitleTrack(int id) {
                                                : "sub_vob %d ";
         command = track.kind == -1 ? format : Format(format, track.id);
         zaznaczonaPozycjaSubtitle = static_cast<int>(index);
+        Mp1.chosenTrackCommand = command;
     }
     SendCommand(command);
 }

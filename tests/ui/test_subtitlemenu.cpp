@@ -122,3 +122,53 @@ TEST_F(SubtitleMenu, ThePopUpListsTheTracksChecksTheChosenOneAndSendsItsCommand)
     Popup(&checked);
     EXPECT_EQ(checked, 0) << "None is checked next time; 2500 was beyond the list";
 }
+
+// What the user chose outlives the player it was told to: every relaunch of the movie (here an
+// aspect change and a subtitle font change) passes the file loaded by hand and the chosen track
+// again, and the next movie starts without them, its own name in the title.
+TEST_F(SubtitleMenu, ASubtitleLoadedByHandAndTheChosenTrackSurviveRelaunches) {
+    Start();
+    PlayMovie();
+    auto relaunch = [&](int command) {
+        int before = Launches();
+        W().Command(command);
+        EXPECT_TRUE(WaitUntil([&] { return Launches() == before + 1; }, 5000));
+        return LastLaunchCommandLine();
+    };
+    openFileAnswer_ = dir_.file("by hand.srt");
+    WriteFile(openFileAnswer_, "1\n00:00:01,000 --> 00:00:02,000\nline\n");
+    W().Command(2480);
+    WaitLines(3);
+    std::string line = relaunch(1044); // aspect 16:9
+    EXPECT_NE(line.find(" -sub \"" + openFileAnswer_ + "\" "), std::string::npos) << line;
+    WaitLines(4); // "quit" and the launch commands
+
+    Announce({"Quorvan", "ID_SUBTITLE_ID=0", "ID_FILE_SUB_ID=0",
+              "ID_FILE_SUB_FILENAME=" + openFileAnswer_});
+    W().Command(2481 + 1); // the movie's own track
+    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"sub_demux 0 "});
+    line = relaunch(1045); // aspect 2.35
+    EXPECT_NE(line.find(" -sub \"" + openFileAnswer_ + "\" "), std::string::npos) << line;
+    std::vector<std::string> sent = WaitLines(5);
+    EXPECT_EQ(sent.back(), "sub_demux 0 ") << "the chosen track again, after the launch commands";
+
+    W().DroppedFile(dir_.file("next.avi"));
+    ASSERT_TRUE(WaitLaunchWith("next.avi"));
+    EXPECT_EQ(LastLaunchCommandLine().find("by hand.srt"), std::string::npos);
+    line = relaunch(1044);
+    EXPECT_EQ(line.find("by hand.srt"), std::string::npos) << line;
+
+    // The next part of a movie starts by a relaunch: the title names it.
+    {
+        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+        Mp1.movieFile = dir_.file("next.part2.avi");
+    }
+    Mp1.LanchRefresh();
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            ProcessEvents();
+            return W().windowTitle().endsWith("| next.part2.avi");
+        },
+        5000))
+        << W().windowTitle().toStdString();
+}
