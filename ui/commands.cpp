@@ -122,6 +122,13 @@ void PlayPause() {
         GlobalH->Command(2031);
         return;
     }
+    // The movie has ended (or its player has gone): play starts it again, from where the
+    // history says (the beginning, after an end).
+    if (!PlayerRunning()) {
+        Mp1.init();
+        Mp1.LanchMovie();
+        return;
+    }
     if (Mp1.safeTimer != 0) {
         if (isPaused) {
             isPaused = false;

@@ -415,3 +415,17 @@ TEST_F(Dispatch, AMovieLeftAtItsCreditsStartsFromTheBeginningNextTime) {
             EXPECT_NE(line.find(" -ss 197 "), std::string::npos) << line;
     }
 }
+
+// Play after the player has gone (the movie ended) starts the movie again, from the beginning.
+TEST_F(Dispatch, PlayAfterTheMovieEndedStartsItAgainFromTheBeginning) {
+    Start();
+    PlayMovie();
+    SendCommand("quit");
+    ASSERT_TRUE(WaitUntil([] { return !PlayerRunning(); }, 5000));
+    int before = Launches();
+    W().Command(2018);
+    ASSERT_TRUE(WaitUntil([&] { return Launches() == before + 1; }, 5000));
+    EXPECT_EQ(LastLaunchCommandLine().find(" -ss "), std::string::npos) << LastLaunchCommandLine();
+    EXPECT_NE(LastLaunchCommandLine().find("movie.avi"), std::string::npos);
+    EXPECT_TRUE(PlayerRunning());
+}
