@@ -27,7 +27,6 @@ int MplayerInfo::AfterLanchSends() {
 int MplayerInfo::LanchMovie() {
     std::lock_guard<std::recursive_mutex> lock(mutex);
     Port().SetTitle(std::string(ProgramTitle) + "| " + FileNameFromPath(movieFile));
-    titledMovie = movieFile;
     extraLaunchOptions.clear();
     subtitleOptions.clear();
     loadedSubtitleFile.clear();
@@ -71,10 +70,6 @@ int MplayerInfo::LanchMovie(std::string extra) {
     }
     if (!loadedSubtitleFile.empty() && subtitleOptions.find(" -sub ") == std::string::npos)
         command += " -sub " + QuoteCommandLineArg(loadedSubtitleFile) + " ";
-    if (movieFile != titledMovie) {
-        Port().SetTitle(std::string(ProgramTitle) + "| " + FileNameFromPath(movieFile));
-        titledMovie = movieFile;
-    }
     consoleText = command + "\r";
     Launch(command.c_str());
     AfterLanchSends();

@@ -34,9 +34,6 @@ class MplayerInfo {
     // thumbnail sheet, an aspect or font change) gives them again; a new movie forgets them.
     std::string loadedSubtitleFile;
     std::string chosenTrackCommand;
-    // The movie the window title names; a relaunch for another movie (the next part or
-    // playlist entry) names the new one.
-    std::string titledMovie;
     std::string externalAudioFile;
     std::string thumbnailFile;
     std::atomic<int> timePosition{0};
