@@ -26,10 +26,6 @@ void Put32(std::string& out, uint32_t v) {
         out.push_back(char((v >> (8 * i)) & 0xFF));
 }
 
-std::string SysError(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
-
 const char kSignature[] = "Rar!\x1a\x07\x01\x00";
 
 } // namespace
@@ -105,20 +101,12 @@ std::string Rar5VolumeName(const std::string& firstVolume, size_t index, size_t 
 
 namespace {
 
-struct Planned {
-    size_t file = 0;
-    uint64_t offset = 0;
-    uint64_t length = 0;
-    bool splitBefore = false;
-    bool splitAfter = false;
-};
-
 size_t HeaderSize(const InputFile& f) {
     return Rar5FileHeader({f.storedName, f.size, 0, 0, f.unixMode, f.mtime, true, true}).size();
 }
 
 bool Plan(const std::vector<InputFile>& files, uint64_t volumeSize,
-          std::vector<std::vector<Planned>>* volumes, std::string* error) {
+          std::vector<PlannedVolume>* volumes, std::string* error) {
     const uint64_t capacity = volumeSize == 0 ? ~0ull : volumeSize;
     const uint64_t end = Rar5EndHeader(false).size();
     // Volumes after the first carry their number: the room left depends on the volume.
@@ -159,7 +147,7 @@ bool Plan(const std::vector<InputFile>& files, uint64_t volumeSize,
 
 bool WriteRar5VolumeSet(const std::vector<InputFile>& files, const WriteOptions& options,
                         bool oldNaming, std::vector<std::string>* written, std::string* error) {
-    std::vector<std::vector<Planned>> plan;
+    std::vector<PlannedVolume> plan;
     if (!Plan(files, options.volumeSize, &plan, error))
         return false;
     const size_t count = plan.size();
@@ -190,33 +178,17 @@ bool WriteRar5VolumeSet(const std::vector<InputFile>& files, const WriteOptions&
         bool ok = WriteAllBlocking(out, std::string(kSignature, 8)) &&
                   WriteAllBlocking(out, Rar5MainHeader(multi, v));
         std::string message;
-        for (const Planned& p : plan[v]) {
+        for (const PlannedPiece& p : plan[v]) {
             if (!ok)
                 break;
             const InputFile& file = files[p.file];
-            Rar5Piece piece{file.storedName, file.size,  p.length,      0,
-                            file.unixMode,   file.mtime, p.splitBefore, p.splitAfter};
-            // The header holds the data's CRC: written again once the data is in.
-            off_t headerAt = lseek(out, 0, SEEK_CUR);
-            ok = headerAt >= 0 && WriteAllBlocking(out, Rar5FileHeader(piece));
-            int in = ok ? open(file.path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-            if (ok && in < 0) {
-                message = SysError("Cannot open", file.path);
-                ok = false;
-            }
-            Crcs& crcs = fileCrcs[p.file];
-            crcs.piece = crc32(0L, Z_NULL, 0);
-            if (p.offset == 0)
-                crcs.file = crc32(0L, Z_NULL, 0);
-            if (ok)
-                ok = CopyRange(in, p.offset, p.length, out, &crcs, &message, file.path);
-            if (in >= 0)
-                close(in);
-            if (!ok)
-                break;
-            piece.crc = uint32_t(p.splitAfter ? crcs.piece : crcs.file);
-            std::string header = Rar5FileHeader(piece);
-            ok = pwrite(out, header.data(), header.size(), headerAt) == ssize_t(header.size());
+            ok = WriteStoredPiece(
+                out, file, p, &fileCrcs[p.file],
+                [&](uint32_t crc) {
+                    return Rar5FileHeader({file.storedName, file.size, p.length, crc, file.unixMode,
+                                           file.mtime, p.splitBefore, p.splitAfter});
+                },
+                &message);
         }
         if (ok)
             ok = WriteAllBlocking(out, Rar5EndHeader(v + 1 == count));

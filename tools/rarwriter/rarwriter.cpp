@@ -16,11 +16,11 @@ namespace {
 constexpr uint64_t kUnlimited = ~0ull;
 constexpr size_t kChunk = 1 << 20;
 
+} // namespace
+
 std::string SysError(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
 }
-
-} // namespace
 
 // Copies `length` bytes of `in` from `offset` to the current position of `out`. Holes of a
 // sparse input stay holes in the volume (their CRC is computed without reading them).
@@ -122,6 +122,27 @@ std::string OldVolumeName(const std::string& firstVolume, size_t index) {
     return base + ".r" + number;
 }
 
+bool WriteStoredPiece(int out, const InputFile& file, const PlannedPiece& piece, Crcs* crcs,
+                      const std::function<std::string(uint32_t crc)>& header, std::string* error) {
+    off_t headerAt = lseek(out, 0, SEEK_CUR);
+    if (headerAt < 0 || !WriteAllBlocking(out, header(0)))
+        return false;
+    int in = open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        *error = SysError("Cannot open", file.path);
+        return false;
+    }
+    crcs->piece = crc32(0L, Z_NULL, 0);
+    if (piece.offset == 0)
+        crcs->file = crc32(0L, Z_NULL, 0);
+    bool ok = CopyRange(in, piece.offset, piece.length, out, crcs, error, file.path);
+    close(in);
+    if (!ok)
+        return false;
+    std::string final = header(static_cast<uint32_t>(piece.splitAfter ? crcs->piece : crcs->file));
+    return pwrite(out, final.data(), final.size(), headerAt) == static_cast<ssize_t>(final.size());
+}
+
 bool WriteVolumeSet(const std::vector<InputFile>& files, const WriteOptions& options,
                     std::vector<std::string>* written, std::string* error) {
     std::vector<PlannedVolume> plan;
@@ -161,32 +182,13 @@ bool WriteVolumeSet(const std::vector<InputFile>& files, const WriteOptions& opt
             if (!ok)
                 break;
             const InputFile& file = files[p.file];
-            FilePiece piece{file.storedName, file.size,  p.length,      0,
-                            file.unixMode,   file.mtime, p.splitBefore, p.splitAfter};
-            // The header comes before the data but holds its CRC: write it again afterwards.
-            off_t headerAt = lseek(out, 0, SEEK_CUR);
-            ok = headerAt >= 0 && WriteAllBlocking(out, FileHeader(piece));
-            int in = ok ? open(file.path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
-            if (ok && in < 0) {
-                message = SysError("Cannot open", file.path);
-                ok = false;
-            }
-            Crcs& crcs = fileCrcs[p.file];
-            crcs.piece = crc32(0L, Z_NULL, 0);
-            if (p.offset == 0)
-                crcs.file = crc32(0L, Z_NULL, 0);
-            if (ok)
-                ok = CopyRange(in, p.offset, p.length, out, &crcs, &message, file.path);
-            if (in >= 0)
-                close(in);
-            if (!ok)
-                break;
-            // A piece continued in the next volume carries its own CRC; the last one carries
-            // the CRC of the whole file.
-            piece.crc = static_cast<uint32_t>(p.splitAfter ? crcs.piece : crcs.file);
-            std::string header = FileHeader(piece);
-            ok = pwrite(out, header.data(), header.size(), headerAt) ==
-                 static_cast<ssize_t>(header.size());
+            ok = WriteStoredPiece(
+                out, file, p, &fileCrcs[p.file],
+                [&](uint32_t crc) {
+                    return FileHeader({file.storedName, file.size, p.length, crc, file.unixMode,
+                                       file.mtime, p.splitBefore, p.splitAfter});
+                },
+                &message);
         }
         if (ok)
             ok = WriteAllBlocking(out, EndArcBlock(v + 1 == plan.size(), static_cast<uint16_t>(v)));

@@ -6,6 +6,7 @@
 #include "tools/rarwriter/rarblocks.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,16 @@ struct Crcs {
 // both CRCs. Holes of a sparse input stay holes in the volume.
 bool CopyRange(int in, uint64_t offset, uint64_t length, int out, Crcs* crcs, std::string* error,
                const std::string& path);
+
+// Writes `piece` of `file` at the current end of `out`: the header `header(crc)` makes, the
+// data (added to `crcs`), then the header again with the CRC it must carry, which is known only
+// once the data is in: a piece continued in the next volume carries its own CRC, the last one
+// that of the whole file. Both RAR formats lay their stored pieces out this way.
+bool WriteStoredPiece(int out, const InputFile& file, const PlannedPiece& piece, Crcs* crcs,
+                      const std::function<std::string(uint32_t crc)>& header, std::string* error);
+
+// "<what> <path>: <the system's reason>", from errno.
+std::string SysError(const std::string& what, const std::string& path);
 
 struct WriteOptions {
     std::string firstVolume; // ends in ".rar"
