@@ -18,18 +18,28 @@ using Clock = std::chrono::steady_clock;
 
 // Runs 7zz with its standard output read into `out` (at most `limit` bytes); its messages
 // go nowhere, so they can never be taken for data.
-SevenZipRun RunTool(const std::vector<std::string>& args, size_t limit, std::string* out,
-                    int timeLimitMs) {
+// The password goes to 7zz's prompt on its standard input, never into its argv: any local user
+// reads a command line. One line, then the end of the input, so a second prompt (a wrong
+// password) ends at once.
+SevenZipRun RunTool(const std::vector<std::string>& args, const std::string& password, size_t limit,
+                    std::string* out, int timeLimitMs) {
     out->clear();
     SpawnOptions options;
     options.argv = {SevenZipTool()};
     options.argv.insert(options.argv.end(), args.begin(), args.end());
-    options.nullStdio = true; // stdin: a password prompt meets the end of the input at once
+    options.pipeStdin = true;
     options.pipeOutput = true;
     options.quietStderr = true;
     SpawnResult child = SpawnProcess(options);
     if (!child.ok())
         return SevenZipRun::Missing;
+    // A password line is far below a pipe's buffer: written at once, even without blocking. A
+    // 7zz that has already ended (not started, or nothing to ask) makes it fail harmlessly: its
+    // exit status tells what happened.
+    IgnoreSigPipe();
+    std::string line = password + "\n";
+    (void)!write(child.stdinFd, line.data(), line.size());
+    close(child.stdinFd);
     auto deadline = Clock::now() + std::chrono::milliseconds(timeLimitMs);
     SevenZipRun stopped = SevenZipRun::Done;
     char buffer[65536];
@@ -189,8 +199,8 @@ bool ParseSevenZipListing(const std::string& text, SevenZipListing* listing) {
 SevenZipRun ListSevenZip(const std::string& archive, const std::string& password,
                          SevenZipListing* listing, size_t outputLimit, int timeLimitMs) {
     std::string text;
-    SevenZipRun run = RunTool({"l", "-slt", "-bd", "-p" + password, "--", archive}, outputLimit,
-                              &text, timeLimitMs);
+    SevenZipRun run =
+        RunTool({"l", "-slt", "-bd", "--", archive}, password, outputLimit, &text, timeLimitMs);
     if (run != SevenZipRun::Done)
         return run;
     return ParseSevenZipListing(text, listing) ? SevenZipRun::Done : SevenZipRun::Failed;
@@ -200,6 +210,6 @@ SevenZipRun ExtractSevenZipMember(const std::string& archive, const std::string&
                                   const std::string& member, size_t limit, std::string* bytes,
                                   int timeLimitMs) {
     // "-spd": the name is a name, not a wildcard; "--": nothing after it is a switch.
-    return RunTool({"e", "-so", "-bd", "-spd", "-p" + password, "--", archive, member}, limit,
-                   bytes, timeLimitMs);
+    return RunTool({"e", "-so", "-bd", "-spd", "--", archive, member}, password, limit, bytes,
+                   timeLimitMs);
 }
