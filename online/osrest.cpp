@@ -34,7 +34,7 @@ void Record(const OSRestFailure& failure, OnlineMessages& messages, std::string&
         return;
     }
     messages.push_back({failure.message, kOSRestCaption});
-    reason = FirstLine(failure.message);
+    reason = failure.reason.empty() ? FirstLine(failure.message) : failure.reason;
 }
 
 // Asks for the item's link, fetches the file and places it as subtitle.txt.
@@ -44,6 +44,10 @@ void FetchItem(OSRestClient& client, const std::string& movie, const OSRestItem&
     OSRestDownloadLink link;
     if (!client.EnsureSession(&failure) || !client.RequestDownload(item.fileId, &link, &failure)) {
         Record(failure, r.messages, r.reason, r.cancelled);
+        if (failure.status == 406) { // the quota, told like that of a download that came
+            r.remaining = 0;
+            r.resetTime = failure.resetTime;
+        }
         return;
     }
     r.remaining = link.remaining;

@@ -73,6 +73,10 @@ std::string OSRestSessionUrl(const std::string& configuredUrl, const std::string
 std::string DescribeOSRestError(long status, const std::string& body, const std::string& header);
 // The reset time an error answer names ("" when none).
 std::string OSRestResetTime(const std::string& body);
+// In one line, why a used-up daily quota (406) gave nothing and when downloads come back:
+// "... used up; new downloads in 23 hours and 59 minutes" with the service's own words for
+// the time left (its UTC time when it names only that).
+std::string OSRestUsedUpReason(const std::string& body);
 
 // A file that is not a subtitle though a link gave it: the "become VIP" placeholder the
 // service sends instead of a subtitle, or an HTML page.

@@ -136,6 +136,10 @@ void OSRestClient::Fail(OSRestFailure* failure, long status, const std::string& 
     failure->failed = true;
     failure->status = status;
     failure->message = DescribeOSRestError(status, body, header);
+    if (status == 406) {
+        failure->reason = OSRestUsedUpReason(body);
+        failure->resetTime = OSRestResetTime(body);
+    }
 }
 
 bool OSRestClient::Exchange(const std::string& method, const std::string& pathAndQuery,

@@ -31,6 +31,7 @@ struct OSRestFailure {
     bool cancelled = false;
     long status = 0;     // HTTP status, 0 when no answer came
     std::string message; // for the user
+    std::string reason;  // in one line, where the first line of the message would say less
     std::string resetTime;
 };
 

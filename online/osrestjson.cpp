@@ -214,6 +214,18 @@ std::string OSRestResetTime(const std::string& body) {
     return reset.empty() ? utc : reset;
 }
 
+std::string OSRestUsedUpReason(const std::string& body) {
+    json j = Parse(body);
+    std::string reason = "Your OpenSubtitles.com downloads for today are used up";
+    std::string in = Str(j, "reset_time");
+    std::string at = Str(j, "reset_time_utc");
+    if (!in.empty())
+        return reason + "; new downloads in " + in;
+    if (!at.empty())
+        return reason + "; new downloads at " + at;
+    return reason + "; new downloads tomorrow";
+}
+
 std::string DescribeOSRestError(long status, const std::string& body, const std::string& header) {
     json j = Parse(body);
     std::string said = Str(j, "message");

@@ -219,7 +219,9 @@ void LoadStandingPlaylistOnce() {
 bool SaveStandingPlaylistIfModified() {
     {
         std::lock_guard<std::recursive_mutex> lock(sp1.mutex);
-        if (sp1.modified == 0 || playlista.empty())
+        // An emptied list is written too (as an empty file), so a cleared playlist stays
+        // cleared; but only over a standing list that was read, never one nobody has seen.
+        if (sp1.modified == 0 || (playlista.empty() && sp1.standingLoaded == 0))
             return false;
     }
     SavePlaylistfile(StandingPlaylistPath());

@@ -79,8 +79,8 @@ std::string PlaylistSaveName(const std::string& chosen);
 std::string StandingPlaylistPath();
 // Loads the standing playlist, on the first call of a run only.
 void LoadStandingPlaylistOnce();
-// The exit's write: the standing playlist is written when the list was changed and is not
-// empty. Returns whether it wrote.
+// The exit's write: the standing playlist is written when the list was changed (an emptied
+// list as an empty file, once the standing list had been read). Returns whether it wrote.
 bool SaveStandingPlaylistIfModified();
 
 // What a folder dropped on the playlist window adds: its movie files (by their endings, any

@@ -250,6 +250,9 @@ bool StartSession(const char* commandLine, bool withReader) {
     session->pid = started.pid;
     session->inFd = started.stdinFd;
     session->outFd = started.outputFd;
+    // Without a reader its pipe is the screenshot series' and its process nobody's to wait
+    // for: it is handled like a session whose reader handed the pipe over, so it is reaped.
+    session->readerDetached = !withReader;
     if (g_current) {
         Supersede(g_current);
         CloseDetachedSession(g_current);
@@ -437,7 +440,13 @@ void ClosePlayer(int graceMs) {
 
 bool PlayerRunning() {
     std::lock_guard<std::mutex> lock(g_mutex);
-    return g_current && !g_current->ended;
+    if (!g_current || g_current->ended)
+        return false;
+    // No reader waits for a series' player: a wrapper that has exited is reaped here (the
+    // window asks regularly), so none stays behind as <defunct>. Its output stays to be read.
+    if (g_current->readerDetached && g_current->pid > 0 && WaitProcess(g_current->pid, 0, nullptr))
+        g_current->pid = -1;
+    return g_current->pid > 0;
 }
 
 bool WaitForReaders(int timeoutMs) {

@@ -147,6 +147,25 @@ TEST_F(RestEngine, ADownloadLandsBesideTheMovieAndTellsTheDownloadsLeft) {
     EXPECT_EQ(os_.Arrivals().size(), before);
 }
 
+TEST_F(RestEngine, AUsedUpQuotaSaysWhenDownloadsComeBack) {
+    os_.Results(hash_, {Sub("pl", "most.pl.srt", 22, 800, "hash", Srt(40, "pl"))});
+    os_.Remaining(0);
+    Settings("", FakeOpenSubtitlesRest::kKey);
+    Run run = Quorvan({"--lang", "pl", movie_});
+    EXPECT_EQ(run.status, 1);
+    const std::string reset = std::string(FakeOpenSubtitlesRest::kResetTime);
+    EXPECT_EQ(run.out, movie_ +
+                           ": no subtitle (Your OpenSubtitles.com downloads for today are used "
+                           "up; new downloads in " +
+                           reset + ")\n" + movie_ +
+                           ": OpenSubtitles.com: 0 downloads left, reset time " + reset +
+                           " (2026-12-10T15:00:00.000Z)\n");
+    EXPECT_FALSE(fs::exists(dir_.file("movie.srt")));
+    Run json = Quorvan({"--json", "--lang", "pl", movie_});
+    EXPECT_NE(json.out.find("\"remaining\":0,\"resetTime\":\"" + reset), std::string::npos)
+        << json.out;
+}
+
 // Each refusal of the service gives its own message, with the reset time where it names one,
 // and leaves no subtitle behind, not even a placeholder.
 TEST_F(RestEngine, EveryRefusalGivesItsMessageAndNoFile) {

@@ -139,23 +139,34 @@ TEST_F(Playlist, TheReaderThreadAsksWhileTheWindowEdits) {
     EXPECT_EQ(sp1.getsize(), 3);
 }
 
-TEST_F(Playlist, TheStandingListLoadsOnceAndIsWrittenOnlyWhenChangedAndNotEmpty) {
+TEST_F(Playlist, TheStandingListLoadsOnceAndIsWrittenOnlyWhenChanged) {
     std::string standing = StandingPlaylistPath();
     WriteFile(standing, "/m/kept.avi\n");
+    // Cleared before it was ever read: the stored list is nobody's to empty.
+    sp1.clear();
+    EXPECT_FALSE(SaveStandingPlaylistIfModified());
+    EXPECT_EQ(ReadFile(standing), "/m/kept.avi\n");
+    ResetPlaylistState();
+
     LoadStandingPlaylistOnce();
     LoadStandingPlaylistOnce();
     EXPECT_EQ(PlaylistPaths(), (Paths{"/m/kept.avi"}));
 
     sp1.add("/m/new.avi");
     EXPECT_FALSE(SaveStandingPlaylistIfModified()) << "not changed in the window";
-    sp1.clear();
-    EXPECT_FALSE(SaveStandingPlaylistIfModified()) << "an emptied list leaves the file";
-    EXPECT_EQ(ReadFile(standing), "/m/kept.avi\n");
     sp1.add("/m/x.avi");
     sp1.add("/m/y.avi");
-    sp1.exchange(0, 1);
+    sp1.exchange(2, 3);
     EXPECT_TRUE(SaveStandingPlaylistIfModified());
-    EXPECT_EQ(ReadFile(standing), "/m/y.avi\n/m/x.avi\n");
+    EXPECT_EQ(ReadFile(standing), "/m/kept.avi\n/m/new.avi\n/m/y.avi\n/m/x.avi\n");
+
+    // Cleared, the program left and started again: the list is empty.
+    sp1.clear();
+    EXPECT_TRUE(SaveStandingPlaylistIfModified());
+    EXPECT_EQ(ReadFile(standing), "");
+    ResetPlaylistState();
+    LoadStandingPlaylistOnce();
+    EXPECT_EQ(PlaylistPaths(), Paths{});
 }
 
 TEST_F(Playlist, AFolderGivesItsMovieFilesInNameOrderAndOnlyFirstRarVolumes) {

@@ -9,7 +9,9 @@
 #include "tests/support/testenv.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -97,6 +99,31 @@ TEST_F(PlayerPipe, CommandsToAnEndedPlayerFailAtOnce) {
     EXPECT_FALSE(SendCommand("pause"));
     EXPECT_FALSE(SendCommand("seek 10 2"));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+}
+
+// A screenshot series' player has no reader: once it has gone it is reaped all the same, by
+// the window's regular question or at the next launch, and never stays a <defunct> child.
+TEST_F(PlayerPipe, APlayerWithoutAReaderIsReapedWhenItExits) {
+    Script("print Quorvan fake\nexit 0\n");
+    auto zombie = [](pid_t pid) {
+        std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+        size_t close = stat.rfind(')');
+        return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z';
+    };
+    auto gone = [](pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; };
+    for (bool relaunch : {false, true}) {
+        const size_t before = Logged("pid: ").size();
+        ASSERT_TRUE(Launch2(("\"" + PlayerWrapperPath() + "\" -slave movie.avi").c_str()));
+        ASSERT_TRUE(WaitUntil([&] { return Logged("pid: ").size() == before + 1; }, 5000));
+        const pid_t pid = std::stoi(Logged("pid: ").back());
+        ASSERT_TRUE(WaitUntil([&] { return zombie(pid); }, 5000)) << "it exited";
+        if (relaunch) {
+            Mp1.LanchMovie(); // replaces it
+        } else {
+            EXPECT_FALSE(PlayerRunning());
+        }
+        EXPECT_TRUE(gone(pid)) << (relaunch ? "replaced" : "asked") << " and still <defunct>";
+    }
 }
 
 TEST_F(PlayerPipe, APlayerThatStopsReadingNeverHoldsTheCallerForLong) {

@@ -242,4 +242,13 @@ TEST_F(PlaylistWindowTest, TheContextMenuLoadsSavesAndClearsAndTheExitWritesTheC
     EXPECT_EQ(ReadFile(StandingPlaylistPath()), "/films/one.avi\n/films/two.avi\n");
     window->runMenuCommand(2031);
     EXPECT_EQ(sp1.getsize(), 0);
+
+    // Cleared, left and started again: the window opens on an empty list.
+    W().Command(2);
+    EXPECT_EQ(ReadFile(StandingPlaylistPath()), "");
+    delete window;
+    ResetPlaylistState();
+    window = Open();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(PlaylistPaths(), Paths{});
 }

@@ -1,5 +1,6 @@
 // No player outlives the program: the engine, the staged wrapper and a stand-in player that
-// ignores "quit" and SIGTERM (and leaves a child of its own), at exit and over quick relaunches.
+// ignores "quit" and SIGTERM (and leaves a child of its own), at exit and over quick relaunches;
+// also one that never answers the wrapper's question for its options.
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "tests/support/testenv.h"
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 bool ProcessAlive(pid_t pid) {
@@ -36,7 +38,7 @@ class PlayerExit : public RealPlayerTest {
     std::set<pid_t> StartedProcesses() {
         std::set<pid_t> pids;
         for (const auto& line : ReadLines(dir_.file("fake.log")))
-            for (const char* prefix : {"pid: ", "child: "})
+            for (const char* prefix : {"pid: ", "child: ", "probe: ", "probe child: "})
                 if (line.rfind(prefix, 0) == 0)
                     pids.insert(std::stoi(line.substr(std::string(prefix).size())));
         return pids;
@@ -74,5 +76,35 @@ TEST_F(PlayerExit, NothingIsLeftAfterQuickRelaunches) {
     }
     ClosePlayer();
     EXPECT_EQ(StartedProcesses().size(), 40u);
+    ExpectNoneLeft();
+}
+
+TEST_F(PlayerExit, APlayerThatNeverTellsItsOptionsIsEndedAtExit) {
+    // A binary of its own (a path no options cache knows), whose answer to -list-options never
+    // comes: it ignores SIGTERM, and so does the child it waits for.
+    const std::string player = dir_.file("silent player");
+    WriteFile(player, "#!/bin/sh\n"
+                      "if [ \"$1\" = -list-options ]; then\n"
+                      "  trap '' TERM\n"
+                      "  echo \"probe: $$\" >> '" +
+                          dir_.file("fake.log") +
+                          "'\n"
+                          "  sleep 600 &\n"
+                          "  echo \"probe child: $!\" >> '" +
+                          dir_.file("fake.log") +
+                          "'\n"
+                          "  wait\n"
+                          "fi\n"
+                          "exec '" +
+                          TestBinDir() + "/fakeplayer' \"$@\"\n");
+    ASSERT_EQ(chmod(player.c_str(), 0755), 0);
+    setenv("QUORVAN_MPLAYER", player.c_str(), 1);
+    Mp1.LanchMovie();
+    ASSERT_TRUE(WaitUntil([&] { return CountLogged("probe child: ") == 1; }, 10000));
+    // Closed while it still asks: the wrapper's SIGTERM must take the question's group along.
+    ClosePlayer(300);
+    EXPECT_FALSE(PlayerRunning());
+    EXPECT_EQ(CountLogged("pid: "), 0u) << "the player itself was never started";
+    EXPECT_EQ(StartedProcesses().size(), 2u);
     ExpectNoneLeft();
 }

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <iterator>
 #include <poll.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -90,6 +92,42 @@ std::string BinaryKey(const std::string& program) {
     return key.str();
 }
 
+// The question runs in a process group of its own, which a signal sent to us does not reach:
+// told to go while it runs (the front end's SIGTERM when it closes or exits), we take that
+// group with us rather than leave a player that never answered running for ever.
+volatile sig_atomic_t g_probeGroup = 0;
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+extern "C" void KillProbeAndEnd(int signal) {
+    pid_t group = g_probeGroup;
+    if (group > 0)
+        kill(-group, SIGKILL);
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// Installs KillProbeAndEnd for the ending signals while it lives; the old handlers after.
+class ProbeSignalGuard {
+  public:
+    ProbeSignalGuard() {
+        struct sigaction action {};
+        action.sa_handler = KillProbeAndEnd;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+            sigaction(kEndingSignals[i], &action, &old_[i]);
+    }
+    ~ProbeSignalGuard() {
+        g_probeGroup = 0;
+        for (size_t i = 0; i < std::size(kEndingSignals); ++i)
+            sigaction(kEndingSignals[i], &old_[i], nullptr);
+    }
+    ProbeSignalGuard(const ProbeSignalGuard&) = delete;
+    ProbeSignalGuard& operator=(const ProbeSignalGuard&) = delete;
+
+  private:
+    struct sigaction old_[std::size(kEndingSignals)]{};
+};
+
 // The output of `program -list-options`, or "" when it could not be run within the limit.
 std::string RunListOptions(const std::string& program, int timeoutMs) {
     SpawnOptions options;
@@ -97,9 +135,11 @@ std::string RunListOptions(const std::string& program, int timeoutMs) {
     options.pipeOutput = true;
     options.nullStdio = true; // stdin from /dev/null: nothing to wait for there
     options.newProcessGroup = true;
+    ProbeSignalGuard guard;
     SpawnResult child = SpawnProcess(options);
     if (!child.ok())
         return "";
+    g_probeGroup = child.pid;
     std::string output;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool complete = false;
