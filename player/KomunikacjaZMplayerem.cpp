@@ -83,6 +83,7 @@ std::string g_lastCommandLine;    // guarded by g_mutex
 std::atomic<int> g_quietPolls{0}; // position polls whose answers are still to come
 std::atomic<int> g_activeReaders{0};
 std::atomic<int> g_maxActiveReaders{0};
+std::atomic<unsigned long long> g_launches{0}; // players started so far
 
 long long NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch())
@@ -246,6 +247,7 @@ bool StartSession(const char* commandLine, bool withReader) {
         std::fprintf(stderr, "Failed to run scanner\n");
         return false;
     }
+    ++g_launches;
     auto session = std::make_shared<Session>();
     session->pid = started.pid;
     session->inFd = started.stdinFd;
@@ -467,4 +469,8 @@ std::string LastLaunchCommandLine() {
 
 int MaxConcurrentReaders() {
     return g_maxActiveReaders.load();
+}
+
+unsigned long long LaunchCount() {
+    return g_launches.load();
 }

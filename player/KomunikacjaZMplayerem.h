@@ -55,5 +55,9 @@ extern char bufnamplayera[2000];
 // The command line of the last Launch2 call, as given.
 std::string LastLaunchCommandLine();
 
+// How many players have been started so far, counted when the process is made (so a launch is
+// seen at once, before the player has said anything).
+unsigned long long LaunchCount();
+
 // The most reader threads ever seen reading at the same time (1 when the turns hold).
 int MaxConcurrentReaders();

@@ -6,6 +6,8 @@
 #include "online/opensubtitles.h"
 #include "online/oshelpfunctions.h"
 #include "persist/i18l.h"
+#include "platform/cmdline.h"
+#include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "player/playerfolder.h"
@@ -77,14 +79,8 @@ class OnlineWindow : public UiTest {
                 },
                 5000))
             return {};
-        std::vector<std::string> args;
-        for (const std::string& line : ReadLines(dir_.file("fake.log"))) {
-            if (line.rfind("pid:", 0) == 0)
-                args.clear();
-            else if (line.rfind("argv: ", 0) == 0)
-                args.push_back(line.substr(6));
-        }
-        return args;
+        // The launch's own words, as the engine split them for the process.
+        return SplitCommandLineWindows(LastLaunchCommandLine());
     }
     static bool HasPair(const std::vector<std::string>& args, const std::string& option,
                         const std::string& value) {

@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace {
 
@@ -70,14 +71,6 @@ TEST_F(Dispatch, PlayPauseUnderTheQuietOptionPausesAndResumesByMuting) {
     EXPECT_EQ(WaitLines(1), std::vector<std::string>{"osd_show_text P"});
 }
 
-TEST_F(Dispatch, PlayPauseWithoutTheQuietOptionSendsPause) {
-    Start();
-    PlayMovie();
-    Mp1.safeTimer = 0;
-    W().Command(2018);
-    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"pause"});
-}
-
 TEST_F(Dispatch, PlayPauseWithoutAMoviePlaysTheMostRecentFile) {
     reopenpozycje[0] = dir_.file("other.avi");
     Start();
@@ -127,17 +120,6 @@ TEST_F(Dispatch, EveryRadioGroupRelaunchesWithItsChoice) {
     EXPECT_EQ(Mp1.overwriteChannels, 7);
 }
 
-TEST_F(Dispatch, OsdModesChangeTheRunningPlayerWithoutRelaunch) {
-    Start();
-    PlayMovie();
-    int before = Launches();
-    EXPECT_TRUE(W().Command(1050));
-    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"osd 2"});
-    EXPECT_EQ(Launches(), before);
-    EXPECT_TRUE(W().Menus().IsChecked(1050));
-    EXPECT_FALSE(W().Menus().IsChecked(1049));
-}
-
 TEST_F(Dispatch, VoiceOverModeMovesTheCheckMarkAndTheClipboardModesExplainThemselves) {
     Start();
     const std::string info = std::string("Info|") + VoiceOverUsingClip;
@@ -174,63 +156,6 @@ TEST_F(Dispatch, VolumeDragSwitchesTheOsdOffOnceAndRestoresItAtRelease) {
     EXPECT_EQ(Mp1.volume, 20);
 }
 
-TEST_F(Dispatch, VolumePageClickSendsTheVolumeBetweenOsdChanges) {
-    Start();
-    PlayMovie();
-    VolumeSliderScroll(ScrollCode::PageUp, 70);
-    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"osd 0", "volume 70 1", "osd 1"}));
-}
-
-TEST_F(Dispatch, RealDragOfTheVolumeSliderGoesThroughTheSameSteps) {
-    Start();
-    PlayMovie();
-    QSlider* slider = W().VolumeSlider();
-    slider->setSliderDown(true);
-    slider->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    slider->setSliderPosition(50);
-    slider->setSliderDown(false);
-    EXPECT_EQ(WaitLines(4),
-              (std::vector<std::string>{"osd 0", "volume 50 1", "volume 50 1", "osd 1"}));
-}
-
-TEST_F(Dispatch, PositionPageClickSeeksToThePositionUpTo199Seconds) {
-    Start();
-    PlayMovie();
-    isPaused = true;
-    TimeSliderScroll(ScrollCode::PageDown, 199, 10, 100);
-    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"seek 199 2"});
-    EXPECT_FALSE(isPaused);
-}
-
-TEST_F(Dispatch, PositionPageClickPastTheLimitSeeksToTheClickedFraction) {
-    Start();
-    PlayMovie();
-    TimeSliderScroll(ScrollCode::PageUp, 200, 25, 200);
-    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"osd 0", "seek 12.500000 1", "osd 1"}));
-}
-
-TEST_F(Dispatch, PositionThumbReleaseSeeksThereAndMovesTheSliderUnderTheQuietOption) {
-    Start();
-    PlayMovie();
-    Mp1.safeTimer = 1;
-    W().TimeSlider()->setRange(0, 300);
-    TimeSliderScroll(ScrollCode::ThumbTrack, 120, 0, 0);
-    EXPECT_EQ(W().TimeSlider()->value(), 120);
-    TimeSliderScroll(ScrollCode::ThumbPosition, 130, 0, 0);
-    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"osd 0", "seek 130 2", "osd 1"}));
-    EXPECT_EQ(W().TimeSlider()->value(), 130);
-}
-
-TEST_F(Dispatch, WheelSeeksTenSecondsKeepingPause) {
-    Start();
-    PlayMovie();
-    WheelTurned(120);
-    WheelTurned(-120);
-    WheelTurned(0);
-    EXPECT_EQ(WaitLines(2),
-              (std::vector<std::string>{"pausing_keep seek +10", "pausing_keep seek -10"}));
-}
-
 TEST_F(Dispatch, TwentyPercentPanScanGivesZoomZero) {
     Start();
     PlayMovie();
@@ -252,15 +177,6 @@ TEST_F(Dispatch, KillGuiRelaunchesInTheOwnWindowAndLeavesThePlayerRunning) {
     EXPECT_EQ(exits_, std::vector<int>{100});
     EXPECT_TRUE(PlayerRunning());
     Mp1.videoWindow = Mp1.embeddedVideoWindow;
-}
-
-TEST_F(Dispatch, ADroppedSubtitleGoesIntoTheRunningPlayer) {
-    Start();
-    PlayMovie();
-    std::string sub = dir_.file("movie.srt");
-    W().DroppedFile(sub);
-    EXPECT_EQ(WaitLines(3), (std::vector<std::string>{"sub_remove -1", "sub_load \"" + sub + "\"",
-                                                      "sub_select 0"}));
 }
 
 TEST_F(Dispatch, ADroppedMovieRemembersTheOldPositionFirst) {
@@ -327,14 +243,6 @@ TEST_F(Dispatch, CommandsThatNeedAMovieDoNothingWithoutOne) {
     EXPECT_EQ(messages_[0].rfind("Error|", 0), 0u);
     for (int id : {1060, 1011, 2471, 1043, 1038, 113})
         EXPECT_TRUE(W().Command(id));
-}
-
-TEST_F(Dispatch, CancelledOpenDialogResumesPlayback) {
-    Start();
-    PlayMovie();
-    openFileAnswer_.clear();
-    W().Command(107);
-    EXPECT_EQ(WaitLines(2), (std::vector<std::string>{"pausing frame_step", "pause"}));
 }
 
 TEST_F(Dispatch, NfoFilesGoToTheViewerInsteadOfThePlayer) {
@@ -429,3 +337,107 @@ TEST_F(Dispatch, PlayAfterTheMovieEndedStartsItAgainFromTheBeginning) {
     EXPECT_NE(LastLaunchCommandLine().find("movie.avi"), std::string::npos);
     EXPECT_TRUE(PlayerRunning());
 }
+
+namespace {
+// One action on a playing movie and the slave lines it sends, in order; none relaunches.
+class PlayingMovie;
+struct ActionCase {
+    const char* name;
+    std::function<void(PlayingMovie&)> act;
+    std::vector<std::string> lines; // "{dir}" stands for the test's folder
+    std::function<void(PlayingMovie&)> check = [](PlayingMovie&) {};
+};
+
+class PlayingMovie : public UiTest, public ::testing::WithParamInterface<ActionCase> {
+  public:
+    using UiTest::dir_;
+    using UiTest::openFileAnswer_;
+    using UiTest::W;
+};
+
+const ActionCase kActionCases[] = {
+    {"PlayPauseWithoutTheQuietOptionSendsPause",
+     [](PlayingMovie& t) {
+         Mp1.safeTimer = 0;
+         t.W().Command(2018);
+     },
+     {"pause"}},
+    {"OsdModesChangeTheRunningPlayer",
+     [](PlayingMovie& t) { EXPECT_TRUE(t.W().Command(1050)); },
+     {"osd 2"},
+     [](PlayingMovie& t) {
+         EXPECT_TRUE(t.W().Menus().IsChecked(1050));
+         EXPECT_FALSE(t.W().Menus().IsChecked(1049));
+     }},
+    {"VolumePageClickSendsTheVolumeBetweenOsdChanges",
+     [](PlayingMovie&) { VolumeSliderScroll(ScrollCode::PageUp, 70); },
+     {"osd 0", "volume 70 1", "osd 1"}},
+    {"RealDragOfTheVolumeSliderGoesThroughTheSameSteps",
+     [](PlayingMovie& t) {
+         QSlider* slider = t.W().VolumeSlider();
+         slider->setSliderDown(true);
+         slider->triggerAction(QAbstractSlider::SliderSingleStepSub);
+         slider->setSliderPosition(50);
+         slider->setSliderDown(false);
+     },
+     {"osd 0", "volume 50 1", "volume 50 1", "osd 1"}},
+    {"PositionPageClickSeeksToThePositionUpTo199Seconds",
+     [](PlayingMovie&) {
+         isPaused = true;
+         TimeSliderScroll(ScrollCode::PageDown, 199, 10, 100);
+     },
+     {"seek 199 2"},
+     [](PlayingMovie&) { EXPECT_FALSE(isPaused); }},
+    {"PositionPageClickPastTheLimitSeeksToTheClickedFraction",
+     [](PlayingMovie&) { TimeSliderScroll(ScrollCode::PageUp, 200, 25, 200); },
+     {"osd 0", "seek 12.500000 1", "osd 1"}},
+    {"PositionThumbReleaseSeeksThereAndMovesTheSliderUnderTheQuietOption",
+     [](PlayingMovie& t) {
+         Mp1.safeTimer = 1;
+         t.W().TimeSlider()->setRange(0, 300);
+         TimeSliderScroll(ScrollCode::ThumbTrack, 120, 0, 0);
+         EXPECT_EQ(t.W().TimeSlider()->value(), 120);
+         TimeSliderScroll(ScrollCode::ThumbPosition, 130, 0, 0);
+     },
+     {"osd 0", "seek 130 2", "osd 1"},
+     [](PlayingMovie& t) { EXPECT_EQ(t.W().TimeSlider()->value(), 130); }},
+    {"WheelSeeksTenSecondsKeepingPause",
+     [](PlayingMovie&) {
+         WheelTurned(120);
+         WheelTurned(-120);
+         WheelTurned(0);
+     },
+     {"pausing_keep seek +10", "pausing_keep seek -10"}},
+    {"ADroppedSubtitleGoesIntoTheRunningPlayer",
+     [](PlayingMovie& t) { t.W().DroppedFile(t.dir_.file("movie.srt")); },
+     {"sub_remove -1", "sub_load \"{dir}/movie.srt\"", "sub_select 0"}},
+    {"CancelledOpenDialogResumesPlayback",
+     [](PlayingMovie& t) {
+         t.openFileAnswer_.clear();
+         t.W().Command(107);
+     },
+     {"pausing frame_step", "pause"}},
+};
+} // namespace
+
+TEST_P(PlayingMovie, SendsItsLinesWithoutARelaunch) {
+    const ActionCase& c = GetParam();
+    Start();
+    PlayMovie();
+    const int launches = Launches();
+    c.act(*this);
+    std::vector<std::string> expected;
+    for (std::string line : c.lines) {
+        if (size_t at = line.find("{dir}"); at != std::string::npos)
+            line.replace(at, 5, dir_.path());
+        expected.push_back(line);
+    }
+    EXPECT_EQ(WaitLines(expected.size()), expected);
+    c.check(*this);
+    EXPECT_EQ(Launches(), launches) << "the running player takes it";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dispatch, PlayingMovie, ::testing::ValuesIn(kActionCases),
+                         [](const ::testing::TestParamInfo<ActionCase>& info) {
+                             return std::string(info.param.name);
+                         });

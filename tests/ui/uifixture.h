@@ -27,6 +27,7 @@ class UiTest : public ::testing::Test {
     std::vector<std::string> WaitLines(size_t count);
     // Waits until a command line (argv line of the log) containing `text` was started.
     bool WaitLaunchWith(const std::string& text);
+    // Players started since the test began (the engine's record).
     int Launches();
     // Waits (3 s at most, running the window's loop) for a child of the main window with this
     // object name, such as a pop-up menu; nullptr when none came.
@@ -34,6 +35,7 @@ class UiTest : public ::testing::Test {
     MainWindow& W();
 
     TempDir dir_;
+    unsigned long long launchesBefore_ = 0;
     StartedProgram program_;
     std::vector<std::string> messages_;
     std::vector<std::string> documents_;
