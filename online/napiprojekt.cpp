@@ -9,6 +9,7 @@
 #include "online/servers.h"
 #include "persist/i18l.h"
 #include "platform/cmdline.h"
+#include "platform/limits.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "player/subtitletracks.h"
@@ -28,7 +29,6 @@ constexpr size_t kNoSubtitleSize = 899;
 // The transfer's code when no session could be opened at all (libcurl's CURLE_FAILED_INIT).
 constexpr int kSessionFailed = 2;
 // Subtitles are small; an answer past this is not one, and must not fill the disk.
-constexpr size_t kMaxAnswer = 16u << 20;
 
 std::string Translated(const char* english) {
     return I18l.getString(english);
@@ -90,7 +90,7 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
     request.url = NapiprojektUrl(ServiceUrl(Service::NapiprojektWeb), language, md5);
     request.userAgent = kNapiprojektAgent;
     request.headers = {"Content-Type: text/html", "Accept:\xA0text/html,\xA0*/*"};
-    request.maxBody = kMaxAnswer;
+    request.maxBody = kMaxSubtitleAnswer;
     HttpTransferResult answer = HttpTransfer(request);
     if (answer.cancelled) {
         r.cancelled = true;
@@ -115,7 +115,7 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
         // Inflated in memory and stopped at the subtitle limit: a small answer cannot grow
         // into a large file.
         std::string unpacked;
-        if (!GunzipBytes(body, &unpacked, kMaxSubtitleFileBytes)) {
+        if (!GunzipBytes(body, &unpacked, kMaxSubtitleFile)) {
             Fail(r, Translated("Eror unpacking subtitles"),
                  "damaged gzip answer, or one unpacking past the subtitle limit");
             return r;
@@ -131,7 +131,7 @@ NapiResult DownloadNapiprojekt(const std::string& movie, const std::string& lang
 
     if (kind == AnswerKind::SevenZip) {
         NapiUnpackResult unpacked = UnpackNapiprojektArchive(
-            body, md5, {kNapiprojektPassword, kNapiprojektCurrentPassword}, kMaxSubtitleFileBytes);
+            body, md5, {kNapiprojektPassword, kNapiprojektCurrentPassword}, kMaxSubtitleFile);
         switch (unpacked.outcome) {
         case NapiUnpack::Done:
             body = std::move(unpacked.text);

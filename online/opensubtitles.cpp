@@ -9,6 +9,7 @@
 #include "online/osplacement.h"
 #include "online/osrestapi.h"
 #include "online/xmlrpc.h"
+#include "platform/limits.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/textutil.h"
@@ -24,7 +25,6 @@ std::vector<item_downolad_sub> OpensubtitleList;
 
 namespace {
 constexpr size_t kSearchAnswerLimit = 800000;
-constexpr size_t kMaxSubtitleFile = 16u << 20;
 constexpr const char* kDownloadAgent = "KTZ0.4";
 
 std::string TryDownloadText(const std::string& link) {
@@ -47,7 +47,7 @@ void FetchLink(const std::string& movie, const std::string& link, OSDownloadResu
     // Since 2024 the service answers non-VIP downloads with a note dressed as a subtitle: it is
     // no subtitle, and must not go over the user's own.
     std::string subtitle = r.workingFolder + "/subtitle.txt", text;
-    if (ReadWholeFile(subtitle, &text, kMaxSubtitleFile) && IsOSPlaceholder(text)) {
+    if (ReadWholeFile(subtitle, &text, kMaxSubtitleAnswer) && IsOSPlaceholder(text)) {
         unlink(subtitle.c_str());
         r.notice = true;
         r.reason = "the link gave a notice instead of the subtitle";
@@ -223,7 +223,7 @@ int SaveHttpFileUrl(const std::string& url, const std::string& path) {
     request.userAgent = kDownloadAgent;
     request.sink = [&](const char* data, size_t size) {
         written += size;
-        return written <= kMaxSubtitleFile && std::fwrite(data, 1, size, f) == size;
+        return written <= kMaxSubtitleAnswer && std::fwrite(data, 1, size, f) == size;
     };
     HttpTransferResult answer = HttpTransfer(request);
     bool ok = std::fclose(f) == 0 && answer.completed && answer.status < 400;
@@ -241,7 +241,7 @@ int ReGzip(const std::string& folder) {
     std::string packed, text;
     // The download is read once and goes in every outcome: a damaged or oversized answer
     // (inflating stops at the limit) leaves nothing behind in the movie's folder.
-    bool read = ReadWholeFile(gz, &packed, kMaxSubtitleFile) && !packed.empty();
+    bool read = ReadWholeFile(gz, &packed, kMaxSubtitleAnswer) && !packed.empty();
     unlink(gz.c_str());
     if (read && SubtitleTextFromAnswer(packed, &text))
         WriteFileAtomically(txt, text);

@@ -3,6 +3,7 @@
 #include "online/answerkind.h"
 #include "online/onlinefiles.h"
 #include "persist/i18l.h"
+#include "platform/limits.h"
 #include "platform/paths.h"
 #include "platform/textutil.h"
 #include "rar/desktopfolder.h"
@@ -12,14 +13,10 @@
 #include <sys/stat.h>
 
 namespace {
-constexpr size_t kMaxSubtitleFile = 16u << 20;
-}
-
-namespace {
 // The file's bytes when it is a regular file within the limit; nullopt otherwise.
 std::optional<std::string> Contents(const std::string& path) {
     std::string data;
-    if (!ReadWholeFile(path, &data, kMaxSubtitleFile))
+    if (!ReadWholeFile(path, &data, kMaxSubtitleAnswer))
         return std::nullopt;
     return data;
 }
@@ -87,7 +84,7 @@ bool CheckOSMovie(const std::string& movie, OnlineMessages& messages, std::strin
 bool SubtitleTextFromAnswer(const std::string& bytes, std::string* text) {
     AnswerKind kind = ClassifyAnswer(bytes);
     if (kind == AnswerKind::Gzip)
-        return GunzipBytes(bytes, text, kMaxSubtitleFile);
+        return GunzipBytes(bytes, text, kMaxSubtitleAnswer);
     if (kind == AnswerKind::Text || kind == AnswerKind::Utf8Bom || kind == AnswerKind::Utf16Le ||
         kind == AnswerKind::Utf16Be) {
         // Links of today's services serve the subtitle plain.

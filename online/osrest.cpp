@@ -5,13 +5,13 @@
 #include "online/osplacement.h"
 #include "online/osrestsettings.h"
 #include "online/servers.h"
+#include "platform/limits.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
 #include <cctype>
 
 namespace {
-constexpr size_t kMaxSubtitleFile = 16u << 20;
 
 // False (with the message) when the engine cannot run without a key.
 bool HaveKey(const OSRestConfig& config, OnlineMessages& messages, std::string& reason) {
@@ -53,7 +53,7 @@ void FetchItem(OSRestClient& client, const std::string& movie, const OSRestItem&
     r.remaining = link.remaining;
     r.resetTime = link.resetTime.empty() ? link.resetTimeUtc : link.resetTime;
     std::string bytes, text;
-    if (!client.FetchFile(link.link, kMaxSubtitleFile, &bytes, &failure)) {
+    if (!client.FetchFile(link.link, kMaxSubtitleAnswer, &bytes, &failure)) {
         Record(failure, r.messages, r.reason, r.cancelled);
         return;
     }

@@ -3,6 +3,7 @@
 #include "online/cancel.h"
 #include "online/httptransfer.h"
 #include "online/osrestsettings.h"
+#include "platform/limits.h"
 
 #include <chrono>
 #include <deque>
@@ -14,7 +15,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kPaceWindow = std::chrono::seconds(1);
 constexpr auto kTokenLife = std::chrono::hours(12);
-constexpr size_t kAnswerLimit = 4u << 20;
 
 // The times of the last requests sent, shared by every client of the process.
 class Pace {
@@ -159,7 +159,7 @@ bool OSRestClient::Exchange(const std::string& method, const std::string& pathAn
     if (!token_.empty())
         request.headers.push_back("Authorization: Bearer " + token_);
     request.body = body;
-    request.maxBody = kAnswerLimit;
+    request.maxBody = kMaxOSRestAnswer;
     // The key, the token and the login body stay with the API's host.
     request.sameHostRedirects = true;
     HttpTransferResult result = HttpTransfer(request);

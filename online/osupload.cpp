@@ -6,6 +6,7 @@
 #include "online/opensubtitles.h"
 #include "online/parsexml.h"
 #include "online/xmlrpc.h"
+#include "platform/limits.h"
 #include "platform/textutil.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
@@ -59,7 +60,6 @@ const char* const _UpdateSubs = QV_HEAD("UploadSubtitles")
 
 namespace {
 // A subtitle bigger than this is no subtitle; nothing of it is read.
-constexpr size_t kMaxUploadedSubtitle = 16u << 20;
 constexpr size_t kSampleSize = 4096;
 constexpr size_t kConversationLimit = 199800;
 } // namespace

@@ -13,7 +13,7 @@ reopen reopen1;
 namespace {
 // A slot is written as one line; anything after a line break in it would become a slot of
 // its own at the next start.
-std::string OneLine(const std::string& text) {
+std::string FirstLineOfSlot(const std::string& text) {
     size_t cut = text.find_first_of("\r\n");
     return cut == std::string::npos ? text : text.substr(0, cut);
 }
@@ -47,7 +47,7 @@ void reopen::load(const std::string& file) {
 bool reopen::save(const std::string& file) {
     std::string text;
     for (const std::string& slot : reopenpozycje)
-        text += OneLine(slot) + "\n";
+        text += FirstLineOfSlot(slot) + "\n";
     return WriteFileAtomically(file, text);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/fileassociation.h"
 
 #include "platform/paths.h"
+#include "platform/privatefiles.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/windowport.h"
@@ -31,21 +32,9 @@ std::string XdgFolder(const char* variable, const char* fallbackUnderHome) {
     return Env("HOME") + "/" + fallbackUnderHome;
 }
 
-bool MakeFolders(const std::string& folder) {
-    for (size_t pos = 1; pos <= folder.size(); ++pos) {
-        if (pos < folder.size() && folder[pos] != '/')
-            continue;
-        std::string part = folder.substr(0, pos);
-        if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st {};
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Writes the file unless it already holds `data` (a second registration touches nothing).
 bool EnsureFile(const std::string& folder, const std::string& name, const std::string& data) {
-    if (!MakeFolders(folder))
+    if (!MakePrivateFolders(folder))
         return false;
     std::string path = folder + "/" + name;
     std::optional<std::string> now = ReadProfileFile(path);
@@ -92,7 +81,7 @@ std::string MovieTypeList() {
 // Makes `desktopEntry` the default application of `mimeType`, keeping every other entry.
 bool SetDefaultApplication(const std::string& mimeType, const std::string& desktopEntry) {
     std::string folder = XdgConfigHome();
-    if (!MakeFolders(folder))
+    if (!MakePrivateFolders(folder))
         return false;
     std::string path = folder + "/mimeapps.list";
     std::optional<std::string> content = ReadProfileForUpdate(path);

@@ -3,8 +3,10 @@
 #include "platform/fdio.h"
 #include "platform/paths.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -34,4 +36,16 @@ void RemovePrivateFolder(const std::string& folder) {
     std::error_code ec;
     // remove_all removes symlinks themselves, not what they point to.
     std::filesystem::remove_all(folder, ec);
+}
+
+bool MakePrivateFolders(const std::string& folder) {
+    for (size_t pos = 1; pos <= folder.size(); ++pos) {
+        if (pos < folder.size() && folder[pos] != '/')
+            continue;
+        std::string part = folder.substr(0, pos);
+        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st {};
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }

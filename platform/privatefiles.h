@@ -14,3 +14,8 @@ bool WriteNewPrivateFile(const std::string& path, const std::string& text);
 
 // Removes `folder` and everything in it, never following a symlink out of it.
 void RemovePrivateFolder(const std::string& folder);
+
+// mkdir -p with mode 0700 for every folder it makes (the settings, lists and desktop files of
+// one user are nobody else's); folders already there are left as they are. True when `folder`
+// is a folder afterwards.
+bool MakePrivateFolders(const std::string& folder);

@@ -1,6 +1,7 @@
 #include "platform/statefolder.h"
 
 #include "platform/paths.h"
+#include "platform/privatefiles.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,17 +21,6 @@ std::string WithSlash(std::string folder) {
 bool CanCreateFilesIn(const std::string& folder) {
     std::string probe = folder + ".quorvan-write-test-" + std::to_string(getpid());
     return TestCreationFile(probe.c_str()) == 1;
-}
-
-// mkdir -p; folders that already exist are fine.
-void MakeFolders(const std::string& folder) {
-    for (size_t pos = 1; pos < folder.size(); ++pos) {
-        if (folder[pos] != '/')
-            continue;
-        std::string part = folder.substr(0, pos);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return;
-    }
 }
 
 std::string EnvOrEmpty(const char* name) {
@@ -61,7 +51,7 @@ std::string StateFolder() {
     std::string folder =
         ChooseStateFolder(program, writable, EnvOrEmpty("XDG_CONFIG_HOME"), EnvOrEmpty("HOME"));
     if (folder != program)
-        MakeFolders(folder);
+        MakePrivateFolders(folder);
     return folder;
 }
 

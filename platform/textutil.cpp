@@ -64,3 +64,22 @@ std::string Format(const char* fmt, ...) {
     va_end(args);
     return out;
 }
+
+std::string OneLine(const std::string& text) {
+    std::string line;
+    line.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7f) {
+            line += ' ';
+        } else if (c == 0xc2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
+            line += ' '; // U+0080..U+009F (NEL among them)
+            ++i;
+        } else {
+            line += text[i];
+        }
+    }
+    return line;
+}

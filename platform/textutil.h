@@ -18,3 +18,8 @@ bool StartsWithNoCase(const char* line, const char* prefix);
 
 // printf-style formatting into a std::string (no fixed buffers).
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// A text as one output line: line breaks and every other control character (C0, DEL, and the
+// C1 controls of UTF-8) become blanks, so the text can neither end the line early nor pass for
+// a line of its own (a cue's text among the player's lines, a server's reason on a console).
+std::string OneLine(const std::string& text);

@@ -417,7 +417,7 @@ ParsedSubtitles ParseSubtitleFile(const std::string& bytes) {
         out.error = "the file is empty";
         return out;
     }
-    if (bytes.size() > kMaxSubtitleFileBytes) {
+    if (bytes.size() > kMaxSubtitleFile) {
         out.error = "the file is over 50 MB, not a subtitle file";
         return out;
     }
@@ -440,23 +440,4 @@ std::vector<SubtitleCue> CuesInMilliseconds(const ParsedSubtitles& parsed, doubl
         cue.end = static_cast<int64_t>(static_cast<double>(cue.end) * 1000.0 / fps + 0.5);
     }
     return cues;
-}
-
-std::string OneLine(const std::string& text) {
-    std::string line;
-    line.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7f) {
-            line += ' ';
-        } else if (c == 0xc2 && i + 1 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[i + 1]) <= 0x9f) {
-            line += ' '; // U+0080..U+009F (NEL among them)
-            ++i;
-        } else {
-            line += text[i];
-        }
-    }
-    return line;
 }

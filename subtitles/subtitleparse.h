@@ -2,6 +2,9 @@
 // Reading subtitle files: SubRip, MicroDVD, MPL2, TMPlayer, SubViewer 2 and the dialogue lines
 // of ASS/SSA. Pure functions of the bytes; a file that is not a subtitle, is empty, binary or
 // enormous is refused with a reason.
+#include "platform/limits.h"
+#include "platform/textutil.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,8 +26,7 @@ struct ParsedSubtitles {
     std::string encoding; // iconv name of the encoding it was read in
 };
 
-// Bigger files are no subtitles (a feature film's SubRip is well under 1 MB).
-constexpr size_t kMaxSubtitleFileBytes = 50u * 1024 * 1024;
+// kMaxSubtitleFile (platform/limits.h): bigger files are no subtitles.
 
 // The file's bytes in any of the known encodings.
 ParsedSubtitles ParseSubtitleFile(const std::string& bytes);
@@ -36,9 +38,6 @@ ParsedSubtitles ParseSubtitleText(const std::string& utf8);
 std::vector<SubtitleCue> CuesInMilliseconds(const ParsedSubtitles& parsed, double movieFps,
                                             double forcedFps = 0);
 
-// A cue's text as one output line: its lines joined with a blank, and every other control
-// character (C0, DEL, and the C1 controls of UTF-8) a blank too, so the text can neither end
-// the line early nor pass for a line of the player's own.
-std::string OneLine(const std::string& text);
+// OneLine (platform/textutil.h) makes a cue's text one output line.
 
 const char* SubFormatName(SubFormat format);

@@ -30,7 +30,7 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
         return false;
     in.seekg(0, std::ios::end);
     std::streamoff size = in.tellg();
-    if (size < 0 || static_cast<uint64_t>(size) > kMaxSubtitleFileBytes + 1)
+    if (size < 0 || static_cast<uint64_t>(size) > kMaxSubtitleFile + 1)
         return false;
     in.seekg(0);
     bytes.resize(static_cast<size_t>(size));

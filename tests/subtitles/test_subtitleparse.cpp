@@ -73,7 +73,7 @@ TEST(SubtitleFormats, WhatIsNoSubtitleIsRefusedWithAReason) {
     EXPECT_NE(ParseSubtitleFile("Just a letter to a friend.\nNothing timed here.\n").error, "");
     EXPECT_NE(ParseSubtitleFile("1\n00:00:01,000 --> 00:00:02,000\n\n").error, "")
         << "timing without any text";
-    EXPECT_NE(ParseSubtitleFile(std::string(kMaxSubtitleFileBytes + 1, 'a')).error, "");
+    EXPECT_NE(ParseSubtitleFile(std::string(kMaxSubtitleFile + 1, 'a')).error, "");
     // An end before its start, then a line out of order: no cue ends before it starts.
     for (const auto& cue : ParseSubtitleFile("{120}{20}a|06\n{10}{20}a|b\n").cues)
         EXPECT_GE(cue.end, cue.start);

@@ -4,18 +4,13 @@
 #include "online/osupload.h"
 #include "platform/profile.h"
 #include "platform/statefolder.h"
+#include "platform/textutil.h"
 #include "rar/rarnames.h"
 
 namespace {
 constexpr int kExitNotUploaded = 1;
 constexpr int kExitBadInput = 2;
 
-std::string OneLine(std::string text) {
-    for (char& c : text)
-        if (c == '\n')
-            c = ' ';
-    return text;
-}
 } // namespace
 
 int RunUpload(const UploadOptions& options, FILE* out) {

@@ -67,7 +67,7 @@ std::string ReadSubtitleBytes(const std::string& path, std::string* error) {
         *error = "not a regular file";
     } else if (st.st_size == 0) {
         *error = "the file is empty";
-    } else if (static_cast<unsigned long long>(st.st_size) > kMaxSubtitleFileBytes) {
+    } else if (static_cast<unsigned long long>(st.st_size) > kMaxSubtitleFile) {
         *error = "the file is over 50 MB, not a subtitle file";
     } else {
         bytes.resize(static_cast<size_t>(st.st_size));
