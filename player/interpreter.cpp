@@ -82,15 +82,7 @@ void EndOfMovie(const char* line) {
     if (next.empty())
         return; // the chain ends; the window keeps its state
     // The relaunch belongs to the user-interface thread, like every other launch.
-    Port().PostToUi([next] {
-        ResetSubsLoaded();
-        {
-            std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
-            Mp1.movieFile = next;
-        }
-        Mp1.init();
-        Mp1.LanchRefresh();
-    });
+    Port().PostToUi([next] { Mp1.LanchNextMovie(next); });
 }
 
 void ApplyRows(char* line) {

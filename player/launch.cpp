@@ -8,6 +8,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/subtitletracks.h"
 #include "rar/rarnames.h"
 
 int MplayerInfo::SetDefoultOsd() {
@@ -80,6 +81,18 @@ int MplayerInfo::LanchMovie(std::string extra) {
 
 int MplayerInfo::LanchRefresh() {
     return LanchMovie(Format(" -ss %d  ", timePosition.load()));
+}
+
+int MplayerInfo::LanchNextMovie(const std::string& next) {
+    ResetSubsLoaded();
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        movieFile = next;
+        Port().SetTitle(std::string(ProgramTitle) + "| " + FileNameFromPath(movieFile));
+    }
+    timePosition = 0;
+    init();
+    return LanchRefresh();
 }
 
 int MplayerInfo::LanchPanScrenRefresh() {

@@ -73,6 +73,11 @@ class MplayerInfo {
     // Relaunches the current movie with extra options (normally a start position).
     int LanchMovie(std::string extra);
     int LanchRefresh();
+    // Plays another movie in place of the current one from its beginning (the next part, the
+    // next playlist entry or file of the folder): the subtitles of the one before are
+    // forgotten and the title names the new movie. A relaunch of the same movie (a sheet, an
+    // aspect or font change) leaves the title alone.
+    int LanchNextMovie(const std::string& next);
     int LanchPanScrenRefresh();
     int LanchAspect(std::string aspect);
     int LanchDVD(char drive);

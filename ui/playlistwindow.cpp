@@ -49,13 +49,7 @@ void PlayEntry(int row) {
     if (path.empty())
         return;
     // A new start from the top of the entry; the movie left is not remembered.
-    Mp1.timePosition = 0;
-    {
-        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
-        Mp1.movieFile = path;
-    }
-    Mp1.init();
-    Mp1.LanchRefresh();
+    Mp1.LanchNextMovie(path);
 }
 
 } // namespace

@@ -291,6 +291,32 @@ TEST_F(ProgramUnderXvfb, ThePictureAppearsTheSlidersFollowTheUserAndALargePictur
     EXPECT_TRUE(messages_.empty());
 }
 
+// The next file of the folder follows the movie that ends: the title names the movie that now
+// plays, and its picture is in the window.
+TEST_F(ProgramUnderXvfb, TheTitleNamesTheNextMovieOfTheFolder) {
+    std::string next = GeneratedMovie(20);
+    ASSERT_FALSE(next.empty());
+    fs::copy_file(next, dir_.file("next.avi"));
+    Start(4);
+    if (HasFatalFailure())
+        return;
+    MainWindow& window = *program_.window;
+    EXPECT_TRUE(WaitProcessing([&] { return window.windowTitle().endsWith("| movie.avi"); }, 3000))
+        << window.windowTitle().toStdString();
+    ASSERT_TRUE(WaitProcessing(
+        [] { return Mp1.MovieFileSnapshot().find("next.avi") != std::string::npos; }, 20000))
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_TRUE(WaitProcessing([&] { return window.windowTitle().endsWith("| next.avi"); }, 5000))
+        << window.windowTitle().toStdString();
+    ASSERT_TRUE(WaitProcessing(
+        [&] { return window.TimeSlider()->maximum() == 20 && window.TimeSlider()->value() >= 2; },
+        20000))
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_EQ(window.windowTitle().indexOf("movie.avi"), -1) << window.windowTitle().toStdString();
+    EXPECT_GT(PictureShare(window.Video()->winId()), 0.2);
+    EXPECT_TRUE(messages_.empty());
+}
+
 TEST_F(ProgramUnderXvfb, FullScreenOnTopAndCompactModeKeepThePicture) {
     Start(20);
     if (HasFatalFailure())
