@@ -119,34 +119,6 @@ std::string JoinCommandLine(const std::vector<std::string>& argv) {
     return line;
 }
 
-std::vector<std::string> podziel(const std::string& line) {
-    std::vector<std::string> args;
-    size_t i = 0;
-    const size_t n = line.size();
-    while (i < n) {
-        if (line[i] == ' ') {
-            ++i;
-            continue;
-        }
-        if (line[i] == '"') {
-            size_t close = line.find('"', i + 1);
-            if (close == std::string::npos) {
-                args.push_back(line.substr(i + 1));
-                break;
-            }
-            args.push_back(line.substr(i + 1, close - i - 1));
-            i = close + 1;
-            continue;
-        }
-        size_t end = line.find(' ', i);
-        if (end == std::string::npos)
-            end = n;
-        args.push_back(line.substr(i, end - i));
-        i = end;
-    }
-    return args;
-}
-
 std::string ShellQuote(const std::string& argument) {
     std::string out = "'";
     for (char c : argument) {

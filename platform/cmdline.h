@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
-// Splits with the Windows C runtime rules: blanks and tabs separate; double quotes group;
-// 2n backslashes before a quote give n backslashes, 2n+1 give n and a literal quote; other
-// backslashes are literal; "" inside a quoted argument is a literal quote. A quote never
-// closed runs to the end of the text.
+// The one command-line splitter: for the program's own command line (described as `podziel`),
+// the player's launch line and the programs it starts; its inverse is JoinCommandLine and
+// QuoteCommandLineArg. Splits with the Windows C runtime rules: blanks and tabs separate;
+// double quotes group; 2n backslashes before a quote give n backslashes, 2n+1 give n and a
+// literal quote; other backslashes are literal; "" inside a quoted argument is a literal
+// quote. A quote never closed runs to the end of the text.
 std::vector<std::string> SplitCommandLineWindows(const std::string& commandLine);
 
 // Quotes one argument for SplitCommandLineWindows. A text without quotes and without a trailing
@@ -22,11 +24,6 @@ void SlashesOutsideQuotes(std::string& commandLine);
 // A whole argv as one command line: every argument quoted with QuoteCommandLineArg.
 // SplitCommandLineWindows gives the same argv back.
 std::string JoinCommandLine(const std::vector<std::string>& argv);
-
-// The program's own command-line splitter: blanks separate (tabs do not); an argument that
-// begins with '"' runs to the next '"' (a quote never closed takes the rest of the line);
-// other arguments run to the next blank and keep any quotes inside them.
-std::vector<std::string> podziel(const std::string& commandLine);
 
 // Quotes one argument for /bin/sh (single quotes; embedded single quotes closed and escaped).
 std::string ShellQuote(const std::string& argument);

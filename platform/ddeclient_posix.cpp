@@ -2,6 +2,7 @@
 
 #include "platform/codepage.h"
 #include "platform/ddeframes.h"
+#include "platform/fdio.h"
 
 #include <cerrno>
 #include <chrono>
@@ -32,22 +33,8 @@ bool WaitFd(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-bool SendAll(int fd, const std::string& bytes, Clock::time_point deadline) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (!WaitFd(fd, POLLOUT, deadline))
-                return false;
-        } else {
-            return false;
-        }
-    }
-    return true;
+bool SendFrame(int fd, const std::string& bytes, Clock::time_point deadline) {
+    return SendAllOnSocket(fd, bytes.data(), bytes.size(), 0, deadline);
 }
 
 // Receives the server's answer to a connect; true when it accepted the conversation.
@@ -93,7 +80,7 @@ int OpenConversation(const char* service, const char* topic) {
     hello.type = 'C';
     hello.service = service;
     hello.topic = topic != nullptr ? topic : "";
-    if (!connected || !SendAll(fd, EncodeDdeFrame(hello), deadline) || !Accepted(fd, deadline)) {
+    if (!connected || !SendFrame(fd, EncodeDdeFrame(hello), deadline) || !Accepted(fd, deadline)) {
         close(fd);
         return -1;
     }
@@ -116,7 +103,7 @@ class Conversation {
     // Issues the transaction; the server does not answer it.
     bool Send(const DdeFrame& frame) {
         Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kDdeAnswerLimitMs);
-        return fd_ >= 0 && SendAll(fd_, EncodeDdeFrame(frame), deadline);
+        return fd_ >= 0 && SendFrame(fd_, EncodeDdeFrame(frame), deadline);
     }
 
   private:

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,4 +80,40 @@ int ConnectLoopback(int port) {
         return -1;
     }
     return fd;
+}
+
+bool SendAllOnSocket(int fd, const char* data, size_t size, int flags,
+                     std::chrono::steady_clock::time_point deadline) {
+    using Clock = std::chrono::steady_clock;
+    while (size > 0) {
+        ssize_t n = send(fd, data, size, MSG_NOSIGNAL | flags);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK) ||
+            deadline == Clock::time_point::max())
+            return false;
+        // Room for more, within the deadline.
+        while (true) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
+                    .count();
+            if (left <= 0)
+                return false;
+            pollfd p{fd, POLLOUT, 0};
+            int ready = poll(&p, 1, static_cast<int>(left));
+            if (ready > 0) {
+                if ((p.revents & POLLOUT) == 0)
+                    return false;
+                break;
+            }
+            if (ready < 0 && errno != EINTR)
+                return false;
+        }
+    }
+    return true;
 }

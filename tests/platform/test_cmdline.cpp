@@ -31,18 +31,6 @@ TEST(WindowsCommandLine, QuotedArgumentsSurviveTheSplit) {
     EXPECT_EQ(QuoteCommandLineArg("/home/u/my movie.avi"), "\"/home/u/my movie.avi\"");
 }
 
-TEST(ProgramCommandLine, PodzielFollowsTheSimpleQuoteRule) {
-    EXPECT_EQ(podziel("prog"), (Args{"prog"}));
-    EXPECT_EQ(podziel("prog \"/home/u/my movie.avi\""), (Args{"prog", "/home/u/my movie.avi"}));
-    EXPECT_EQ(podziel("prog /home/u/my movie.avi"), (Args{"prog", "/home/u/my", "movie.avi"}));
-    EXPECT_EQ(podziel("prog \"\" x"), (Args{"prog", "", "x"}));
-    EXPECT_EQ(podziel("prog a\"b c"), (Args{"prog", "a\"b", "c"}));
-    EXPECT_EQ(podziel("prog\ttab"), (Args{"prog\ttab"})) << "tabs do not separate";
-    EXPECT_EQ(podziel("prog \"open quote to the end"), (Args{"prog", "open quote to the end"}));
-    EXPECT_EQ(podziel("prog -setlangfile lang_pl_PL.ini"),
-              (Args{"prog", "-setlangfile", "lang_pl_PL.ini"}));
-}
-
 TEST(ShellQuoting, SingleQuotesSurviveTheShell) {
     EXPECT_EQ(ShellQuote("a b"), "'a b'");
     EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");

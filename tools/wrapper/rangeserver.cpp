@@ -1,5 +1,7 @@
 #include "tools/wrapper/rangeserver.h"
 
+#include "platform/fdio.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -50,19 +52,6 @@ std::string HeaderValue(const std::string& header, const char* name) {
         at = end;
     }
     return "";
-}
-
-bool SendAll(int fd, const char* data, size_t size, int flags = 0) {
-    while (size > 0) {
-        ssize_t n = send(fd, data, size, MSG_NOSIGNAL | flags);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
 }
 
 std::string StatusHead(const char* status) {
@@ -267,7 +256,7 @@ bool RangeServer::Answer(int fd, const std::string& header) {
     if (sp2 == std::string::npos) {
         std::string reply = StatusHead("400 Bad Request") + "Content-Length: 0\r\n"
                                                             "Connection: close\r\n\r\n";
-        SendAll(fd, reply.data(), reply.size());
+        SendAllOnSocket(fd, reply.data(), reply.size());
         return false;
     }
     std::string method = requestLine.substr(0, sp1);
@@ -284,12 +273,12 @@ bool RangeServer::Answer(int fd, const std::string& header) {
     if (method != "GET" && !head) {
         std::string reply = StatusHead("405 Method Not Allowed") +
                             "Allow: GET, HEAD\r\nContent-Length: 0\r\n" + connectionLine + "\r\n";
-        return SendAll(fd, reply.data(), reply.size()) && keepAlive;
+        return SendAllOnSocket(fd, reply.data(), reply.size()) && keepAlive;
     }
     if (target != path_) {
         std::string reply =
             StatusHead("404 Not Found") + "Content-Length: 0\r\n" + connectionLine + "\r\n";
-        return SendAll(fd, reply.data(), reply.size()) && keepAlive;
+        return SendAllOnSocket(fd, reply.data(), reply.size()) && keepAlive;
     }
 
     const uint64_t size = content_.size();
@@ -298,7 +287,7 @@ bool RangeServer::Answer(int fd, const std::string& header) {
     if (range.kind == RangeRequest::Unsatisfiable) {
         std::string reply = StatusHead("416 Range Not Satisfiable") + "Content-Range: bytes */" +
                             total + "\r\nContent-Length: 0\r\n" + connectionLine + "\r\n";
-        return SendAll(fd, reply.data(), reply.size()) && keepAlive;
+        return SendAllOnSocket(fd, reply.data(), reply.size()) && keepAlive;
     }
     uint64_t first = 0;
     uint64_t count = size;
@@ -315,7 +304,7 @@ bool RangeServer::Answer(int fd, const std::string& header) {
     reply += "Content-Type: application/octet-stream\r\nContent-Length: " + std::to_string(count) +
              "\r\n" + connectionLine + "\r\n";
     // The head leaves with the first bytes of the body (MSG_MORE), not as a segment of its own.
-    if (!SendAll(fd, reply.data(), reply.size(), head || count == 0 ? 0 : MSG_MORE))
+    if (!SendAllOnSocket(fd, reply.data(), reply.size(), head || count == 0 ? 0 : MSG_MORE))
         return false;
     if (head)
         return keepAlive;
@@ -329,7 +318,7 @@ bool RangeServer::Answer(int fd, const std::string& header) {
         size_t want = size_t(std::min<uint64_t>(left, std::min(piece, chunk.size())));
         piece = kSendChunk;
         size_t got = content_.read(chunk.data(), pos, want);
-        if (got > 0 && !SendAll(fd, chunk.data(), got))
+        if (got > 0 && !SendAllOnSocket(fd, chunk.data(), got))
             return false;
         if (got < want)
             return false; // the data ends early (a volume gone meanwhile): close, never pad
