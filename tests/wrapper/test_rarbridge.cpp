@@ -1,5 +1,7 @@
 // The wrapper's RAR bridge: the stored movie served over HTTP with byte ranges.
 #include "platform/fdio.h"
+#include "platform/paths.h"
+#include "tests/support/otheruser.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 #include "tools/wrapper/rarbridge.h"
@@ -7,6 +9,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -14,6 +17,7 @@
 #include <poll.h>
 #include <random>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -361,6 +365,191 @@ TEST(RarBridge, SlowAndIdleConnectionsNeitherDelayThePlayerNorStay) {
     trickle.join();
     for (int fd : all)
         close(fd);
+}
+
+namespace {
+// Reads one answer from a connection that stays open: the head, then Content-Length bytes.
+RawAnswer ReadAnswer(int fd, int limitMs = 5000) {
+    RawAnswer answer;
+    std::string all;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    size_t need = std::string::npos;
+    while (std::chrono::steady_clock::now() < deadline && all.size() != need) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            continue;
+        char chunk[65536];
+        size_t room = need == std::string::npos ? 1 : need - all.size();
+        ssize_t n = recv(fd, chunk, std::min(sizeof chunk, room), 0);
+        if (n <= 0)
+            break;
+        all.append(chunk, size_t(n));
+        size_t end = all.find("\r\n\r\n");
+        if (need == std::string::npos && end != std::string::npos) {
+            answer.head = all.substr(0, end + 2);
+            need = end + 4 + std::stoul("0" + Header(answer, "Content-Length"));
+        }
+    }
+    if (all.size() != need)
+        return RawAnswer{};
+    answer.body = all.substr(answer.head.size() + 2);
+    std::sscanf(answer.head.c_str(), "HTTP/1.1 %d", &answer.status);
+    return answer;
+}
+
+// True when the server closes `fd` within `limitMs` (whatever it still sends is read away).
+bool ClosedWithin(int fd, int limitMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            continue;
+        char chunk[4096];
+        if (recv(fd, chunk, sizeof chunk, 0) <= 0)
+            return true;
+    }
+    return false;
+}
+
+std::string RangeGet(const std::string& path, size_t from, size_t to) {
+    return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nRange: bytes=" + std::to_string(from) +
+           "-" + std::to_string(to) + "\r\n\r\n";
+}
+} // namespace
+
+TEST(RarBridge, AnErrorAnswerClosesTheConnection) {
+    TempDir dir;
+    StoredSet set = MakeSet(dir, 50 * 1024, 100);
+    RarBridge bridge;
+    auto [tcp, path] = PortAndPath(bridge.Serve(set.first));
+    struct Case {
+        std::string request;
+        int status;
+    };
+    const std::string keep = " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n";
+    for (const Case& c :
+         {Case{"GET /movie.rar" + keep + "\r\n", 404}, Case{"POST " + path + keep + "\r\n", 405},
+          Case{"GET " + path + keep + "Range: bytes=999999-\r\n\r\n", 416},
+          Case{"garbage\r\n\r\n", 400}}) {
+        int fd = ConnectLoopback(tcp);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(send(fd, c.request.data(), c.request.size(), MSG_NOSIGNAL),
+                  ssize_t(c.request.size()));
+        RawAnswer a = ReadAnswer(fd);
+        EXPECT_EQ(a.status, c.status) << c.request;
+        EXPECT_EQ(Header(a, "Connection"), "close") << c.request;
+        // Well before the 5 s any silent connection is given.
+        EXPECT_TRUE(ClosedWithin(fd, 2000)) << c.request;
+        close(fd);
+    }
+    // A good answer keeps the connection for the next request.
+    int fd = ConnectLoopback(tcp);
+    for (int round = 0; round < 2; ++round) {
+        std::string request = RangeGet(path, 10, 19);
+        send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        RawAnswer a = ReadAnswer(fd);
+        EXPECT_EQ(a.status, 206);
+        EXPECT_EQ(a.body, set.data.substr(10, 10));
+    }
+    close(fd);
+}
+
+TEST(RarBridge, ConnectionsOfAnotherUserAreClosedUnanswered) {
+    if (!CanActAsAnotherUser())
+        GTEST_SKIP() << "needs root and setpriv";
+    TempDir dir;
+    StoredSet set = MakeSet(dir, 40 * 1024, 100);
+    RarBridge bridge;
+    auto [tcp, path] = PortAndPath(bridge.Serve(set.first));
+    // An IPv6 socket reaches the IPv4 port through a mapped address; it is listed elsewhere.
+    for (const char* host : {"127.0.0.1", "::ffff:127.0.0.1"}) {
+        std::string ours;
+        RunCommand(FetchCommand(host, tcp, path), &ours);
+        EXPECT_EQ(ours.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << host << ": " << ours.substr(0, 200);
+        EXPECT_NE(ours.find(set.data.substr(0, 4096)), std::string::npos) << host;
+        std::string theirs;
+        RunCommand(AsAnotherUser(FetchCommand(host, tcp, path)), &theirs);
+        EXPECT_TRUE(theirs.empty()) << host << ": " << theirs.substr(0, 200);
+    }
+}
+
+TEST(RarBridge, IdleStrangersMakeRoomForThePlayer) {
+    TempDir dir;
+    StoredSet set = MakeSet(dir, 1024 * 1024, 512);
+    RarBridge bridge;
+    auto [tcp, path] = PortAndPath(bridge.Serve(set.first));
+    // The player's connection, kept alive after its first read.
+    int player = ConnectLoopback(tcp);
+    std::string first = RangeGet(path, 0, 999);
+    send(player, first.data(), first.size(), MSG_NOSIGNAL);
+    ASSERT_EQ(ReadAnswer(player).status, 206);
+    // Far more connections than there are slots, none of which ever asks for anything.
+    std::vector<int> idle;
+    for (int i = 0; i < 300; ++i) {
+        idle.push_back(ConnectLoopback(tcp));
+        ASSERT_GE(idle.back(), 0);
+    }
+    // The player's seeks meanwhile come on fresh connections, and on the kept one.
+    for (int i = 0; i < 10; ++i) {
+        size_t from = size_t(i) * 90000;
+        RawAnswer a = Exchange(tcp, Get(path, "Range: bytes=" + std::to_string(from) + "-" +
+                                                  std::to_string(from + 9999) + "\r\n"));
+        ASSERT_EQ(a.status, 206) << "seek " << i;
+        EXPECT_TRUE(a.body == set.data.substr(from, 10000)) << "seek " << i;
+    }
+    std::string again = RangeGet(path, 500000, 500099);
+    send(player, again.data(), again.size(), MSG_NOSIGNAL);
+    RawAnswer kept = ReadAnswer(player);
+    EXPECT_EQ(kept.status, 206) << "the connection that asked for the movie keeps its slot";
+    EXPECT_EQ(kept.body, set.data.substr(500000, 100));
+    close(player);
+    for (int fd : idle)
+        close(fd);
+}
+
+TEST(RarBridge, ThePlayerGetsTheAddressInAPrivatePlaylistRemovedOnceItPlays) {
+    TempDir dir;
+    StoredSet set = MakeSet(dir, 50 * 1024, 100);
+    std::vector<std::string> args = {"-nolirc", "-vo", "null", dir.file("movie.r00"), "-ss", "3"};
+    std::string list;
+    {
+        RarBridgePlugin plugin;
+        plugin.Prepare(args);
+        ASSERT_EQ(args.size(), 7u);
+        EXPECT_EQ(args[3], "-playlist");
+        list = args[4];
+        EXPECT_EQ((std::vector<std::string>{args[5], args[6]}),
+                  (std::vector<std::string>{"-ss", "3"}));
+        for (const std::string& word : args)
+            EXPECT_EQ(word.find("127.0.0.1"), std::string::npos) << word;
+        struct stat file {};
+        struct stat folder {};
+        ASSERT_EQ(lstat(list.c_str(), &file), 0);
+        ASSERT_EQ(lstat(GetDirectoryFromPath(list).c_str(), &folder), 0);
+        EXPECT_TRUE(S_ISREG(file.st_mode));
+        EXPECT_EQ(file.st_mode & 0777, 0600u);
+        EXPECT_EQ(folder.st_mode & 0777, 0700u);
+        std::string address = ReadFile(list);
+        ASSERT_EQ(address.rfind("ffmpeg://http://127.0.0.1:", 0), 0u) << address;
+        ASSERT_EQ(address.back(), '\n');
+        auto [tcp, path] = PortAndPath(address.substr(0, address.size() - 1));
+        EXPECT_EQ(Exchange(tcp, Get(path)).body, set.data);
+
+        struct NoIo : PlayerIo {
+            void SendToPlayer(const std::string&) override {}
+            void Print(const std::string&) override {}
+        } io;
+        EXPECT_TRUE(
+            plugin.OnOutput("Playing " + address.substr(0, address.size() - 1) + ".\n", io));
+        EXPECT_FALSE(std::filesystem::exists(GetDirectoryFromPath(list)))
+            << "gone once mplayer has read it";
+        // Without the movie line (mplayer failed before it), the plugin's end removes it.
+        args = {"-vo", "null", set.first};
+        plugin.Prepare(args);
+        list = args[3];
+        EXPECT_TRUE(std::filesystem::exists(list));
+    }
+    EXPECT_FALSE(std::filesystem::exists(GetDirectoryFromPath(list)));
 }
 
 TEST(RangeServer, ParseRangeResolvesEveryForm) {

@@ -1,6 +1,7 @@
 #include "tools/wrapper/rangeserver.h"
 
 #include "platform/fdio.h"
+#include "tools/wrapper/peercheck.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -126,6 +127,8 @@ RangeRequest ParseRange(const std::string& value, uint64_t size) {
     return r;
 }
 
+RangeServer::RangeServer() : peerCheck_(PeerIsThisUser) {}
+
 RangeServer::~RangeServer() {
     Stop();
 }
@@ -218,8 +221,13 @@ void RangeServer::AcceptLoop() {
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
+        // Another user's program may reach the port, but gets neither a byte nor a slot.
+        if (peerCheck_ && !peerCheck_(fd)) {
+            close(fd);
+            continue;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
-        if (connections_.size() >= kMaxConnections) {
+        if (!MakeRoom()) {
             close(fd);
             continue;
         }
@@ -234,6 +242,26 @@ void RangeServer::AcceptLoop() {
     }
 }
 
+bool RangeServer::MakeRoom() {
+    size_t active = 0;
+    Connection* stranger = nullptr;
+    for (auto& c : connections_) {
+        if (c->done || c->evicted)
+            continue;
+        ++active;
+        if (stranger == nullptr && !c->proven)
+            stranger = c.get(); // the list is in the order of arrival
+    }
+    if (active < kMaxConnections)
+        return true;
+    // Shut down connections end their threads promptly; they are reaped on the next round.
+    if (stranger == nullptr || connections_.size() >= 2 * kMaxConnections)
+        return false;
+    stranger->evicted = true;
+    shutdown(stranger->fd, SHUT_RDWR);
+    return true;
+}
+
 void RangeServer::Serve(Connection& connection) {
     std::string buffer;
     while (!stopping_) {
@@ -243,13 +271,14 @@ void RangeServer::Serve(Connection& connection) {
         if (!ReadHeader(connection.fd, buffer, std::chrono::steady_clock::now() + kHeaderTimeout,
                         &header))
             break;
-        if (!Answer(connection.fd, header))
+        if (!Answer(connection, header))
             break;
     }
     shutdown(connection.fd, SHUT_RDWR);
 }
 
-bool RangeServer::Answer(int fd, const std::string& header) {
+bool RangeServer::Answer(Connection& connection, const std::string& header) {
+    const int fd = connection.fd;
     std::string requestLine = header.substr(0, header.find("\r\n"));
     size_t sp1 = requestLine.find(' ');
     size_t sp2 = sp1 == std::string::npos ? sp1 : requestLine.find(' ', sp1 + 1);
@@ -270,24 +299,30 @@ bool RangeServer::Answer(int fd, const std::string& header) {
         keepAlive ? "Connection: keep-alive\r\n" : "Connection: close\r\n";
     bool head = method == "HEAD";
 
+    // After an error answer the connection is closed: a client that does not know the path
+    // cannot keep a slot by asking again and again.
     if (method != "GET" && !head) {
         std::string reply = StatusHead("405 Method Not Allowed") +
-                            "Allow: GET, HEAD\r\nContent-Length: 0\r\n" + connectionLine + "\r\n";
-        return SendAllOnSocket(fd, reply.data(), reply.size()) && keepAlive;
+                            "Allow: GET, HEAD\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        SendAllOnSocket(fd, reply.data(), reply.size());
+        return false;
     }
     if (target != path_) {
         std::string reply =
-            StatusHead("404 Not Found") + "Content-Length: 0\r\n" + connectionLine + "\r\n";
-        return SendAllOnSocket(fd, reply.data(), reply.size()) && keepAlive;
+            StatusHead("404 Not Found") + "Content-Length: 0\r\nConnection: close\r\n\r\n";
+        SendAllOnSocket(fd, reply.data(), reply.size());
+        return false;
     }
+    connection.proven = true;
 
     const uint64_t size = content_.size();
     RangeRequest range = ParseRange(HeaderValue(header, "Range"), size);
     const std::string total = std::to_string(size);
     if (range.kind == RangeRequest::Unsatisfiable) {
         std::string reply = StatusHead("416 Range Not Satisfiable") + "Content-Range: bytes */" +
-                            total + "\r\nContent-Length: 0\r\n" + connectionLine + "\r\n";
-        return SendAllOnSocket(fd, reply.data(), reply.size()) && keepAlive;
+                            total + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        SendAllOnSocket(fd, reply.data(), reply.size());
+        return false;
     }
     uint64_t first = 0;
     uint64_t count = size;

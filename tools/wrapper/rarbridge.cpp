@@ -82,12 +82,26 @@ std::string RarBridge::Serve(const std::string& volumeName) {
 void RarBridgePlugin::Prepare(std::vector<std::string>& args) {
     for (size_t index : FindMovieArguments(args)) {
         std::string address = bridge_.Serve(args[index]);
-        if (!address.empty()) {
-            args[index] = address;
-            serving_ = true;
-            return; // one set per player
+        if (address.empty())
+            continue;
+        std::string list = playlist_.Write(address);
+        if (list.empty()) {
+            bridge_.Stop(); // never the address itself in mplayer's command line
+            return;
         }
+        // In the movie's place: options after it still apply to it.
+        args[index] = "-playlist";
+        args.insert(args.begin() + static_cast<long>(index) + 1, list);
+        serving_ = true;
+        return; // one set per player
     }
+}
+
+bool RarBridgePlugin::OnOutput(const std::string& piece, PlayerIo&) {
+    // mplayer has read the list long before it names the movie it plays.
+    if (piece.rfind("Playing ", 0) == 0)
+        playlist_.Remove();
+    return true;
 }
 
 std::string RefusedMovieArgument(const std::vector<std::string>& args) {

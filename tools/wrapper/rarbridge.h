@@ -1,13 +1,15 @@
 #pragma once
 // Serves the movie stored in a RAR volume set on 127.0.0.1 over HTTP with byte ranges, so that
 // mplayer plays and seeks in it as in a loose file. The movie argument that names any volume of
-// a stored set is replaced by the address; a set that is not stored (compressed), or not a set
-// at all, is left to mplayer unchanged after the reader has said what is wrong.
+// a stored set is replaced by a private playlist holding the address; a set that is not stored
+// (compressed), or not a set at all, is left to mplayer unchanged after the reader has said
+// what is wrong.
 //
-// The address carries a random secret of 128 bits: other local users may reach the port, but
-// not the movie. Only the bytes really in the volumes are served: a missing or unfinished
-// volume ends the movie there.
+// The address carries a random secret of 128 bits and is in no command line: other local users
+// may reach the port, but are closed at once and could not name the movie anyway. Only the
+// bytes really in the volumes are served: a missing or unfinished volume ends the movie there.
 #include "rar/rarvolumeset.h"
+#include "tools/wrapper/bridgeplaylist.h"
 #include "tools/wrapper/playerproxy.h"
 #include "tools/wrapper/rangeserver.h"
 
@@ -34,11 +36,13 @@ class RarBridge {
 class RarBridgePlugin : public WrapperPlugin {
   public:
     void Prepare(std::vector<std::string>& mplayerArgs) override;
+    bool OnOutput(const std::string& piece, PlayerIo& io) override;
     // True once Prepare found a stored set and serves it.
     bool serving() const { return serving_; }
 
   private:
     RarBridge bridge_;
+    BridgePlaylist playlist_;
     bool serving_ = false;
 };
 
