@@ -111,10 +111,12 @@ std::string StreamingScript(const std::string& binaryFolder, const std::string& 
     script += "{\n";
     if (!startedMarker.empty())
         script += ": > " + ShellQuote(startedMarker) + "\n";
-    script += ShellQuote(binaryFolder + "unrar") + " p -inul";
+    // The password goes to the extractor in its environment, which only this user can read;
+    // in its command line every local user could (ps) for as long as the movie plays.
     if (!password.empty())
-        script += " " + ShellQuote("-p" + password);
-    script += " " + ShellQuote(rarFile) + " | " + ShellQuote(binaryFolder + "QUORVAN") + " -\n";
+        script += "QUORVAN_RAR_PASSWORD=" + ShellQuote(password) + " ";
+    script += ShellQuote(binaryFolder + "unrar") + " p -inul " + ShellQuote(rarFile) + " | " +
+              ShellQuote(binaryFolder + "QUORVAN") + " -\n";
     if (waitForKey)
         script += "printf '\\nPress Enter to close this window.'\nread quorvan_key\n";
     script += "}\n";

@@ -7,8 +7,9 @@
 extern char buf6[1000];
 
 // The shell script that runs the pipeline: the extractor's output piped into the player
-// reading "-". Every path and the password are shell-quoted. `waitForKey` adds the pause that
-// keeps a terminal window open after the player ends. A `startedMarker` file, when named, is
+// reading "-". Every path and the password are shell-quoted; the password reaches the extractor
+// in its environment (QUORVAN_RAR_PASSWORD), never in a command line. `waitForKey` adds the pause
+// that keeps a terminal window open after the player ends. A `startedMarker` file, when named, is
 // created once the shell has read the whole script (and so the script may be wiped).
 std::string StreamingScript(const std::string& binaryFolder, const std::string& rarFile,
                             const std::string& password, bool waitForKey,

@@ -3,9 +3,12 @@
 #include "platform/paths.h"
 #include "player/mplayerinfo.h"
 #include "rar/streaming.h"
+#include "tests/support/otheruser.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 
+#include <cctype>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -16,13 +19,16 @@ namespace fs = std::filesystem;
 
 namespace {
 // A program folder whose binary/unrar and binary/QUORVAN only record their arguments, one per
-// NUL-terminated entry, into <name>.args.
+// NUL-terminated entry, into <name>.args, and the password in their environment into
+// <name>.password.
 void StageRecordingTools(const TempDir& dir) {
     fs::create_directories(dir.file("binary"));
     for (const char* tool : {"unrar", "QUORVAN"}) {
         std::string path = dir.file(std::string("binary/") + tool);
-        WriteFile(path, std::string("#!/bin/sh\nprintf '%s\\0' \"$@\" > '") + dir.path() + "/" +
-                            tool + ".args'\ncat >/dev/null\n");
+        const std::string record = dir.path() + "/" + tool;
+        WriteFile(path, "#!/bin/sh\nprintf '%s' \"$QUORVAN_RAR_PASSWORD\" > '" + record +
+                            ".password'\nprintf '%s\\0' \"$@\" > '" + record +
+                            ".args'\ncat >/dev/null\n");
         chmod(path.c_str(), 0755);
     }
 }
@@ -42,7 +48,8 @@ std::vector<std::string> RecordedArgs(const TempDir& dir, const std::string& too
 
 TEST(StreamingScript, PasswordOnlyWhenGiven) {
     std::string with = StreamingScript("/q/binary/", "/m/a.rar", "PASS", false);
-    EXPECT_NE(with.find("'/q/binary/unrar' p -inul '-pPASS' '/m/a.rar' | '/q/binary/QUORVAN' -\n"),
+    EXPECT_NE(with.find("QUORVAN_RAR_PASSWORD='PASS' '/q/binary/unrar' p -inul '/m/a.rar' | "
+                        "'/q/binary/QUORVAN' -\n"),
               std::string::npos)
         << with;
     EXPECT_NE(StreamingScript("/q/", "/m", "", false, "/p/run2.sh.started")
@@ -69,10 +76,11 @@ TEST(StreamingScript, HostileNamesAndPasswordsRunNothing) {
         std::string out;
         EXPECT_EQ(RunCommand({"/bin/sh", script}, &out), 0) << out;
         EXPECT_FALSE(fs::exists(marker)) << text;
-        EXPECT_EQ(RecordedArgs(dir, "unrar"),
-                  (std::vector<std::string>{"p", "-inul", "-p" + text, rar}))
+        EXPECT_EQ(RecordedArgs(dir, "unrar"), (std::vector<std::string>{"p", "-inul", rar}))
             << text;
+        EXPECT_EQ(ReadFile(dir.file("unrar.password")), text);
         EXPECT_EQ(RecordedArgs(dir, "QUORVAN"), std::vector<std::string>{"-"});
+        EXPECT_EQ(ReadFile(dir.file("QUORVAN.password")), "") << "only the extractor gets it";
     }
 }
 
@@ -102,9 +110,10 @@ TEST(StreamingScript, RunRarStartsThePipelineAndWipesTheScript) {
     const std::string folder = GetDirectoryFromPath(StreamingScriptPath());
     EXPECT_EQ(fs::status(folder).permissions() & fs::perms::others_all, fs::perms::none);
     // Both ends of the pipeline run at the same time; each records its arguments when it can.
-    const std::vector<std::string> expected = {"p", "-inul", "-pse cret", rar};
+    const std::vector<std::string> expected = {"p", "-inul", rar};
     EXPECT_TRUE(WaitUntil([&] { return RecordedArgs(dir, "unrar") == expected; }, 10000))
         << RecordedArgs(dir, "unrar").size();
+    EXPECT_EQ(ReadFile(dir.file("unrar.password")), "se cret");
     EXPECT_TRUE(WaitUntil([&] { return RecordedArgs(dir, "QUORVAN").size() == 1; }, 10000));
     ASSERT_TRUE(WaitUntil([] { return !fs::exists(StreamingScriptPath()); }, 35000))
         << "the script holding the password must be wiped";
@@ -173,6 +182,79 @@ TEST(StreamingScript, AStoredSetPlaysThroughTheExtractorAndTheWrapper) {
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("Starting playback..."), std::string::npos) << out;
     EXPECT_NE(out.find("Exiting... (End of file)"), std::string::npos) << out;
+}
+
+TEST(StreamingScript, WhileItStreamsThePasswordIsInNoCommandLineAndOutOfOtherUsersReach) {
+    TempDir dir;
+    // The real extractor; a player that reads nothing until the test says so, so that the
+    // extractor is still running (blocked on the full pipe) while the test looks.
+    fs::create_directories(dir.file("binary"));
+    fs::create_symlink(StageDir() + "/binary/unrar", dir.file("binary/unrar"));
+    const std::string go = dir.file("go");
+    ASSERT_EQ(mkfifo(go.c_str(), 0600), 0);
+    WriteFile(dir.file("binary/QUORVAN"),
+              "#!/bin/sh\nread word < '" + go + "'\ncat > '" + dir.file("streamed") + "'\n");
+    chmod(dir.file("binary/QUORVAN").c_str(), 0755);
+    std::string movie(1 << 20, 0);
+    unsigned state = 7;
+    for (auto& c : movie)
+        c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
+    WriteFile(dir.file("movie.avi"), movie);
+    std::string out;
+    ASSERT_EQ(RunCommand({StageDir() + "/binary/rar", "a", "-ep", "-m0", "-o+", "-v300k", "-vn",
+                          dir.file("film.rar"), dir.file("movie.avi")},
+                         &out),
+              0)
+        << out;
+    SetProgramFolder(dir.path());
+    unsetenv("DISPLAY");
+    const std::string password = "Quorvan-test secret 8d1f";
+    std::snprintf(buf6, sizeof(buf6), "%s", password.c_str());
+    ASSERT_TRUE(ButionUnRarChosen(dir.file("film.rar")));
+    const std::string script = StreamingScriptPath();
+
+    // Every process's command line, as root reads them, once the extractor runs.
+    auto commandLines = [] {
+        std::string all;
+        for (const auto& entry : fs::directory_iterator("/proc"))
+            if (std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0])))
+                all += ReadFile(entry.path() / "cmdline") + "\n";
+        return all;
+    };
+    const std::string extractor = dir.file("binary/unrar") + '\0' + "p";
+    ASSERT_TRUE(
+        WaitUntil([&] { return commandLines().find(extractor) != std::string::npos; }, 10000));
+    EXPECT_EQ(commandLines().find(password), std::string::npos);
+    if (CanActAsAnotherUser()) {
+        std::string seen;
+        RunCommand(AsAnotherUser({"bash", "-c",
+                                  "cat /proc/[0-9]*/cmdline /proc/[0-9]*/environ \"$1\" "
+                                  "2>/dev/null; echo scanned",
+                                  "scan", script}),
+                   &seen);
+        EXPECT_NE(seen.find("scanned"), std::string::npos);
+        EXPECT_EQ(seen.find(password), std::string::npos) << "another user reads the password";
+    }
+    // The script that holds it (it is wiped a few seconds after the start) is this user's alone.
+    struct stat file {};
+    if (lstat(script.c_str(), &file) == 0) {
+        EXPECT_EQ(file.st_mode & 0077, 0u);
+    }
+    struct stat folder {};
+    if (lstat(GetDirectoryFromPath(script).c_str(), &folder) == 0) {
+        EXPECT_EQ(folder.st_mode & 0077, 0u);
+    }
+
+    int writer = -1;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (writer = open(go.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }, 10000));
+    ASSERT_EQ(write(writer, "\n", 1), 1);
+    close(writer);
+    EXPECT_TRUE(
+        WaitUntil([&] { return ReadFile(dir.file("streamed")).size() == movie.size(); }, 20000));
+    EXPECT_TRUE(ReadFile(dir.file("streamed")) == movie);
+    buf6[0] = 0;
+    SetProgramFolder("");
 }
 
 TEST(RarDvdWarning, OnlyAFirstVolumeOfExactlyFiftyMillionBytes) {

@@ -151,20 +151,39 @@ TEST(Unrar, EncryptedFilesFailWithThePasswordMessage) {
     data[header + 1] = static_cast<char>((crc >> 8) & 0xFF);
     WriteFile(dir.file("enc.rar"), data);
 
-    for (const char* password : {"-pWRONG", ""}) {
-        SCOPED_TRACE(password);
+    // The password on the command line, in the environment, on an inherited descriptor, or none.
+    const std::string archive = dir.file("enc.rar");
+    const std::string unrar = UnrarTool();
+    struct Way {
+        const char* name;
+        std::vector<std::string> argv;
+        bool given;
+    };
+    for (const Way& way :
+         {Way{"switch", {unrar, "p", "-inul", "-pWRONG", archive}, true},
+          Way{"environment",
+              {"env", "QUORVAN_RAR_PASSWORD=WRONG", unrar, "p", "-inul", archive},
+              true},
+          Way{"descriptor",
+              {"bash", "-c", "QUORVAN_RAR_PASSWORD_FD=3 exec \"$0\" p -inul \"$1\" 3<<<WRONG",
+               unrar, archive},
+              true},
+          Way{"none", {unrar, "p", "-inul", archive}, false}}) {
+        SCOPED_TRACE(way.name);
         std::string out;
-        std::vector<std::string> args;
-        if (*password)
-            args.push_back(password);
-        args.push_back(dir.file("enc.rar"));
-        ToolRun run = Unrar(args, &out);
+        ToolRun run = RunTool(way.argv, kLimitMs, nullptr, &out);
         EXPECT_EQ(run.exitCode, 11);
         EXPECT_NE(run.errors.find("encrypted"), std::string::npos) << run.errors;
-        EXPECT_NE(run.errors.find(*password ? "password is wrong" : "no password"),
+        EXPECT_NE(run.errors.find(way.given ? "password is wrong" : "no password"),
                   std::string::npos)
             << run.errors;
     }
+    std::string out;
+    ToolRun bad = RunTool({"env", "QUORVAN_RAR_PASSWORD_FD=three", unrar, "p", "-inul", archive},
+                          kLimitMs, nullptr, &out);
+    EXPECT_EQ(bad.exitCode, 7);
+    EXPECT_NE(bad.errors.find("QUORVAN_RAR_PASSWORD_FD must name a descriptor"), std::string::npos)
+        << bad.errors;
 }
 
 TEST(Unrar, CompressedSetAndBadCommandLinesEndPromptly) {

@@ -1,8 +1,10 @@
 // binary/unrar: "unrar p -inul [-pPASSWORD] archive [files...]" prints the files of a RAR set
-// to standard output, so that a player can read the movie from a pipe. Errors always go to
+// to standard output, so that a player can read the movie from a pipe. A -p switch overrides a
+// password handed over in the environment (passwordintake.h). Errors always go to
 // standard error (-inul only keeps the tool from chatting) with a non-zero exit.
 #include "platform/fdio.h"
 #include "tools/unrar/extract.h"
+#include "tools/unrar/passwordintake.h"
 #include "tools/unrar/rarvolumes.h"
 
 #include <clocale>
@@ -16,7 +18,10 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr, "Usage: unrar p [-inul] [-p<password>] <archive> [files...]\n");
+    std::fprintf(stderr,
+                 "Usage: unrar p [-inul] [-p<password>] <archive> [files...]\n"
+                 "The password may also come in %s, or on the descriptor %s names.\n",
+                 kPasswordVariable, kPasswordFdVariable);
     return kUnrarUsage;
 }
 
@@ -31,6 +36,11 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] != "p")
         return Usage();
     ExtractRequest request;
+    std::string intakeError;
+    if (!TakePasswordFromEnvironment(&request.password, &intakeError)) {
+        std::fprintf(stderr, "%s\n", intakeError.c_str());
+        return kUnrarUsage;
+    }
     std::string archive;
     bool switches = true;
     for (size_t i = 1; i < args.size(); ++i) {
