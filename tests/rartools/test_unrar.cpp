@@ -162,10 +162,10 @@ TEST(Unrar, EncryptedFilesFailWithThePasswordMessage) {
     for (const Way& way :
          {Way{"switch", {unrar, "p", "-inul", "-pWRONG", archive}, true},
           Way{"environment",
-              {"env", "QUORVAN_RAR_PASSWORD=WRONG", unrar, "p", "-inul", archive},
+              {"/usr/bin/env", "QUORVAN_RAR_PASSWORD=WRONG", unrar, "p", "-inul", archive},
               true},
           Way{"descriptor",
-              {"bash", "-c", "QUORVAN_RAR_PASSWORD_FD=3 exec \"$0\" p -inul \"$1\" 3<<<WRONG",
+              {"/bin/bash", "-c", "QUORVAN_RAR_PASSWORD_FD=3 exec \"$0\" p -inul \"$1\" 3<<<WRONG",
                unrar, archive},
               true},
           Way{"none", {unrar, "p", "-inul", archive}, false}}) {
@@ -179,8 +179,9 @@ TEST(Unrar, EncryptedFilesFailWithThePasswordMessage) {
             << run.errors;
     }
     std::string out;
-    ToolRun bad = RunTool({"env", "QUORVAN_RAR_PASSWORD_FD=three", unrar, "p", "-inul", archive},
-                          kLimitMs, nullptr, &out);
+    ToolRun bad =
+        RunTool({"/usr/bin/env", "QUORVAN_RAR_PASSWORD_FD=three", unrar, "p", "-inul", archive},
+                kLimitMs, nullptr, &out);
     EXPECT_EQ(bad.exitCode, 7);
     EXPECT_NE(bad.errors.find("QUORVAN_RAR_PASSWORD_FD must name a descriptor"), std::string::npos)
         << bad.errors;
