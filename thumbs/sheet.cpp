@@ -2,16 +2,21 @@
 
 #include "online/moviehash.h"
 #include "online/moviesource.h"
+#include "platform/fdio.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
 #include "rar/rarnames.h"
 #include "thumbs/dibfile.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QPainter>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 const char* SloganFor(int milliseconds) {
     int m = milliseconds % 13;
@@ -61,7 +66,7 @@ int ConvertPNG(const std::string& workDir, int frameWidth) {
         if (fnmatch("shot0???.png", name.c_str(), 0) != 0)
             continue;
         std::string source = workDir + "/" + name;
-        QImage frame(QString::fromStdString(source));
+        QImage frame = LoadImageFile(source);
         if (frame.isNull())
             continue;
         if (frameWidth > 0 && frame.width() != frameWidth)
@@ -177,6 +182,40 @@ QImage ComposeSheet(const SheetInput& in, std::vector<thumbitem>& items) {
     return sheet;
 }
 
+// File names are bytes: Qt's own file names are text, and a name that is not UTF-8 (a movie
+// from an old archive) would lose its bytes on the way. The image is coded in memory and the
+// file opened by its bytes.
 bool SaveSheetJpeg(const QImage& sheet, const std::string& path) {
-    return !sheet.isNull() && sheet.save(QString::fromStdString(path), "JPEG", 90);
+    if (sheet.isNull())
+        return false;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!sheet.save(&buffer, "JPEG", 90))
+        return false;
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAllBlocking(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+    ok = close(fd) == 0 && ok;
+    if (!ok)
+        unlink(path.c_str());
+    return ok;
+}
+
+QImage LoadImageFile(const std::string& path) {
+    std::string bytes;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return QImage();
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        char chunk[65536];
+        ssize_t n;
+        while ((n = read(fd, chunk, sizeof(chunk))) > 0)
+            bytes.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()),
+                            static_cast<int>(bytes.size()));
 }

@@ -42,5 +42,9 @@ int ConvertPNG(const std::string& workDir, int frameWidth);
 // load DIB file": a null image is returned) and a missing later frame ("XXX") by message box.
 QImage ComposeSheet(const SheetInput& input, std::vector<thumbitem>& items);
 
-// Writes the sheet as JPEG of quality 90; false when it cannot be written.
+// Writes the sheet as JPEG of quality 90; false when it cannot be written. `path` is bytes,
+// used as it is (a name that is not UTF-8 keeps them).
 bool SaveSheetJpeg(const QImage& sheet, const std::string& path);
+// Reads an image file (JPEG, PNG, BMP) named by the bytes of `path`; a null image when it
+// cannot.
+QImage LoadImageFile(const std::string& path);

@@ -34,7 +34,7 @@ int SaveCliptoFile(const QImage& sheet, const std::string& movieFile) {
 }
 
 bool Konvertuj2BMP(const std::string& source, const std::string& target) {
-    QImage picture(QString::fromStdString(source));
+    QImage picture = LoadImageFile(source);
     auto dib = DibFromQImage(picture);
     return dib && DibSaveImage(target.c_str(), dib.get()) == 1;
 }

@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/textutil.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 #include "tests/thumbs/cwd.h"
@@ -13,6 +14,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -203,4 +205,28 @@ TEST(ThumbFiles, TheWindowFindsTheSheetBesideTheMovieOrInTheWorkingFolder) {
     Mp1.movieFile.clear();
     Mp1.thumbnailFile.clear();
     unsetenv("TMPDIR");
+}
+
+// File names are bytes: a movie whose name is not UTF-8 gets its sheet and the sheet's bitmap
+// under names that keep them.
+TEST(ThumbFiles, ANameThatIsNotUtf8KeepsItsBytesInTheFilesBesideIt) {
+    TempDir movies;
+    RecorderPort port;
+    ScopedPort scoped(&port);
+    std::string movie = movies.file("bad\xff\xfe name.avi");
+    WriteFile(movie, "movie");
+    SetPlayerFolder(movies.path());
+    EXPECT_EQ(SaveCliptoFile(Gradient(64, 40), movie), 1);
+    SetPlayerFolder("");
+    std::string sheet = movies.file("bad\xff\xfe name.avi.s.jpg");
+    ASSERT_TRUE(IsFileExist(sheet.c_str())) << "the sheet of bad\\xff.avi is bad\\xff.avi.s.jpg";
+    EXPECT_EQ(LoadImageFile(sheet).width(), 64);
+    EXPECT_TRUE(Konvertuj2BMP(sheet, movie + ".s.bmp"));
+    EXPECT_TRUE(DibLoadImage((movie + ".s.bmp").c_str()));
+    size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(movies.path())) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 3u) << "no file under a name with replacement characters";
 }
