@@ -16,18 +16,23 @@ if ! command -v ffmpegthumbnailer >/dev/null; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends ffmpegthumbnailer >/dev/null
 fi
 
-# A movie of $2 seconds: testsrc2 at 25 fps, a keyframe every 10 s as encoders commonly do.
+# A movie of $2 seconds: testsrc2 at 25 fps, a keyframe every 10 s as encoders commonly do
+# (every $GOP frames when given).
 make_movie() { # name seconds codec-options...
   local name=$1 seconds=$2; shift 2
   [ -f "$dir/$name" ] && return
   echo "making $name ..." >&2
   ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=1280x720:rate=25:duration=$seconds" \
-    "$@" -g 250 "$dir/$name.part.${name##*.}"
+    "$@" -g "${GOP:-250}" "$dir/$name.part.${name##*.}"
   mv "$dir/$name.part.${name##*.}" "$dir/$name"
 }
 make_movie mpeg4-10min.avi 600 -c:v mpeg4 -q:v 5
 make_movie h264-10min.mkv 600 -c:v libx264 -preset ultrafast -crf 28
 make_movie mpeg4-45min.avi 2700 -c:v mpeg4 -q:v 8
+# Two minutes: the 49 tiles lie 1.2 s apart, closer than the keyframes of the first movie, whose
+# tiles are decoded forward from the keyframe before them; the second has a keyframe a second.
+make_movie h264-2min-keyint250.mkv 120 -c:v libx264 -preset ultrafast -crf 28
+GOP=25 make_movie h264-2min-keyint25.mkv 120 -c:v libx264 -preset ultrafast -crf 28
 
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.6f\", $* }"; }
@@ -93,3 +98,17 @@ bench_movie h264-10min.mkv
 bench_movie mpeg4-45min.avi
 printf '45 min against 10 min (MPEG-4): %.2f x\n' \
   "$(calc "$(cat "$dir/mpeg4-45min.avi.ours") / $(cat "$dir/mpeg4-10min.avi.ours")")"
+
+sheet_time() { # movie
+  local work t
+  work=$(mktemp -d)
+  t=$(now)
+  (cd "$work" && "$quorvan" thumbs --width 800 --across 7 --down 7 "$dir/$1" >/dev/null 2>&1)
+  elapsed "$t"
+  rm -rf "$work"
+}
+echo "== forward decoding: 7 x 7 sheet of a 2-minute 1280x720 H.264 movie, tiles 1.2 s apart"
+long=$(sheet_time h264-2min-keyint250.mkv)
+ordinary=$(sheet_time h264-2min-keyint25.mkv)
+printf 'keyframes every 10 s %6.2f s | every 1 s %6.2f s | %.2f x\n' "$long" "$ordinary" \
+  "$(calc "$long / $ordinary")"
