@@ -180,9 +180,10 @@ int main(int argc, char** argv) {
         errors.insert(errors.end(), own.begin(), own.end());
         if (median > 500)
             ++wrong;
-        std::printf(" %s  score %5.1f  median %4.0f ms  p95 %5.0f ms  %5.1f s (made in %.0f s)\n",
-                    SyncSummary(r.fit).c_str(), r.fit.score, median, Percentile(own, 0.95), took,
-                    made);
+        std::printf(" %s  score %5.1f (one offset %5.1f)  median %4.0f ms  p95 %5.0f ms  %5.1f s "
+                    "(made in %.0f s)\n",
+                    SyncSummary(r.fit).c_str(), r.fit.score, r.fit.singleScore, median,
+                    Percentile(own, 0.95), took, made);
         std::fflush(stdout);
         movies.push_back(movie);
     }
@@ -200,7 +201,7 @@ int main(int argc, char** argv) {
             std::printf("stranger %zu ACCEPTED: %s score %.1f\n", k, SyncSummary(r.fit).c_str(),
                         r.fit.score);
         } else {
-            std::printf("stranger %zu refused, score %.1f\n", k, r.fit.score);
+            std::printf("stranger %zu refused, one-offset score %.1f\n", k, r.fit.singleScore);
         }
     }
     std::printf("\n%d cases of %d to %d minutes: %zu lines\n", cases, from, to, errors.size());

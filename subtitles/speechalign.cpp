@@ -342,6 +342,7 @@ SyncFit FindSync(const std::vector<SpeechInterval>& lines, const std::vector<flo
     // Chance is judged on one offset for the whole subtitle: a free second offset for part of
     // it lifts another movie's subtitle as much as it lifts a cut one.
     const double single = (win.best - win.median) / win.spread;
+    fit.singleScore = single;
     if (single < limits.minScore) {
         char text[200];
         std::snprintf(text, sizeof text,

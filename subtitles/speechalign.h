@@ -32,6 +32,7 @@ struct SyncFit {
     double speechShare = 0; // share of the subtitle's time that lands on speech, 0..1
     double chanceShare = 0; // the same for a typical offset
     double splitGain = 0;   // what the best split would add to the score (taken or not)
+    double singleScore = 0; // the score of one offset for the whole subtitle (judges chance)
     // Maps a subtitle time (ms) to the movie's.
     double Map(double ms) const;
 };
