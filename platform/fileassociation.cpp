@@ -159,6 +159,16 @@ std::string DesktopExecArgument(const std::string& program) {
     return out;
 }
 
+std::string DesktopExecLine(const std::string& program) {
+    // GLib refuses an entry whose program it cannot find, and it looks for the program before
+    // "%%" becomes "%": a program folder holding a percent sign is reached through sh, whose
+    // name needs no escaping, with the program's path as an ordinary (escaped) argument.
+    if (program.find('%') == std::string::npos)
+        return DesktopExecArgument(program) + " %f";
+    return "sh -c " + DesktopExecArgument("exec \"$0\" \"$@\"") + " " +
+           DesktopExecArgument(program) + " %f";
+}
+
 std::string PlayerDesktopEntry(const std::string& programFolder, const std::string& icon) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
@@ -166,8 +176,8 @@ std::string PlayerDesktopEntry(const std::string& programFolder, const std::stri
            "GenericName=Movie Player\n"
            "Comment=Plays movies, also straight out of RAR volume sets\n"
            "Exec=" +
-           EscapeValue(DesktopExecArgument(programFolder + "QuorvanPlayer")) +
-           " %f\n"
+           EscapeValue(DesktopExecLine(programFolder + "QuorvanPlayer")) +
+           "\n"
            "Icon=" +
            EscapeValue(icon) +
            "\n"
@@ -183,8 +193,8 @@ std::string NfoDesktopEntry(const std::string& programFolder, const std::string&
            "Name=Quorvan NFO Viewer\n"
            "Comment=Shows release descriptions (.nfo) with their DOS line drawing\n"
            "Exec=" +
-           EscapeValue(DesktopExecArgument(programFolder + "binary/NFO2TXT")) +
-           " %f\n"
+           EscapeValue(DesktopExecLine(programFolder + "binary/NFO2TXT")) +
+           "\n"
            "Icon=" +
            EscapeValue(icon) +
            "\n"

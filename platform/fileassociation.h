@@ -29,6 +29,8 @@ std::string XdgConfigHome();
 
 // An Exec line's program argument, quoted and escaped for a desktop entry.
 std::string DesktopExecArgument(const std::string& program);
+// The whole Exec value (before the string escapes) that starts `program` on the opened file.
+std::string DesktopExecLine(const std::string& program);
 // The desktop entry of the player (all movie types) or of the .nfo viewer.
 std::string PlayerDesktopEntry(const std::string& programFolder, const std::string& icon);
 std::string NfoDesktopEntry(const std::string& programFolder, const std::string& icon);

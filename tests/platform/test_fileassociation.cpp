@@ -62,8 +62,9 @@ class FileAssociations : public ::testing::Test {
         env_.Set("XDG_DATA_HOME", nullptr);
         env_.Set("XDG_CONFIG_HOME", nullptr);
         env_.Set("XDG_CURRENT_DESKTOP", "GNOME"); // xdg-mime asks gio for file types
-        // A program folder whose name needs quoting in an Exec line.
-        program_ = work_.file("Programy ż \"$x\"") + "/";
+        // A program folder whose name needs quoting and escaping in an Exec line: blanks, a
+        // field code's percent, and the characters escaped inside double quotes.
+        program_ = work_.file("Programy 100% ż %f \"$x\" `id` back\\slash") + "/";
         fs::create_directories(program_ + "binary");
         RecordingProgram(program_ + "QuorvanPlayer", work_.file("player-args"));
         RecordingProgram(program_ + "binary/NFO2TXT", work_.file("nfo-args"));
@@ -130,6 +131,11 @@ TEST_F(FileAssociations, MoviesOpenInTheProgramAndRegisteringAgainChangesNothing
 }
 
 TEST_F(FileAssociations, NfoFilesOpenInTheViewer) {
+    // Without a percent sign the Exec line names the program itself.
+    program_ = work_.file("Programy ż \"$x\" `id` back\\slash") + "/";
+    fs::create_directories(program_ + "binary");
+    RecordingProgram(program_ + "binary/NFO2TXT", work_.file("nfo-args"));
+    SetProgramFolder(program_);
     EXPECT_EQ(FileAssociationNFO(), 1);
     RefreshDesktopDatabases();
     EXPECT_EQ(Output({"xdg-mime", "query", "default", "text/x-nfo"}), "quorvan-nfo.desktop");
