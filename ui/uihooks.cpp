@@ -2,11 +2,13 @@
 
 #include "platform/windowport.h"
 #include "player/KomunikacjaZMplayerem.h"
+#include "player/mplayerinfo.h"
 #include "ui/inputdialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -52,6 +54,11 @@ std::string QtOpenFile(const std::vector<FileFilter>& filters) {
     dialog.setNameFilters(NameFilters(filters));
     // The patterns were written for names compared without regard to case ("*.AVI").
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    // The dialogs start in the folder of the movie that plays: the next movie, its subtitles
+    // and sheets usually lie there.
+    QFileInfo movie(QString::fromStdString(Mp1.MovieFileSnapshot()));
+    if (movie.isAbsolute() && movie.dir().exists())
+        dialog.setDirectory(movie.dir());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return "";
     return dialog.selectedFiles().first().toStdString();

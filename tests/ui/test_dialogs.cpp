@@ -12,6 +12,7 @@
 #include "ui/uihooks.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -227,3 +228,27 @@ TEST_F(Dialogs, StreamingStopsThePlayerAndStopsWhenNoFileOrPasswordIsGiven) {
 }
 
 } // namespace
+
+TEST_F(Dialogs, FileOpenStartsInTheFolderOfTheMovieThatPlays) {
+    Start();
+    std::filesystem::create_directories(dir_.file("films"));
+    WriteFile(dir_.file("films/movie.avi"), "x");
+    Mp1.movieFile = dir_.file("films/movie.avi");
+    // The program's own open dialog, shown and closed again.
+    UiHooks recording = Hooks();
+    ResetHooks();
+    auto qtOpenFile = Hooks().openFile;
+    Hooks() = recording;
+    Hooks().openFile = qtOpenFile;
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            shown = dialog->directory().absolutePath();
+            dialog->reject();
+        }
+    });
+    poll.start(20);
+    W().Command(107);
+    EXPECT_EQ(shown.toStdString(), dir_.file("films"));
+}
