@@ -133,3 +133,54 @@ FramePlacer::Result FramePlacer::Place(int seconds, double nextSeconds,
         StepTo(t, deadline);
     return status_;
 }
+
+FramePlacer::Result FramePlacer::SeekTo(double seconds, Clock::time_point deadline) {
+    status_ = Result::Placed;
+    const double landed = SeekAndAsk(seconds, deadline);
+    if (landed >= 0) {
+        key_ = landed;
+        nextKey_ = -1;
+    }
+    return status_;
+}
+
+FramePlacer::Result FramePlacer::PlaceExactly(double seconds, Clock::time_point deadline) {
+    status_ = Result::Placed;
+    const double t = std::max(0.0, seconds);
+    const double half = 0.5 / fps_;
+    // Already on it, or before it with no keyframe in between: decode on from here.
+    if (here_ >= 0 && std::abs(here_ - t) <= half)
+        return status_;
+    if (here_ >= 0 && key_ >= 0 && here_ < t && nextKey_ > t) {
+        StepTo(t, deadline);
+        return status_;
+    }
+    double landed = SeekAndAsk(t, deadline);
+    if (landed < 0)
+        return status_;
+    // Landed past it: find the keyframe before it by seeking further back each time, first by
+    // the keyframe distance seen last (which lands on it where keyframes come evenly), else
+    // by 1, 2, 4 ... seconds: the probe that first lands before it lands on the last
+    // keyframe before it, as the one before found none between.
+    double after = landed;
+    double back = gop_ > 0 ? gop_ : 1.0;
+    for (int tries = 0; landed > t + half && tries < 8; ++tries, back *= 2) {
+        const double from = t - back;
+        landed = SeekAndAsk(from > 0 ? from : 0, deadline);
+        if (landed < 0)
+            return status_;
+        if (landed > t + half)
+            after = std::min(after, landed);
+        if (from <= 0)
+            break;
+    }
+    if (landed > t + half)
+        return status_; // nothing before it to decode from: the frame the seek gives
+    if (after - landed > half)
+        gop_ = after - landed;
+    key_ = landed;
+    nextKey_ = after > t ? after : -1;
+    if (landed < t - half)
+        StepTo(t, deadline);
+    return status_;
+}

@@ -24,6 +24,11 @@ class FramePlacer {
     // Places the player for a tile asked at `seconds` whose stretch of the movie ends at
     // `nextSeconds` (the next tile's time, or the movie's end). `deadline` bounds it all.
     Result Place(int seconds, double nextSeconds, std::chrono::steady_clock::time_point deadline);
+    // One frame on demand, fast: the keyframe a seek to `seconds` lands on (at or after it).
+    Result SeekTo(double seconds, std::chrono::steady_clock::time_point deadline);
+    // One frame on demand, exact: the frame nearest `seconds` that decoding forward from the
+    // keyframe before it reaches (within half a frame unless the deadline comes first).
+    Result PlaceExactly(double seconds, std::chrono::steady_clock::time_point deadline);
     // After the screenshot: the time the player answered, where it now stands.
     void StandsAt(double seconds);
     double where() const { return here_; }
@@ -42,4 +47,5 @@ class FramePlacer {
     double here_ = -1;    // the frame the player stands on, -1 unknown
     double key_ = -1;     // the keyframe it last landed on by a seek, at or before here_
     double nextKey_ = -1; // the keyframe after key_ when a seek showed it, -1 unknown
+    double gop_ = 0;      // the longest distance between keyframes seen, 0 unknown
 };

@@ -2,6 +2,8 @@
 
 #include "tests/support/testenv.h"
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <unistd.h>
 #include <vector>
@@ -64,4 +66,51 @@ std::string MadeMovie(TestMovie kind) {
     }
     fs::rename(tmp, path);
     return path;
+}
+
+std::string ColourSegmentsMovie() {
+    std::string dir = TestBinDir() + "/movies";
+    fs::create_directories(dir);
+    std::string path = dir + "/colour-segments-100s.mkv";
+    if (fs::exists(path) && fs::file_size(path) > 0)
+        return path;
+    std::string tmp = path + "." + std::to_string(getpid()) + ".mkv";
+    std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y"};
+    std::string concat;
+    for (int k = 0; k < kSegmentCount; ++k) {
+        char colour[16];
+        std::snprintf(colour, sizeof colour, "0x%06X", kSegmentColours[k]);
+        argv.insert(argv.end(), {"-f", "lavfi", "-i",
+                                 std::string("color=c=") + colour +
+                                     ":s=160x120:r=25:d=" + std::to_string(kSegmentSeconds)});
+        concat += "[" + std::to_string(k) + ":v]";
+    }
+    concat += "concat=n=" + std::to_string(kSegmentCount) + ":v=1:a=0";
+    argv.insert(argv.end(), {"-filter_complex", concat, "-c:v", "libx264", "-preset", "ultrafast",
+                             "-g", "250", "-sc_threshold", "0", "-pix_fmt", "yuv420p", tmp});
+    if (RunCommand(argv, nullptr) != 0) {
+        fs::remove(tmp);
+        return "";
+    }
+    fs::rename(tmp, path);
+    return path;
+}
+
+int NearestSegment(unsigned rgb, double* distance) {
+    int best = 0;
+    double bestDistance = 1e9;
+    for (int k = 0; k < kSegmentCount; ++k) {
+        const unsigned c = kSegmentColours[k];
+        const double dr = double((rgb >> 16) & 255) - double((c >> 16) & 255);
+        const double dg = double((rgb >> 8) & 255) - double((c >> 8) & 255);
+        const double db = double(rgb & 255) - double(c & 255);
+        const double d = std::sqrt(dr * dr + dg * dg + db * db);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = k;
+        }
+    }
+    if (distance != nullptr)
+        *distance = bestDistance;
+    return best;
 }

@@ -15,3 +15,16 @@ std::string MadeMovie(TestMovie kind);
 // Its length in seconds.
 constexpr int kMadeMovieSeconds = 90;
 constexpr int kMadeMovieFps = 25;
+
+// 100 s of H.264 (MKV, 160x120, 25 fps) in ten 10-second segments of one solid colour each
+// (kSegmentColours, segment k from 10k s), keyframes only every 10 s and at no scene change:
+// a seek lands on the next segment's first frame, and only decoding forward finds the frame
+// of a time inside a segment. "" when ffmpeg could not make it.
+std::string ColourSegmentsMovie();
+constexpr int kSegmentSeconds = 10;
+constexpr int kSegmentCount = 10;
+constexpr unsigned kSegmentColours[kSegmentCount] = {0xff0000, 0x00ff00, 0x0000ff, 0xffff00,
+                                                     0x00ffff, 0xff00ff, 0xffffff, 0x000000,
+                                                     0xff8000, 0x808080};
+// The segment whose colour is nearest `rgb` (0xRRGGBB) and how far it is (0..441).
+int NearestSegment(unsigned rgb, double* distance = nullptr);

@@ -1,5 +1,6 @@
 // quorvan: the command-line companion of Quorvan Rar Player (fingerprints and RAR sets).
 #include "tools/quorvan/commands.h"
+#include "tools/quorvan/framecommand.h"
 #include "tools/quorvan/subtitlescommand.h"
 #include "tools/quorvan/synccommand.h"
 #include "tools/quorvan/thumbscommand.h"
@@ -54,6 +55,9 @@ int main(int argc, char** argv) {
     ThumbsOptions thumbsOptions;
     auto* thumbs = AddThumbsCommand(app, thumbsOptions);
 
+    FrameOptions frameOptions;
+    auto* frame = AddFrameCommand(app, frameOptions);
+
     SyncOptions syncOptions;
     auto* sync = AddSyncCommand(app, syncOptions);
 
@@ -79,6 +83,8 @@ int main(int argc, char** argv) {
         status = RunRarInfo(volume, json, out);
     else if (thumbs->parsed())
         status = RunThumbs(thumbsOptions, out);
+    else if (frame->parsed())
+        status = RunFrame(frameOptions, out);
     else if (sync->parsed())
         status = RunSync(syncOptions, out);
     else

@@ -7,6 +7,7 @@
 #include "player/mplayerinfo.h"
 #include "rar/rarnames.h"
 #include "thumbs/capture.h"
+#include "thumbs/captureplayer.h"
 #include "thumbs/capturerules.h"
 #include "thumbs/sheet.h"
 #include "thumbs/thumbfiles.h"
@@ -50,80 +51,6 @@ std::string Absolute(const std::string& path) {
     return WorkingDirectory() + "/" + path;
 }
 
-// A private folder for the player's screenshots, removed with its files at the end.
-class ShotFolder {
-  public:
-    ShotFolder() {
-        std::string pattern = GetTempDirectory() + "quorvan-thumbs-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back(0);
-        if (mkdtemp(buffer.data()) != nullptr)
-            path_ = buffer.data();
-    }
-    ~ShotFolder() {
-        if (path_.empty())
-            return;
-        if (DIR* dir = opendir(path_.c_str())) {
-            while (dirent* entry = readdir(dir))
-                if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                    unlink((path_ + "/" + entry->d_name).c_str());
-            closedir(dir);
-        }
-        rmdir(path_.c_str());
-    }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-// The player of one sheet: the wrapper on the movie, without picture or sound output.
-class ThumbPlayer {
-  public:
-    // The player writes its shots into `folder`, its own working folder.
-    ThumbPlayer(const std::string& movie, int frameWidth, const std::string& folder) {
-        SpawnOptions options;
-        options.argv = {PlayerWrapperPath(),
-                        "-slave",
-                        "-identify",
-                        "-quiet",
-                        "-vo",
-                        "null",
-                        "-nosound",
-                        "-benchmark",
-                        "-vf",
-                        Format("scale=%d:-3,format=bgr24,screenshot", frameWidth),
-                        movie};
-        options.pipeStdin = true;
-        options.pipeOutput = true;
-        options.workingDirectory = folder;
-        IgnoreSigPipe();
-        child_ = SpawnProcess(options);
-    }
-    ~ThumbPlayer() {
-        if (!child_.ok())
-            return;
-        Send("quit");
-        close(child_.stdinFd);
-        // The output must be drained, or a chatty player could block on a full pipe.
-        char buffer[4096];
-        while (read(child_.outputFd, buffer, sizeof(buffer)) > 0) {
-        }
-        if (!WaitProcess(child_.pid, 3000, nullptr))
-            KillProcess(child_.pid, 500);
-        close(child_.outputFd);
-    }
-    bool started() const { return child_.ok(); }
-    bool Send(const std::string& command) {
-        std::string line = command + "\n";
-        return WriteAllNonBlocking(child_.stdinFd, line.data(), line.size(), 2000);
-    }
-    int output() const { return child_.outputFd; }
-
-  private:
-    SpawnResult child_;
-};
-
 struct SheetRun {
     int status = 0;
     std::string sheet;
@@ -165,7 +92,11 @@ SheetRun MakeSheet(const ThumbsOptions& o, std::string movie, const std::string&
     const int frameWidth = ThumbFrameWidth(o.width, o.across);
     QImage sheet;
     {
-        ThumbPlayer player(movie, frameWidth, folder.path());
+        CapturePlayerOptions options;
+        options.movie = movie;
+        options.frameWidth = frameWidth;
+        options.folder = folder.path();
+        CapturePlayer player(options);
         if (!player.started()) {
             std::fprintf(stderr, "quorvan: the player could not be started\n");
             run.status = kExitPlayerFailed;
