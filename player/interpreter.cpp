@@ -7,10 +7,10 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/playerevents.h"
 #include "player/statusline.h"
 #include "player/subtitletracks.h"
 #include "rar/nextpart.h"
-#include "subtitles/voiceover.h"
 
 #include <cstdio>
 #include <cstring>
@@ -221,10 +221,10 @@ void obsluzto_co_mplayer_podeslal(char* line) {
         AppendToConsole(line);
     obsluz_subtitles(line);
 
-    int mode = Mp1.voiceOverMode;
-    if (mode != 0 && StartsWithNoCase(line, "XX :") && !StartsWithNoCase(line, "XX :  movie inf")) {
-        VoiceOverDispatch(mode, line + 4);
-        if (mode == 8)
+    if (StartsWithNoCase(line, "XX :") && !StartsWithNoCase(line, "XX :  movie inf")) {
+        SubtitleLineShown shown{line + 4};
+        PublishSubtitleLine(shown);
+        if (shown.taken)
             return;
     }
     ApplyRows(line);

@@ -2,6 +2,8 @@
 
 #include "platform/codepage.h"
 #include "platform/windowport.h"
+#include "player/mplayerinfo.h"
+#include "player/playerevents.h"
 #include "subtitles/speakerlaunch.h"
 #include "subtitles/speakers.h"
 #include "subtitles/speechtext.h"
@@ -92,4 +94,20 @@ void VoiceOverStartup(int mode) {
     EnsureSpeakerServer(mode);
     if (mode == 5 || mode == 6)
         InicjalizujSerwerWP();
+}
+
+namespace {
+void SpeakSubtitleLine(SubtitleLineShown& shown) {
+    int mode = Mp1.voiceOverMode;
+    if (mode == 0)
+        return;
+    VoiceOverDispatch(mode, shown.text);
+    // Mode 8 hands the line over as it is and keeps it from the rest of the interpreter.
+    if (mode == 8)
+        shown.taken = true;
+}
+} // namespace
+
+void ListenForVoiceOver() {
+    ListenToSubtitleLines(SpeakSubtitleLine);
 }

@@ -13,6 +13,11 @@ extern const char* const VoiceOverUsingClip;
 // thread and never waits for a synthesiser.
 void VoiceOverDispatch(int mode, char* text);
 
+// Makes the voice-over a listener of the subtitle lines the player shows (playerevents.h):
+// each line goes to VoiceOverDispatch with the mode chosen at the time. Called at start-up;
+// once is enough.
+void ListenForVoiceOver();
+
 // The clipboard writers; both always return 0. `CopyToClip` takes the bytes of `text` as
 // Windows-1250 text when `flag` is 0, as UTF-16 little-endian units otherwise.
 int CopyToClip(const char* text, int flag);

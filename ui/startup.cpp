@@ -71,6 +71,8 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     StartedProgram program;
     Mp1.displayWidth = -1;
     Mp1.displayHeight = -1;
+    // The features that follow the player's output listen before any player runs.
+    ListenForVoiceOver();
     RemoveInterruptedWrites(StateFolder());
     ReadSettings(SettingsFilePath());
     history1.deserialize();

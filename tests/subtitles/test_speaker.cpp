@@ -24,6 +24,7 @@ namespace {
 class Speaker : public ::testing::Test {
   protected:
     void SetUp() override {
+        ListenForVoiceOver(); // as the program does at start-up
         ResetPlayerState();
         SetWindowPort(&port_);
     }

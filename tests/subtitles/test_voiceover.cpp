@@ -30,6 +30,7 @@ class VoiceOver : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetPlayerState();
+        ListenForVoiceOver(); // as the program does at start-up
         SetWindowPort(&port_);
     }
     void TearDown() override {

@@ -27,6 +27,7 @@ const char kSrtCp1250[] = "1\r\n00:00:00,500 --> 00:00:01,700\r\nId\xEA do domu.
 class VoiceOverPlayer : public ::testing::TestWithParam<int> {
   protected:
     void SetUp() override {
+        ListenForVoiceOver(); // as the program does at start-up
         ResetPlayerState();
         SetProgramFolder(StageDir());
         SetWindowPort(&port_);
