@@ -5,49 +5,78 @@
 #include "online/osrestsettings.h"
 #include "platform/limits.h"
 
+#include <algorithm>
 #include <chrono>
-#include <deque>
+#include <cstdint>
 #include <iostream>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kPaceWindow = std::chrono::seconds(1);
 constexpr auto kTokenLife = std::chrono::hours(12);
 
-// The times of the last requests sent, shared by every client of the process.
+// The last requests of the process, shared by every client. A request counts from the
+// moment its answer came back, not from when it left: the service sees a request somewhere
+// in between, so only the answer's time keeps any six in a row a second apart at its end,
+// however late a slow request arrived.
 class Pace {
   public:
-    // False when the exchange was cancelled while waiting.
-    bool Wait() {
+    using Ticket = std::uint64_t;
+    static constexpr Ticket kCancelled = 0;
+
+    // A ticket for the request about to leave; kCancelled when the exchange was cancelled
+    // while waiting.
+    Ticket Wait() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             Clock::time_point now = Clock::now();
-            while (!sent_.empty() && now - sent_.front() >= kPaceWindow)
-                sent_.pop_front();
-            if (sent_.size() < kOSRestRequestsPerSecond) {
-                sent_.push_back(now);
-                return true;
+            std::erase_if(slots_, [&](const Slot& slot) {
+                return !slot.inFlight && now - slot.at >= kPaceWindow;
+            });
+            if (slots_.size() < kOSRestRequestsPerSecond) {
+                slots_.push_back(Slot{++lastTicket_, now, true});
+                return lastTicket_;
             }
-            Clock::time_point free = sent_.front() + kPaceWindow;
+            // The first answered slot frees first; with every slot in flight, look again soon.
+            Clock::time_point free = now + std::chrono::milliseconds(20);
+            for (const Slot& slot : slots_)
+                if (!slot.inFlight)
+                    free = std::min(free, slot.at + kPaceWindow);
             lock.unlock();
             if (CurrentExchangeCancelled())
-                return false;
+                return kCancelled;
             // Short steps, so a Cancel is seen within one of them.
             std::this_thread::sleep_for(
                 std::min<Clock::duration>(free - now, std::chrono::milliseconds(20)));
             lock.lock();
         }
     }
+    // The request of the ticket has its answer (or failed): its second starts now.
+    void Answered(Ticket ticket) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Slot& slot : slots_)
+            if (slot.ticket == ticket) {
+                slot.at = Clock::now();
+                slot.inFlight = false;
+            }
+    }
     void Reset() {
         std::lock_guard<std::mutex> lock(mutex_);
-        sent_.clear();
+        slots_.clear();
     }
 
   private:
+    struct Slot {
+        Ticket ticket;
+        Clock::time_point at;
+        bool inFlight;
+    };
     std::mutex mutex_;
-    std::deque<Clock::time_point> sent_;
+    std::vector<Slot> slots_;
+    Ticket lastTicket_ = 0;
 };
 
 Pace& ThePace() {
@@ -144,7 +173,8 @@ void OSRestClient::Fail(OSRestFailure* failure, long status, const std::string& 
 
 bool OSRestClient::Exchange(const std::string& method, const std::string& pathAndQuery,
                             const std::string& body, std::string* answer, OSRestFailure* failure) {
-    if (!ThePace().Wait()) {
+    Pace::Ticket ticket = ThePace().Wait();
+    if (ticket == Pace::kCancelled) {
         failure->failed = failure->cancelled = true;
         return false;
     }
@@ -163,6 +193,7 @@ bool OSRestClient::Exchange(const std::string& method, const std::string& pathAn
     // The key, the token and the login body stay with the API's host.
     request.sameHostRedirects = true;
     HttpTransferResult result = HttpTransfer(request);
+    ThePace().Answered(ticket);
     std::cout << "OpenSubtitles.com " << method << " " << pathAndQuery << ": "
               << (result.completed ? std::to_string(result.status) : result.errorText) << std::endl;
     if (result.cancelled) {

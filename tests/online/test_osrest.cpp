@@ -249,9 +249,10 @@ TEST_F(RestEngine, AtMostFiveRequestsASecondFromAllThreadsAndOneLoginPerSession)
     std::vector<FakeRestArrival> arrivals = os_.Arrivals();
     ASSERT_EQ(arrivals.size(), 7u); // one login for both threads, six searches
     EXPECT_EQ(os_.Count("POST", "/api/v1/login"), 1u);
-    // Any six in a row span a second (the server sees them a little after they leave).
+    // Any six in a row span a full second as the server sees them, however late the
+    // first of them reached it (a loaded machine delays some requests more than others).
     for (size_t i = 0; i + 5 < arrivals.size(); ++i)
-        EXPECT_GE(arrivals[i + 5].at - arrivals[i].at, std::chrono::milliseconds(950)) << i;
+        EXPECT_GE(arrivals[i + 5].at - arrivals[i].at, std::chrono::seconds(1)) << i;
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(10));
 
     // A kept token the service no longer takes: one new login, and the search goes through.
