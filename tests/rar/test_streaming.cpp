@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "player/mplayerinfo.h"
 #include "rar/streaming.h"
+#include "tests/support/encryptedrar.h"
 #include "tests/support/otheruser.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
@@ -184,56 +185,70 @@ TEST(StreamingScript, AStoredSetPlaysThroughTheExtractorAndTheWrapper) {
     EXPECT_NE(out.find("Exiting... (End of file)"), std::string::npos) << out;
 }
 
-TEST(StreamingScript, WhileItStreamsThePasswordIsInNoCommandLineAndOutOfOtherUsersReach) {
-    TempDir dir;
-    // The real extractor; a player that reads nothing until the test says so, so that the
-    // extractor is still running (blocked on the full pipe) while the test looks.
+namespace {
+// A program folder with the real extractor and a player that reads nothing until the test says
+// so (through the FIFO `go`), so that the extractor is still running (blocked on the full pipe)
+// while the test looks; then it copies what it reads to `streamed`.
+void StageRealExtractorAndHeldPlayer(const TempDir& dir) {
     fs::create_directories(dir.file("binary"));
     fs::create_symlink(StageDir() + "/binary/unrar", dir.file("binary/unrar"));
-    const std::string go = dir.file("go");
-    ASSERT_EQ(mkfifo(go.c_str(), 0600), 0);
-    WriteFile(dir.file("binary/QUORVAN"),
-              "#!/bin/sh\nread word < '" + go + "'\ncat > '" + dir.file("streamed") + "'\n");
+    ASSERT_EQ(mkfifo(dir.file("go").c_str(), 0600), 0);
+    WriteFile(dir.file("binary/QUORVAN"), "#!/bin/sh\nread word < '" + dir.file("go") +
+                                              "'\ncat > '" + dir.file("streamed") + "'\n");
     chmod(dir.file("binary/QUORVAN").c_str(), 0755);
-    std::string movie(1 << 20, 0);
-    unsigned state = 7;
+}
+
+std::string TestMovie(size_t size, unsigned seed) {
+    std::string movie(size, 0);
     for (auto& c : movie)
-        c = static_cast<char>((state = state * 1103515245u + 12345u) >> 24);
-    WriteFile(dir.file("movie.avi"), movie);
-    std::string out;
-    ASSERT_EQ(RunCommand({StageDir() + "/binary/rar", "a", "-ep", "-m0", "-o+", "-v300k", "-vn",
-                          dir.file("film.rar"), dir.file("movie.avi")},
-                         &out),
-              0)
-        << out;
+        c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    return movie;
+}
+
+// Streams `set` with the streaming command and `password`. While the extractor runs, the
+// password is in no process's command line and in no environment but the extractor's own (it
+// is handed over there), and another user reads it nowhere; then the player gets `movie` byte
+// for byte.
+void StreamAndLookForThePassword(const TempDir& dir, const std::string& set,
+                                 const std::string& movie, const std::string& password) {
     SetProgramFolder(dir.path());
     unsetenv("DISPLAY");
-    const std::string password = "Quorvan-test secret 8d1f";
     std::snprintf(buf6, sizeof(buf6), "%s", password.c_str());
-    ASSERT_TRUE(ButionUnRarChosen(dir.file("film.rar")));
+    ASSERT_TRUE(ButionUnRarChosen(set));
     const std::string script = StreamingScriptPath();
 
-    // Every process's command line, as root reads them, once the extractor runs.
-    auto commandLines = [] {
-        std::string all;
-        for (const auto& entry : fs::directory_iterator("/proc"))
-            if (std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0])))
-                all += ReadFile(entry.path() / "cmdline") + "\n";
-        return all;
-    };
     const std::string extractor = dir.file("binary/unrar") + '\0' + "p";
-    ASSERT_TRUE(
-        WaitUntil([&] { return commandLines().find(extractor) != std::string::npos; }, 10000));
-    EXPECT_EQ(commandLines().find(password), std::string::npos);
+    // Where the password shows, as root reads /proc: "cmdline" or "environ" of which process.
+    auto sightings = [&] {
+        std::vector<std::string> seen;
+        bool extractorRuns = false;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            if (!std::isdigit(static_cast<unsigned char>(entry.path().filename().string()[0])))
+                continue;
+            const std::string cmdline = ReadFile(entry.path() / "cmdline");
+            const bool isExtractor = cmdline.rfind(extractor, 0) == 0;
+            extractorRuns = extractorRuns || isExtractor;
+            if (cmdline.find(password) != std::string::npos)
+                seen.push_back("cmdline of " + cmdline);
+            if (!isExtractor &&
+                ReadFile(entry.path() / "environ").find(password) != std::string::npos)
+                seen.push_back("environ of " + cmdline);
+        }
+        return extractorRuns ? seen : std::vector<std::string>{"no extractor"};
+    };
+    std::vector<std::string> seen;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (seen = sightings()) != std::vector<std::string>{"no extractor"}; }, 10000));
+    EXPECT_TRUE(seen.empty()) << seen.front();
     if (CanActAsAnotherUser()) {
-        std::string seen;
+        std::string other;
         RunCommand(AsAnotherUser({"bash", "-c",
                                   "cat /proc/[0-9]*/cmdline /proc/[0-9]*/environ \"$1\" "
                                   "2>/dev/null; echo scanned",
                                   "scan", script}),
-                   &seen);
-        EXPECT_NE(seen.find("scanned"), std::string::npos);
-        EXPECT_EQ(seen.find(password), std::string::npos) << "another user reads the password";
+                   &other);
+        EXPECT_NE(other.find("scanned"), std::string::npos);
+        EXPECT_EQ(other.find(password), std::string::npos) << "another user reads the password";
     }
     // The script that holds it (it is wiped a few seconds after the start) is this user's alone.
     struct stat file {};
@@ -246,8 +261,9 @@ TEST(StreamingScript, WhileItStreamsThePasswordIsInNoCommandLineAndOutOfOtherUse
     }
 
     int writer = -1;
-    ASSERT_TRUE(
-        WaitUntil([&] { return (writer = open(go.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }, 10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (writer = open(dir.file("go").c_str(), O_WRONLY | O_NONBLOCK)) >= 0; },
+        10000));
     ASSERT_EQ(write(writer, "\n", 1), 1);
     close(writer);
     EXPECT_TRUE(
@@ -255,6 +271,52 @@ TEST(StreamingScript, WhileItStreamsThePasswordIsInNoCommandLineAndOutOfOtherUse
     EXPECT_TRUE(ReadFile(dir.file("streamed")) == movie);
     buf6[0] = 0;
     SetProgramFolder("");
+}
+} // namespace
+
+TEST(StreamingScript, WhileItStreamsThePasswordIsInNoCommandLineAndOutOfOtherUsersReach) {
+    TempDir dir;
+    StageRealExtractorAndHeldPlayer(dir);
+    const std::string movie = TestMovie(1 << 20, 7);
+    WriteFile(dir.file("movie.avi"), movie);
+    std::string out;
+    ASSERT_EQ(RunCommand({StageDir() + "/binary/rar", "a", "-ep", "-m0", "-o+", "-v300k", "-vn",
+                          dir.file("film.rar"), dir.file("movie.avi")},
+                         &out),
+              0)
+        << out;
+    StreamAndLookForThePassword(dir, dir.file("film.rar"), movie, "Quorvan-test secret 8d1f");
+}
+
+TEST(StreamingScript, EncryptedStoredSetsStreamExactlyAndNoOtherProgramGetsThePassword) {
+    // The extractor decrypts stored sets itself (no unar with "-p" in its command line).
+    const std::string movie = TestMovie((1 << 20) + 5, 9);
+    for (int format : {5, 4}) {
+        SCOPED_TRACE(format);
+        TempDir dir;
+        StageRealExtractorAndHeldPlayer(dir);
+        const std::string password = "Quorvan-crypt " + std::to_string(format) + " 5e7a";
+        std::vector<std::string> volumes = WriteEncryptedStoredSet(
+            dir.file(format == 5 ? "film.part1.rar" : "film.rar"), "movie.avi", movie, password,
+            {.format = format, .dataPerVolume = 300001});
+        ASSERT_EQ(volumes.size(), 4u);
+        StreamAndLookForThePassword(dir, volumes[1], movie, password);
+    }
+    // A wrong password: the extractor says so, and the player gets nothing.
+    TempDir dir;
+    std::vector<std::string> volumes = WriteEncryptedStoredSet(
+        dir.file("film.part1.rar"), "movie.avi", movie, "right one", {.dataPerVolume = 300001});
+    fs::create_directories(dir.file("binary"));
+    fs::create_symlink(StageDir() + "/binary/unrar", dir.file("binary/unrar"));
+    WriteFile(dir.file("binary/QUORVAN"), "#!/bin/sh\ncat > '" + dir.file("streamed") + "'\n");
+    chmod(dir.file("binary/QUORVAN").c_str(), 0755);
+    std::string script = dir.file("run2.sh");
+    WriteFile(script, StreamingScript(dir.path() + "/binary/", volumes[0], "wrong one", false));
+    std::string out;
+    RunCommand({"timeout", "60", "/bin/sh", script}, &out);
+    EXPECT_NE(out.find("movie.avi"), std::string::npos) << out;
+    EXPECT_NE(out.find("the password is wrong"), std::string::npos) << out;
+    EXPECT_EQ(ReadFile(dir.file("streamed")), "");
 }
 
 TEST(RarDvdWarning, OnlyAFirstVolumeOfExactlyFiftyMillionBytes) {

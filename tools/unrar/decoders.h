@@ -3,6 +3,7 @@
 // matching files to a descriptor, one after another, checks every file against what the scan
 // of the headers promises, and answers an UnrarExit with the message for the user.
 #include "tools/unrar/extract.h"
+#include "tools/unrar/rarcrypt.h"
 #include "tools/unrar/rarscan.h"
 
 #include <functional>
@@ -13,15 +14,18 @@ struct DecodeContext {
     const ArchiveScan* scan = nullptr;
     int outFd = -1;
     std::string* message = nullptr;
-    int extracted = 0; // files written whole
-    int skipped = 0;   // files named on stderr as not extracted
+    RarKeys* keys = nullptr; // the password's keys, when one was given
+    int extracted = 0;       // files written whole
+    int skipped = 0;         // files named on stderr as not extracted
 };
 
-// Stored files straight from the volumes (their bytes lie as they are).
+// Stored files straight from the volumes (their bytes lie as they are, or encrypted with AES,
+// which is undone here: the password goes to no other program).
 int ExtractStored(DecodeContext& context);
 // Compressed RAR5 files through libarchive.
 int ExtractWithLibarchive(DecodeContext& context);
-// Compressed RAR 1.5-4.x files, and encrypted files of both formats, through unar.
+// Compressed RAR 1.5-4.x files, and encrypted files our own code does not decrypt, through
+// unar (which takes the password only in its command line).
 int ExtractWithUnar(DecodeContext& context);
 
 // Masks are matched against the whole name inside the archive; '\\' and '/' both separate.
@@ -30,6 +34,9 @@ bool MatchesMasks(const std::vector<std::string>& masks, const std::string& name
 const ScanFile* ScannedFile(const ArchiveScan& scan, size_t index, const std::string& name);
 // Tells the user a file was left out (a link, an unreadable name) on stderr.
 void NoteSkipped(DecodeContext& context, const std::string& name, const std::string& why);
+// The message for an encrypted file that does not open: no password was given, or a wrong one
+// (`certain`: the archive's check value says so; else the data may be damaged as well).
+int PasswordFailure(DecodeContext& context, const std::string& name, bool certain = false);
 // The message for a file that failed its check or whose data ran out, naming the volume: a
 // cut volume the scan found wins over the volume holding the file's last piece.
 int FileFailure(DecodeContext& context, const ScanFile* file, const std::string& name,

@@ -31,6 +31,16 @@ void NoteSkipped(DecodeContext& context, const std::string& name, const std::str
     ++context.skipped;
 }
 
+int PasswordFailure(DecodeContext& context, const std::string& name, bool certain) {
+    const ExtractRequest& request = *context.request;
+    *context.message = "Cannot extract " + name + " in " + request.volumes.front() +
+                       ": the file is encrypted and " +
+                       (request.password.empty() ? "no password was given"
+                        : certain                ? "the password is wrong"
+                                  : "the password is wrong (or the data is damaged)");
+    return kUnrarPassword;
+}
+
 int FileFailure(DecodeContext& context, const ScanFile* file, const std::string& name,
                 const std::string& what) {
     const ExtractRequest& request = *context.request;
@@ -71,19 +81,23 @@ Way Choose(const ExtractRequest& request, const ArchiveScan& scan) {
     }
     if (scan.format == 0)
         return Way::Unar;
-    if (scan.headersEncrypted)
-        return Way::Unar;
     bool plainOnly = true, encrypted = false;
     for (const ScanFile& f : scan.files) {
         if (f.directory || f.link || !MatchesMasks(request.masks, f.name))
             continue;
-        plainOnly = plainOnly && f.Plain();
-        encrypted = encrypted || f.encrypted;
+        // Stored files encrypted with AES are decrypted by our own copy.
+        plainOnly = plainOnly && (f.Plain() || f.StoredEncrypted());
+        encrypted = encrypted || (f.encrypted && !f.StoredEncrypted());
     }
     // Headers our walk cannot vouch for (damage, or the old formats' comment blocks) go to the
     // decoder, which knows the old layouts; the scan still names a cut volume.
+    // Encrypted headers: read here with the password, or only by unar.
+    if (scan.headersEncrypted && !scan.headersDecrypted)
+        return Way::Unar;
     if (plainOnly && scan.damagedVolume < 0 && (scan.complete || scan.shortVolume >= 0))
         return Way::Stored;
+    if (scan.headersEncrypted)
+        return Way::Unar;
     if (encrypted || scan.format == 4)
         return Way::Unar;
     return Way::Libarchive;
@@ -96,13 +110,18 @@ int ExtractFiles(const ExtractRequest& request, int outFd, std::string* message)
         *message = "No archive given";
         return kUnrarOpen;
     }
-    ArchiveScan scan = ScanArchive(request.volumes);
+    RarKeys keys(request.password);
+    ArchiveScan scan = ScanArchive(request.volumes, &keys);
     int sfx = scan.format == 0 ? EmbeddedRarFormat(request.volumes.front()) : 0;
     if (scan.format == 0 && sfx == 0) {
         *message = "Cannot extract " + request.volumes.front() + ": it is no RAR archive";
         return kUnrarFatal;
     }
     DecodeContext context{&request, &scan, outFd, message};
+    context.keys = &keys;
+    // The file list is encrypted: without the password that opens it nothing can be named.
+    if (scan.headersEncrypted && (request.password.empty() || scan.wrongPassword))
+        return PasswordFailure(context, "the file list", true);
     int rc = kUnrarOk;
     // A self-extracting module before the archive: RAR5 ones libarchive reads, older ones unar.
     Way way = sfx == 5 ? Way::Libarchive : Choose(request, scan);

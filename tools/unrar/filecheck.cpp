@@ -1,5 +1,7 @@
 #include "tools/unrar/filecheck.h"
 
+#include "tools/unrar/rarcrypt.h"
+
 #include <cstring>
 #include <zlib.h>
 
@@ -10,10 +12,16 @@ bool WholeFileCrc(const ScanFile& file, uint32_t* crc) {
     return true;
 }
 
-FileCheck::FileCheck(const ScanFile* file) : file_(file) {
+FileCheck::FileCheck(const ScanFile* file, const std::array<unsigned char, 32>* hashKey)
+    : file_(file) {
     uint32_t unused = 0;
-    // An encrypted RAR5 file keeps its checksums keyed by the password: not comparable here.
-    bool keyed = file != nullptr && file->encrypted && file->version == 50;
+    // An encrypted RAR5 file may keep its checksums keyed by the password: comparable only
+    // with the key.
+    bool keyed = file != nullptr && file->encrypted && file->crypto.keyedChecksums;
+    if (keyed && hashKey != nullptr) {
+        hashKey_ = hashKey;
+        keyed = false;
+    }
     checkCrc_ = file != nullptr && !keyed && WholeFileCrc(*file, &unused);
     // One checksum is enough: the CRC32 where the file has one, else its BLAKE2sp.
     checkBlake_ = file != nullptr && !keyed && !checkCrc_ && file->hasBlake2;
@@ -44,12 +52,15 @@ std::string FileCheck::Finish() {
         return "the file has " + std::to_string(bytes_) + " bytes instead of " +
                std::to_string(file_->unpackedSize);
     uint32_t expected = 0;
-    if (checkCrc_ && WholeFileCrc(*file_, &expected) && crc_ != expected)
+    if (checkCrc_ && WholeFileCrc(*file_, &expected) &&
+        (hashKey_ != nullptr ? Rar5KeyedCrc(crc_, *hashKey_) : crc_) != expected)
         return "CRC error";
     if (checkBlake_) {
-        unsigned char digest[32];
-        blake2sp_final(&blake_, digest, sizeof digest);
-        if (std::memcmp(digest, file_->blake2.data(), sizeof digest) != 0)
+        std::array<unsigned char, 32> digest{};
+        blake2sp_final(&blake_, digest.data(), digest.size());
+        if (hashKey_ != nullptr)
+            digest = Rar5KeyedBlake2(digest, *hashKey_);
+        if (std::memcmp(digest.data(), file_->blake2.data(), digest.size()) != 0)
             return "BLAKE2 checksum error";
     }
     return "";

@@ -5,14 +5,17 @@
 // taken back), but nothing after a failed file is written.
 #include "tools/unrar/rarscan.h"
 
+#include <array>
 #include <blake2.h>
 #include <cstdint>
 #include <string>
 
 class FileCheck {
   public:
-    // `file` may be null: only the bytes are counted.
-    explicit FileCheck(const ScanFile* file);
+    // `file` may be null: only the bytes are counted. An encrypted RAR5 file whose checksums
+    // are keyed by the password is checked only when its `hashKey` is given.
+    explicit FileCheck(const ScanFile* file,
+                       const std::array<unsigned char, 32>* hashKey = nullptr);
     void Feed(const char* data, size_t size);
     // "" when the file is what its headers say, else what is wrong ("CRC error", ...).
     std::string Finish();
@@ -20,6 +23,7 @@ class FileCheck {
 
   private:
     const ScanFile* file_;
+    const std::array<unsigned char, 32>* hashKey_ = nullptr; // set: the checksums are keyed
     uint64_t bytes_ = 0;
     uint32_t crc_ = 0;
     bool checkCrc_ = false;

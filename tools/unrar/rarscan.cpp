@@ -67,37 +67,90 @@ constexpr uint16_t kEncrypted = 0x0004;
 constexpr uint16_t kDirectoryMask = 0x00E0;
 constexpr uint16_t kLarge = 0x0100;
 constexpr uint16_t kUnicode = 0x0200;
+constexpr uint16_t kSalt = 0x0400;
 constexpr uint16_t kLongBlock = 0x8000;
 constexpr uint8_t kHostUnix = 3;
 
-Walk WalkRar4(int fd, uint64_t end, size_t volume, ArchiveScan* scan) {
+// A RAR 2.9-4.x header after an archive header that says they are encrypted: 8 bytes of salt,
+// then the header in whole AES blocks. `first`: no header of the set was read with the key
+// yet, so a header that makes no sense means the password is wrong.
+Walk ReadEncrypted4(int fd, uint64_t at, uint64_t end, RarKeys* keys, bool first,
+                    std::vector<unsigned char>* header, uint64_t* span, ArchiveScan* scan) {
+    auto refuse = [&](Walk otherwise) {
+        if (!first)
+            return otherwise;
+        scan->wrongPassword = true;
+        return Walk::Unreadable;
+    };
+    unsigned char salt[8], block[kAesBlock];
+    if (end - at < sizeof salt + sizeof block)
+        return refuse(Walk::Short);
+    if (!ReadAt(fd, at, salt, sizeof salt) || !ReadAt(fd, at + sizeof salt, block, sizeof block))
+        return Walk::Unreadable;
+    const Rar3Key& key = keys->Rar3(std::string(reinterpret_cast<char*>(salt), sizeof salt));
+    CbcStream cbc(key.key.data(), key.key.size(), key.iv.data(), true);
+    std::string plain;
+    cbc.Feed(reinterpret_cast<char*>(block), sizeof block, &plain);
+    const size_t size = Get16(reinterpret_cast<const unsigned char*>(plain.data()) + 5);
+    const uint64_t padded = (size + kAesBlock - 1) / kAesBlock * kAesBlock;
+    if (size < 7)
+        return refuse(Walk::Damaged);
+    if (end - at - sizeof salt < padded)
+        return refuse(Walk::Short);
+    std::string rest(size_t(padded - kAesBlock), '\0');
+    if (!rest.empty() && !ReadAt(fd, at + sizeof salt + kAesBlock,
+                                 reinterpret_cast<unsigned char*>(rest.data()), rest.size()))
+        return Walk::Unreadable;
+    cbc.Feed(rest.data(), rest.size(), &plain);
+    header->assign(plain.begin(), plain.begin() + long(size));
+    if ((crc32(0L, header->data() + 2, uInt(size - 2)) & 0xFFFF) != Get16(header->data()))
+        return refuse(Walk::Damaged);
+    *span = sizeof salt + padded;
+    return Walk::Whole;
+}
+
+Walk WalkRar4(int fd, uint64_t end, size_t volume, RarKeys* keys, ArchiveScan* scan) {
     unsigned char marker[7];
     if (!ReadAt(fd, 0, marker, sizeof marker) || std::memcmp(marker, "Rar!\x1a\x07\x00", 7) != 0)
         return Walk::Unreadable;
     uint64_t at = 7;
     std::vector<unsigned char> header;
+    bool encrypted = false; // the headers after the archive header
     while (at < end) {
-        unsigned char base[7];
-        if (end - at < 7 || !ReadAt(fd, at, base, sizeof base))
-            return Walk::Short;
-        uint8_t type = base[2];
-        uint16_t flags = Get16(base + 3);
-        uint16_t size = Get16(base + 5);
-        if (size < 7)
-            return Walk::Damaged;
-        if (end - at < size)
-            return Walk::Short;
-        header.resize(size);
-        if (!ReadAt(fd, at, header.data(), size))
-            return Walk::Unreadable;
-        if ((crc32(0L, header.data() + 2, size - 2) & 0xFFFF) != Get16(header.data()))
-            return Walk::Damaged;
+        uint64_t span = 0; // bytes the header takes in the volume
+        if (encrypted) {
+            Walk read =
+                ReadEncrypted4(fd, at, end, keys, !scan->headersDecrypted, &header, &span, scan);
+            if (read != Walk::Whole)
+                return read;
+            scan->headersDecrypted = true;
+        } else {
+            unsigned char base[7];
+            if (end - at < 7 || !ReadAt(fd, at, base, sizeof base))
+                return Walk::Short;
+            uint16_t baseSize = Get16(base + 5);
+            if (baseSize < 7)
+                return Walk::Damaged;
+            if (end - at < baseSize)
+                return Walk::Short;
+            header.resize(baseSize);
+            if (!ReadAt(fd, at, header.data(), baseSize))
+                return Walk::Unreadable;
+            if ((crc32(0L, header.data() + 2, baseSize - 2) & 0xFFFF) != Get16(header.data()))
+                return Walk::Damaged;
+            span = baseSize;
+        }
+        uint8_t type = header[2];
+        uint16_t flags = Get16(header.data() + 3);
+        uint16_t size = Get16(header.data() + 5);
         uint64_t data = 0;
         if (type == kMainHead) {
             scan->solid = scan->solid || (flags & kMainSolid) != 0;
             if (flags & kMainPassword) {
                 scan->headersEncrypted = true;
-                return Walk::Unreadable;
+                if (keys == nullptr || keys->password().empty())
+                    return Walk::Unreadable;
+                encrypted = true;
             }
         } else if (type == kFileHead) {
             if (size < 32)
@@ -121,11 +174,21 @@ Walk WalkRar4(int fd, uint64_t end, size_t volume, ArchiveScan* scan) {
             file.compressed = header[25] != 0x30;
             file.directory = (flags & kDirectoryMask) == kDirectoryMask;
             file.encrypted = (flags & kEncrypted) != 0;
+            if (file.encrypted) {
+                // AES from RAR 2.9 on; the salt, when there is one, follows the name.
+                file.crypto.cipher = file.version >= 29 ? Cipher::Rar3Aes : Cipher::Other;
+                if (flags & kSalt) {
+                    if (nameAt + nameSize + 8 > size)
+                        return Walk::Damaged;
+                    file.crypto.salt.assign(
+                        reinterpret_cast<const char*>(header.data() + nameAt + nameSize), 8);
+                }
+            }
             uint32_t attributes = Get32(header.data() + 28);
             file.link = header[15] == kHostUnix && (attributes & 0xF000) == 0xA000;
             ScanPiece piece;
             piece.volume = volume;
-            piece.dataAt = at + size;
+            piece.dataAt = at + span;
             piece.size = data;
             piece.hasCrc = true;
             piece.crc = Get32(header.data() + 16);
@@ -141,9 +204,9 @@ Walk WalkRar4(int fd, uint64_t end, size_t volume, ArchiveScan* scan) {
                 return Walk::Damaged;
             data = Get32(header.data() + 7);
         }
-        if (data > end - at - size)
+        if (data > end - at - span)
             return Walk::Short;
-        at += size + data;
+        at += span + data;
     }
     return Walk::Whole;
 }
@@ -158,6 +221,32 @@ constexpr uint64_t k5Directory = 0x0001, k5Mtime = 0x0002, k5Crc = 0x0004;
 constexpr uint64_t k5ExtraEncryption = 0x01, k5ExtraHash = 0x02, k5ExtraRedirection = 0x05;
 constexpr uint64_t kMax5Header = 2 * 1024 * 1024;
 
+// The file encryption record after its type: version (0 = AES-256), flags, the rounds' log2,
+// salt, IV and, with flag 1, the password check value; flag 2 keys the checksums.
+void ReadCrypto5(const unsigned char* r, size_t size, ScanCrypto* crypto) {
+    crypto->cipher = Cipher::Other;
+    size_t at = 0;
+    uint64_t version = 0, flags = 0;
+    if (!ReadVint(r, size, &at, &version) || !ReadVint(r, size, &at, &flags) || version != 0 ||
+        size - at < 1 + 16 + 16)
+        return;
+    unsigned lg2 = r[at++];
+    if (lg2 > 24)
+        return; // more rounds than RAR itself allows
+    crypto->lg2Count = lg2;
+    crypto->salt.assign(reinterpret_cast<const char*>(r + at), 16);
+    crypto->iv.assign(reinterpret_cast<const char*>(r + at + 16), 16);
+    at += 32;
+    if (flags & 0x01) {
+        if (size - at < crypto->check.size())
+            return;
+        crypto->hasCheck = true;
+        std::memcpy(crypto->check.data(), r + at, crypto->check.size());
+    }
+    crypto->keyedChecksums = (flags & 0x02) != 0;
+    crypto->cipher = Cipher::Rar5Aes;
+}
+
 // Reads the extra records of a file header into `file`.
 bool ReadExtra5(const unsigned char* h, size_t from, size_t end, ScanFile* file) {
     size_t at = from;
@@ -170,6 +259,7 @@ bool ReadExtra5(const unsigned char* h, size_t from, size_t end, ScanFile* file)
             return false;
         if (type == k5ExtraEncryption) {
             file->encrypted = true;
+            ReadCrypto5(h + at, recordEnd - at, &file->crypto);
         } else if (type == k5ExtraHash) {
             uint64_t kind = 0;
             if (ReadVint(h, recordEnd, &at, &kind) && kind == 0 && recordEnd - at >= 32) {
@@ -184,33 +274,106 @@ bool ReadExtra5(const unsigned char* h, size_t from, size_t end, ScanFile* file)
     return true;
 }
 
-Walk WalkRar5(int fd, uint64_t end, size_t volume, ArchiveScan* scan) {
+// A RAR5 header after the archive encryption header: a 16-byte IV, then the header in whole
+// AES-256 blocks. `first` as for ReadEncrypted4.
+Walk ReadEncrypted5(int fd, uint64_t at, uint64_t end, const Rar5Keys& key, bool first,
+                    std::vector<unsigned char>* h, size_t* p, uint64_t* span, ArchiveScan* scan) {
+    auto refuse = [&](Walk otherwise) {
+        if (!first)
+            return otherwise;
+        scan->wrongPassword = true;
+        return Walk::Unreadable;
+    };
+    unsigned char iv[kAesBlock], block[kAesBlock];
+    if (end - at < sizeof iv + sizeof block)
+        return refuse(Walk::Short);
+    if (!ReadAt(fd, at, iv, sizeof iv) || !ReadAt(fd, at + sizeof iv, block, sizeof block))
+        return Walk::Unreadable;
+    CbcStream cbc(key.key.data(), key.key.size(), iv, true);
+    std::string plain;
+    cbc.Feed(reinterpret_cast<char*>(block), sizeof block, &plain);
+    const auto* start = reinterpret_cast<const unsigned char*>(plain.data());
+    *p = 4;
+    uint64_t size = 0;
+    if (!ReadVint(start, plain.size(), p, &size) || size == 0 || size > kMax5Header)
+        return refuse(Walk::Damaged);
+    const uint64_t total = *p + size;
+    const uint64_t padded = (total + kAesBlock - 1) / kAesBlock * kAesBlock;
+    if (end - at - sizeof iv < padded)
+        return refuse(Walk::Short);
+    std::string rest(size_t(padded - kAesBlock), '\0');
+    if (!rest.empty() && !ReadAt(fd, at + sizeof iv + kAesBlock,
+                                 reinterpret_cast<unsigned char*>(rest.data()), rest.size()))
+        return Walk::Unreadable;
+    cbc.Feed(rest.data(), rest.size(), &plain);
+    h->assign(plain.begin(), plain.begin() + long(total));
+    if (static_cast<uint32_t>(crc32(0L, h->data() + 4, static_cast<uInt>(total - 4))) !=
+        Get32(h->data()))
+        return refuse(Walk::Damaged);
+    *span = sizeof iv + padded;
+    return Walk::Whole;
+}
+
+// The archive encryption header's fields (version 0: AES-256), its flags (1: a password check
+// value follows), the rounds' log2, the salt: the keys of every later header, or null.
+const Rar5Keys* HeaderKeys5(const unsigned char* h, size_t end, size_t p, RarKeys* keys,
+                            ArchiveScan* scan) {
+    uint64_t version = 0, flags = 0;
+    if (!ReadVint(h, end, &p, &version) || !ReadVint(h, end, &p, &flags) || version != 0 ||
+        end - p < 1 + 16)
+        return nullptr;
+    unsigned lg2 = h[p];
+    if (lg2 > 24)
+        return nullptr;
+    std::string salt(reinterpret_cast<const char*>(h + p + 1), 16);
+    p += 17;
+    const Rar5Keys& derived = keys->Rar5(salt, lg2);
+    if ((flags & 0x01) && end - p >= 12 && Rar5CheckValueIntact(h + p) &&
+        std::memcmp(derived.check.data(), h + p, derived.check.size()) != 0) {
+        scan->wrongPassword = true;
+        return nullptr;
+    }
+    return &derived;
+}
+
+Walk WalkRar5(int fd, uint64_t end, size_t volume, RarKeys* keys, ArchiveScan* scan) {
     unsigned char sig[kRar5SignatureSize];
     if (!ReadAt(fd, 0, sig, sizeof sig) || !IsRar5Signature(sig, sizeof sig))
         return Walk::Unreadable;
     uint64_t at = kRar5SignatureSize;
     std::vector<unsigned char> h;
+    const Rar5Keys* headerKey = nullptr; // set once the archive encryption header was read
     while (at < end) {
-        // CRC, then the size vint: at most 14 bytes to learn the header's length.
-        unsigned char start[14];
-        size_t peek = static_cast<size_t>(std::min<uint64_t>(sizeof start, end - at));
-        if (peek < 5 || !ReadAt(fd, at, start, peek))
-            return Walk::Short;
         size_t p = 4;
-        uint64_t size = 0;
-        if (!ReadVint(start, peek, &p, &size))
-            return peek < sizeof start ? Walk::Short : Walk::Damaged;
-        if (size == 0 || size > kMax5Header)
-            return Walk::Damaged;
-        uint64_t total = p + size;
-        if (end - at < total)
-            return Walk::Short;
-        h.resize(static_cast<size_t>(total));
-        if (!ReadAt(fd, at, h.data(), h.size()))
-            return Walk::Unreadable;
-        if (static_cast<uint32_t>(crc32(0L, h.data() + 4, static_cast<uInt>(total - 4))) !=
-            Get32(h.data()))
-            return Walk::Damaged;
+        uint64_t span = 0; // bytes the header takes in the volume
+        if (headerKey != nullptr) {
+            Walk read = ReadEncrypted5(fd, at, end, *headerKey, !scan->headersDecrypted, &h, &p,
+                                       &span, scan);
+            if (read != Walk::Whole)
+                return read;
+            scan->headersDecrypted = true;
+        } else {
+            // CRC, then the size vint: at most 14 bytes to learn the header's length.
+            unsigned char start[14];
+            size_t peek = static_cast<size_t>(std::min<uint64_t>(sizeof start, end - at));
+            if (peek < 5 || !ReadAt(fd, at, start, peek))
+                return Walk::Short;
+            uint64_t size = 0;
+            if (!ReadVint(start, peek, &p, &size))
+                return peek < sizeof start ? Walk::Short : Walk::Damaged;
+            if (size == 0 || size > kMax5Header)
+                return Walk::Damaged;
+            uint64_t total = p + size;
+            if (end - at < total)
+                return Walk::Short;
+            h.resize(static_cast<size_t>(total));
+            if (!ReadAt(fd, at, h.data(), h.size()))
+                return Walk::Unreadable;
+            if (static_cast<uint32_t>(crc32(0L, h.data() + 4, static_cast<uInt>(total - 4))) !=
+                Get32(h.data()))
+                return Walk::Damaged;
+            span = total;
+        }
         const size_t hend = h.size();
         uint64_t type = 0, flags = 0, extra = 0, data = 0;
         if (!ReadVint(h.data(), hend, &p, &type) || !ReadVint(h.data(), hend, &p, &flags) ||
@@ -220,7 +383,11 @@ Walk WalkRar5(int fd, uint64_t end, size_t volume, ArchiveScan* scan) {
         const size_t extraAt = hend - static_cast<size_t>(extra);
         if (type == k5Encryption) {
             scan->headersEncrypted = true;
-            return Walk::Unreadable;
+            if (keys == nullptr || keys->password().empty())
+                return Walk::Unreadable;
+            headerKey = HeaderKeys5(h.data(), extraAt, p, keys, scan);
+            if (headerKey == nullptr)
+                return Walk::Unreadable;
         }
         if (type == k5End)
             return Walk::Whole;
@@ -261,7 +428,7 @@ Walk WalkRar5(int fd, uint64_t end, size_t volume, ArchiveScan* scan) {
             // A Unix symbolic link without a redirection record (old RAR5 writers).
             file.link = file.link || (host == 1 && (attributes & 0xF000) == 0xA000);
             piece.volume = volume;
-            piece.dataAt = at + total;
+            piece.dataAt = at + span;
             piece.size = data;
             piece.splitAfter = (flags & k5SplitAfter) != 0;
             bool whole = Settle(&piece, end);
@@ -269,16 +436,16 @@ Walk WalkRar5(int fd, uint64_t end, size_t volume, ArchiveScan* scan) {
             if (!whole)
                 return Walk::Short;
         }
-        if (data > end - at - total)
+        if (data > end - at - span)
             return Walk::Short;
-        at += total + data;
+        at += span + data;
     }
     return Walk::Whole;
 }
 
 } // namespace
 
-ArchiveScan ScanArchive(const std::vector<std::string>& volumes) {
+ArchiveScan ScanArchive(const std::vector<std::string>& volumes, RarKeys* keys) {
     ArchiveScan scan;
     for (size_t v = 0; v < volumes.size(); ++v) {
         int fd = OpenRegularFile(volumes[v]);
@@ -294,8 +461,8 @@ ArchiveScan ScanArchive(const std::vector<std::string>& volumes) {
                           : std::memcmp(sig, "Rar!\x1a\x07\x00", 7) == 0 ? 4
                                                                          : 0;
         }
-        Walk walk = scan.format == 5   ? WalkRar5(fd, end, v, &scan)
-                    : scan.format == 4 ? WalkRar4(fd, end, v, &scan)
+        Walk walk = scan.format == 5   ? WalkRar5(fd, end, v, keys, &scan)
+                    : scan.format == 4 ? WalkRar4(fd, end, v, keys, &scan)
                                        : Walk::Unreadable;
         close(fd);
         if (walk == Walk::Short)

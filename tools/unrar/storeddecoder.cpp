@@ -1,13 +1,17 @@
 // Stored files come straight from the volumes: the scan knows where every piece lies, so each
 // piece is copied and its CRC compared when its last byte went by, and a cut volume ends the
-// output at its last byte instead of running into the next volume's headers.
+// output at its last byte instead of running into the next volume's headers. An encrypted
+// stored file is one AES-CBC stream over all its pieces (the split falls anywhere, the chain
+// goes on into the next volume), padded to whole blocks: exactly its size is written.
 #include "platform/fdio.h"
 #include "tools/unrar/decoders.h"
 #include "tools/unrar/filecheck.h"
+#include "tools/unrar/rarcrypt.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 #include <zlib.h>
@@ -34,9 +38,48 @@ int PiecesRunOut(DecodeContext& context, const ScanFile& file) {
     return FileFailure(context, &file, file.name, "Data missing");
 }
 
+// The decryption of an encrypted file; `hashKey` is set where its checksums are keyed.
+struct Decryption {
+    std::unique_ptr<CbcStream> cbc;
+    const std::array<unsigned char, 32>* hashKey = nullptr;
+    bool passwordChecked = false; // the archive's check value took the password
+};
+
+// Sets up the decryption of `file`, or answers why it cannot be (no password, a password the
+// check value refuses): then nothing of the file has been written.
+int StartDecryption(DecodeContext& context, const ScanFile& file, Decryption* decryption) {
+    if (context.request->password.empty() || context.keys == nullptr)
+        return PasswordFailure(context, file.name);
+    const ScanCrypto& crypto = file.crypto;
+    if (crypto.cipher == Cipher::Rar3Aes) {
+        const Rar3Key& key = context.keys->Rar3(crypto.salt);
+        decryption->cbc =
+            std::make_unique<CbcStream>(key.key.data(), key.key.size(), key.iv.data(), true);
+        return kUnrarOk;
+    }
+    const Rar5Keys& key = context.keys->Rar5(crypto.salt, crypto.lg2Count);
+    if (crypto.hasCheck && Rar5CheckValueIntact(crypto.check.data())) {
+        if (std::memcmp(key.check.data(), crypto.check.data(), key.check.size()) != 0)
+            return PasswordFailure(context, file.name, true);
+        decryption->passwordChecked = true;
+    }
+    decryption->cbc =
+        std::make_unique<CbcStream>(key.key.data(), key.key.size(),
+                                    reinterpret_cast<const unsigned char*>(crypto.iv.data()), true);
+    if (crypto.keyedChecksums)
+        decryption->hashKey = &key.hashKey;
+    return kUnrarOk;
+}
+
 int CopyFile(DecodeContext& context, const ScanFile& file, std::vector<char>& buffer) {
     const ExtractRequest& request = *context.request;
-    FileCheck whole(&file);
+    Decryption decryption;
+    if (file.encrypted)
+        if (int rc = StartDecryption(context, file, &decryption); rc != kUnrarOk)
+            return rc;
+    FileCheck whole(&file, decryption.hashKey);
+    std::string plain;    // decrypted bytes of the current block of an encrypted file
+    uint64_t written = 0; // bytes of the file written (the padding of encrypted files is not)
     int fd = -1;
     size_t openVolume = SIZE_MAX;
     auto closeVolume = [&] {
@@ -67,8 +110,17 @@ int CopyFile(DecodeContext& context, const ScanFile& file, std::vector<char>& bu
                 return FileFailure(context, &file, file.name, "Read error");
             }
             crc = crc32(crc, reinterpret_cast<const Bytef*>(buffer.data()), uInt(n));
-            whole.Feed(buffer.data(), size_t(n));
-            if (!WriteAllBlocking(context.outFd, buffer.data(), size_t(n))) {
+            const char* out = buffer.data();
+            size_t outSize = size_t(n);
+            if (decryption.cbc) {
+                plain.clear();
+                decryption.cbc->Feed(buffer.data(), size_t(n), &plain);
+                out = plain.data();
+                outSize = size_t(std::min<uint64_t>(plain.size(), file.unpackedSize - written));
+            }
+            whole.Feed(out, outSize);
+            written += outSize;
+            if (!WriteAllBlocking(context.outFd, out, outSize)) {
                 closeVolume();
                 *context.message = std::string("Cannot write the output: ") + std::strerror(errno);
                 return kUnrarWrite;
@@ -79,8 +131,13 @@ int CopyFile(DecodeContext& context, const ScanFile& file, std::vector<char>& bu
             closeVolume();
             return FileFailure(context, &file, file.name, "Data missing");
         }
-        // A piece continued in the next volume carries its own CRC (RAR 1.5-5 alike).
-        if (piece.hasCrc && piece.splitAfter && uint32_t(crc) != piece.crc) {
+        // A piece continued in the next volume carries its own CRC (RAR 1.5-5 alike), of the
+        // bytes as they lie in the volume. Where an encrypted file's sums are keyed, writers
+        // differ on whether this one is: either form is taken.
+        bool pieceOk = uint32_t(crc) == piece.crc ||
+                       (decryption.hashKey != nullptr &&
+                        Rar5KeyedCrc(uint32_t(crc), *decryption.hashKey) == piece.crc);
+        if (piece.hasCrc && piece.splitAfter && !pieceOk) {
             closeVolume();
             *context.message = "CRC error in " + file.name + " (volume " +
                                request.volumes[piece.volume] + "): the data is damaged";
@@ -90,12 +147,21 @@ int CopyFile(DecodeContext& context, const ScanFile& file, std::vector<char>& bu
     closeVolume();
     if (file.pieces.empty() || file.pieces.back().splitAfter)
         return PiecesRunOut(context, file);
+    if (decryption.cbc && decryption.cbc->pending() != 0) {
+        *context.message = "Cannot extract " + file.name + " (volume " +
+                           request.volumes[file.pieces.back().volume] +
+                           "): its encrypted data does not end on a whole block (damaged)";
+        return kUnrarDamaged;
+    }
     std::string wrong = whole.Finish();
     if (!wrong.empty()) {
         std::string volume = request.volumes[file.pieces.back().volume];
+        // Without a check value a wrong password shows only here (RAR 2.9-4.x).
+        const bool maybePassword = file.encrypted && !decryption.passwordChecked;
         *context.message = (wrong.find("error") != std::string::npos ? wrong : "Size error") +
-                           " in " + file.name + " (volume " + volume + "): the data is damaged";
-        return kUnrarDamaged;
+                           " in " + file.name + " (volume " + volume + "): the data is damaged" +
+                           (maybePassword ? " or the password is wrong" : "");
+        return maybePassword ? kUnrarPassword : kUnrarDamaged;
     }
     return kUnrarOk;
 }

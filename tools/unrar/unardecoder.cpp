@@ -111,16 +111,6 @@ int Flag(const nlohmann::json& entry, const char* key) {
     return it != entry.end() && it->is_number_integer() ? it->get<int>() : 0;
 }
 
-int PasswordFailure(DecodeContext& context, const std::string& name) {
-    const ExtractRequest& request = *context.request;
-    *context.message =
-        "Cannot extract " + name + " in " + request.volumes.front() +
-        ": the file is encrypted and " +
-        (request.password.empty() ? "no password was given"
-                                  : "the password is wrong (or the data is damaged)");
-    return kUnrarPassword;
-}
-
 } // namespace
 
 int ExtractWithUnar(DecodeContext& context) {
@@ -147,7 +137,9 @@ int ExtractWithUnar(DecodeContext& context) {
                 "Cannot extract " + archive + ": " + listed.errors + " (install the package unar)";
             return kUnrarFatal;
         }
-        if (scan.headersEncrypted || listed.errors.find("password") != std::string::npos ||
+        // Headers our own walk opened with the password: unar's failure is not the password's.
+        if ((scan.headersEncrypted && !scan.headersDecrypted) ||
+            listed.errors.find("password") != std::string::npos ||
             listing.find("password") != std::string::npos)
             return PasswordFailure(context, "the file list");
         if (scan.shortVolume >= 0)
