@@ -4,6 +4,7 @@
 #include "online/osupload.h"
 #include "persist/optins.h"
 #include "player/mplayerinfo.h"
+#include "player/playerevents.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -110,4 +111,14 @@ int AutomaticUploadsStarted() {
 
 void StopAutomaticUpload() {
     Upload().Stop();
+}
+
+namespace {
+void NewPlayer(PlayerAnnounced&) {
+    SubAutoUploadOS1.ResetTimerAutoLoad(0);
+}
+} // namespace
+
+void ListenForNewPlayers() {
+    ListenToPlayerAnnouncements(NewPlayer);
 }

@@ -29,6 +29,9 @@ class SubAutoUploadOS {
 
 extern SubAutoUploadOS SubAutoUploadOS1;
 
+// From now on every new player clears the load method and restarts the upload timer.
+void ListenForNewPlayers();
+
 // 1,200,000 ms, or QUORVAN_UPLOAD_TIMER_MS when set to a positive number.
 int UploadTimerPeriodMs();
 // True while an automatic upload thread has not ended.

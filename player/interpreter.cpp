@@ -10,7 +10,6 @@
 #include "player/playerevents.h"
 #include "player/statusline.h"
 #include "player/subtitletracks.h"
-#include "rar/nextpart.h"
 
 #include <cstdio>
 #include <cstring>
@@ -64,25 +63,19 @@ void ForgetLength() {
 }
 
 void EndOfMovie(const char* line) {
-    std::string movie = Mp1.MovieFileSnapshot();
+    MovieEnded ended{Mp1.MovieFileSnapshot(), MovieEndReason::EndOfFile};
     Mp1.timePosition = 0;
-    history1.add(movie, 0);
+    history1.add(ended.movie, 0);
     if (!g_playbackStarted.exchange(false)) {
         // The movie never played (a broken or unplayable file): the user must see it failed,
         // and nothing that follows it is started in its place.
         ShowPlayerError(line);
         ForgetLength();
-        return;
+        ended.reason = MovieEndReason::NeverPlayed;
+    } else {
+        Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + ended.movie);
     }
-    Port().SetTitle(std::string(ProgramTitle) + TitleText(line) + movie);
-
-    std::string next = sp1.getnextfilename();
-    if (next.empty())
-        next = findnextmovie(movie);
-    if (next.empty())
-        return; // the chain ends; the window keeps its state
-    // The relaunch belongs to the user-interface thread, like every other launch.
-    Port().PostToUi([next] { Mp1.LanchNextMovie(next); });
+    PlayerEvents<MovieEnded>().Publish(ended);
 }
 
 void ApplyRows(char* line) {
@@ -118,9 +111,11 @@ void ApplyRows(char* line) {
     }
     if (StartsWithNoCase(line, "Exiting... (Fatal error)")) {
         ShowPlayerError(line);
-        history1.add(Mp1.MovieFileSnapshot(), 0);
+        MovieEnded ended{Mp1.MovieFileSnapshot(), MovieEndReason::FatalError};
+        history1.add(ended.movie, 0);
         Mp1.timePosition = 0;
         ForgetLength();
+        PlayerEvents<MovieEnded>().Publish(ended);
         return;
     }
     if (StartsWithNoCase(line, "- MPlayer crashed by bad usage of CPU") ||
@@ -223,7 +218,7 @@ void obsluzto_co_mplayer_podeslal(char* line) {
 
     if (StartsWithNoCase(line, "XX :") && !StartsWithNoCase(line, "XX :  movie inf")) {
         SubtitleLineShown shown{line + 4};
-        PublishSubtitleLine(shown);
+        PlayerEvents<SubtitleLineShown>().Publish(shown);
         if (shown.taken)
             return;
     }

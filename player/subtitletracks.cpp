@@ -1,8 +1,8 @@
 #include "player/subtitletracks.h"
 
-#include "online/subautoupload.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "player/playerevents.h"
 
 #include <cstdio>
 #include <cstring>
@@ -53,8 +53,9 @@ void ResetSubsLoaded() {
 void obsluz_subtitles(char* line) {
     std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
     if (std::strncmp(line, "Quorvan", 7) == 0) {
-        SubAutoUploadOS1.ResetTimerAutoLoad(0);
         ClearSubtiteList();
+        PlayerAnnounced announced;
+        PlayerEvents<PlayerAnnounced>().Publish(announced);
     }
     if (std::strncmp(line, "No bind found for key 'n'.", 26) == 0) {
         zaznaczonaPozycjaSubtitle = 0;

@@ -1,6 +1,10 @@
 #include "rar/nextpart.h"
 
+#include "persist/playlist.h"
 #include "platform/paths.h"
+#include "platform/windowport.h"
+#include "player/mplayerinfo.h"
+#include "player/playerevents.h"
 #include "rar/rarnames.h"
 
 #include <algorithm>
@@ -134,4 +138,22 @@ std::string findnextmovie(const std::string& movieFile) {
         return "";
     }
     return "";
+}
+
+namespace {
+void StartWhatFollows(MovieEnded& ended) {
+    // A movie that failed is not replaced by the next one: the user must see it failed.
+    if (ended.reason != MovieEndReason::EndOfFile)
+        return;
+    std::string next = sp1.getnextfilename();
+    if (next.empty())
+        next = findnextmovie(ended.movie);
+    if (next.empty())
+        return; // the chain ends; the window keeps its state
+    Port().PostToUi([next] { Mp1.LanchNextMovie(next); });
+}
+} // namespace
+
+void ListenForTheNextMovie() {
+    ListenToMovieEnds(StartWhatFollows);
 }

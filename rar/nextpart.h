@@ -20,3 +20,7 @@ std::string findnextmoviecd1(const std::string& parent, const std::string& folde
 // match without regard to case; "*." alone matches names without an extension. Folders are
 // never listed. True when at least one name matched.
 bool Find_files(const std::string& pattern, std::vector<std::string>& names);
+
+// From now on a movie that played to its end is followed by the next playlist entry, else by
+// its next part (the launch is posted to the window thread, like every other launch).
+void ListenForTheNextMovie();

@@ -1,6 +1,7 @@
 #include "ui/startup.h"
 
 #include "online/opensubtitles.h"
+#include "online/subautoupload.h"
 #include "persist/filters.h"
 #include "persist/history.h"
 #include "persist/i18l.h"
@@ -13,6 +14,7 @@
 #include "platform/statefolder.h"
 #include "player/mplayerinfo.h"
 #include "player/playerfolder.h"
+#include "rar/nextpart.h"
 #include "subtitles/voiceover.h"
 #include "ui/mainwindow.h"
 #include "ui/qtwindowport.h"
@@ -73,6 +75,8 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     Mp1.displayHeight = -1;
     // The features that follow the player's output listen before any player runs.
     ListenForVoiceOver();
+    ListenForTheNextMovie();
+    ListenForNewPlayers();
     RemoveInterruptedWrites(StateFolder());
     ReadSettings(SettingsFilePath());
     history1.deserialize();

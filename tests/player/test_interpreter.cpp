@@ -3,7 +3,9 @@
 #include "player/interpreter.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/playerevents.h"
 #include "player/subtitletracks.h"
+#include "rar/nextpart.h"
 #include "tests/player/playerstate.h"
 #include "tests/support/recorderport.h"
 
@@ -17,6 +19,7 @@ class Interpreter : public ::testing::Test {
         SetWindowPort(&port_);
         Mp1.movieFile = "/films/movie.avi";
         ClearSubtiteList();
+        ListenForTheNextMovie(); // as the program does at start-up
     }
     void TearDown() override { SetWindowPort(nullptr); }
 
@@ -193,6 +196,33 @@ TEST_F(Interpreter, AnEndOfFileBeforePlaybackStartedIsShownAsTheError) {
     EXPECT_EQ(Events(), (std::vector<std::string>{"title:Exiting... (End of file)", "show:2302:1",
                                                   "range:106:0:0", "pos:106:0"}));
     EXPECT_EQ(port_.PostedCount(), 0u);
+}
+
+// What the features above the engine hear: every end with its reason, each new player.
+std::vector<std::string> g_heard;
+void HearEnd(MovieEnded& ended) {
+    const char* reasons[] = {"end", "never played", "fatal"};
+    g_heard.push_back(ended.movie + ": " + reasons[static_cast<int>(ended.reason)]);
+}
+void HearPlayer(PlayerAnnounced&) {
+    g_heard.push_back("new player");
+}
+
+TEST_F(Interpreter, EndsAndNewPlayersAreToldToTheirListenersWithTheReason) {
+    ListenToMovieEnds(HearEnd);
+    ListenToMovieEnds(HearEnd); // once only
+    ListenToPlayerAnnouncements(HearPlayer);
+    g_heard.clear();
+    Feed("Quorvan player wrapper\r");
+    Feed("Starting playback...\r");
+    Feed("Exiting... (End of file)\r");
+    Feed("Exiting... (End of file)\r"); // the next player never started playing
+    Mp1.movieFile = "/films/other.avi";
+    Feed("Exiting... (Fatal error)\r");
+    EXPECT_EQ(g_heard, (std::vector<std::string>{"new player", "/films/movie.avi: end",
+                                                 "/films/movie.avi: never played",
+                                                 "/films/other.avi: fatal"}));
+    EXPECT_EQ(port_.PostedCount(), 0u) << "nothing follows these movies";
 }
 
 TEST_F(Interpreter, SubtitleTracksAreCollectedInAnnouncementOrder) {

@@ -5,6 +5,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "rar/nextpart.h"
 #include "rar/rarreader.h"
 #include "tests/support/testenv.h"
 #include "tests/wrapper/realplayerfixture.h"
@@ -15,6 +16,10 @@
 namespace {
 class RarPlayback : public RealPlayerTest {
   protected:
+    void SetUp() override {
+        RealPlayerTest::SetUp();
+        ListenForTheNextMovie(); // as the program does at start-up
+    }
     // Splits `movie` into `volumes` stored volumes in dir; returns the first volume.
     std::string Split(const std::string& movie, int volumes) {
         auto size = std::filesystem::file_size(movie);
