@@ -3,7 +3,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/statefolder.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 
 #include <cctype>
 #include <sys/stat.h>

@@ -9,7 +9,7 @@
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 
 int MplayerInfo::SetDefoultOsd() {
     SendCommand(Format("osd %d", osdLevel));

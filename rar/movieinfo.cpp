@@ -5,7 +5,7 @@
 #include "platform/paths.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "rar/rarreader.h"
 #include "rar/streaming.h"
 

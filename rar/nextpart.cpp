@@ -5,7 +5,7 @@
 #include "platform/windowport.h"
 #include "player/mplayerinfo.h"
 #include "player/playerevents.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -14,7 +14,7 @@
 // sequence (name, open, rewind, reads, then the fields) holds Lock() across it. The reader's
 // message boxes wait until the lock is let go of entirely.
 #include "platform/deferringmutex.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 
 #include <cstdint>
 #include <cstdio>

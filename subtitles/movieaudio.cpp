@@ -1,6 +1,6 @@
 #include "subtitles/movieaudio.h"
 
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "rar/rarvolumeset.h"
 
 extern "C" {

@@ -2,7 +2,7 @@
 
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "rar/rarvolumeset.h"
 #include "subtitles/speechactivity.h"
 #include "subtitles/subtitleretime.h"

@@ -5,7 +5,7 @@
 #include "platform/fdio.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "thumbs/dibfile.h"
 
 #include <QBuffer>

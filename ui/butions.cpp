@@ -9,7 +9,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "rar/streaming.h"
 #include "ui/dispatch.h"
 #include "ui/uihooks.h"

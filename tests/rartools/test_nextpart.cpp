@@ -1,6 +1,6 @@
 // Next-part discovery: CD folders of a release first, then the next file of the same type.
 #include "rar/nextpart.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "tests/support/testenv.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 // binary/unrar and quorvan cat over the public RAR test archives (libarchive's and rarfile's),
 // compared file by file with what an independent implementation (unar) extracts from them.
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "tests/rartools/toolrun.h"
 #include "tests/support/testenv.h"
 #include "tools/unrar/rarscan.h"

@@ -2,7 +2,7 @@
 
 #include "platform/paths.h"
 #include "player/mplayerinfo.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "thumbs/capture.h"
 #include "thumbs/captureplayer.h"
 #include "thumbs/framegrab.h"

@@ -7,7 +7,7 @@
 #include "online/osrestsettings.h"
 #include "platform/profile.h"
 #include "platform/statefolder.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "tools/quorvan/jsonwriter.h"
 
 #include <cctype>

@@ -5,7 +5,7 @@
 #include "platform/process.h"
 #include "platform/textutil.h"
 #include "player/mplayerinfo.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "thumbs/capture.h"
 #include "thumbs/captureplayer.h"
 #include "thumbs/capturerules.h"

@@ -5,7 +5,7 @@
 #include "platform/profile.h"
 #include "platform/statefolder.h"
 #include "platform/textutil.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 
 namespace {
 constexpr int kExitNotUploaded = 1;

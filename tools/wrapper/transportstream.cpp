@@ -1,7 +1,7 @@
 #include "tools/wrapper/transportstream.h"
 
 #include "platform/textutil.h"
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 
 #include <algorithm>
 #include <chrono>

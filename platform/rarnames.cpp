@@ -1,4 +1,4 @@
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 
 #include "platform/textutil.h"
 

@@ -1,5 +1,6 @@
 #pragma once
-// Names of RAR volume sets: recognising a set, its first volume, and the name of volume k.
+// Names of RAR volume sets (below every subsystem: the launch, the lists and the tools all
+// need them): recognising a set, its first volume, and the name of volume k.
 #include <cstdint>
 #include <string>
 
