@@ -82,17 +82,9 @@ class MplayerInfo {
     int LanchAspect(std::string aspect);
     int LanchDVD(char drive);
     int AfterLanchSends();
-    // Loads a subtitle file into the running player (it lives as long as that player).
-    int LoadSUB(std::string file);
-    // Streams a RAR set through the extractor into a separate player (no seeking); works for
-    // compressed and password-protected sets too. The password is taken from buf6.
-    int RunRar(std::string file);
-    // The screenshot files of the working directory (shot0???.png and .bmp) go, through the
-    // script DeleteScreenShoots.sh written there. Returns 1.
-    int DeleteScreenShots();
-    // Writes runjava.sh in the working directory, which starts the external sheet composer on
-    // the screenshots there, and runs it. Returns 1.
-    int RunJava();
+    // Loading a subtitle file (LoadSUB), streaming a RAR set (RunRar) and the screenshot
+    // series' helpers (DeleteScreenShots, RunJava) belong to their features: they are the
+    // functions of those names in subtitles/, rar/ and thumbs/ that take the player.
 
     // Copies of shared strings, safe from any thread.
     std::string ConsoleTextSnapshot();

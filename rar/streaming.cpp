@@ -147,7 +147,7 @@ void Thread1(void*) {
         WaitProcess(child.pid, -1, nullptr);
 }
 
-int MplayerInfo::RunRar(std::string file) {
+int RunRar(MplayerInfo&, const std::string& file) {
     const std::string binaryFolder = std::string(KatalogExe()) + "binary/";
     const std::string password(buf6, strnlen(buf6, sizeof(buf6) - 1));
     {
@@ -205,5 +205,5 @@ bool ButionUnRarChosen(const std::string& file) {
         std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
         Mp1.movieFile = file;
     }
-    return Mp1.RunRar(file) == 1;
+    return RunRar(Mp1, file) == 1;
 }

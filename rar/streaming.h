@@ -30,6 +30,13 @@ std::string StreamingScriptPath();
 void Thread1(void*);
 extern std::string fileG;
 
+class MplayerInfo;
+
+// Streams a RAR set through the extractor into a separate player (no seeking); works for
+// compressed and password-protected sets too. The password is taken from buf6. 1 when the
+// stream started.
+int RunRar(MplayerInfo& player, const std::string& file);
+
 // The streaming command after its file dialog: `file` becomes the current movie and streams
 // with the password in buf6. Returns false when the script could not be written.
 bool ButionUnRarChosen(const std::string& file);

@@ -78,7 +78,7 @@ std::string ForcedSubtitleOptions(const std::string& file, const std::string& fi
     return options;
 }
 
-int MplayerInfo::LoadSUB(std::string file) {
+int LoadSUB(MplayerInfo& player, const std::string& file) {
     // A name that cannot travel as one command leaves the loaded subtitles as they are.
     SlaveCommand load("sub_load");
     load.Text(file);
@@ -88,9 +88,9 @@ int MplayerInfo::LoadSUB(std::string file) {
     }
     SubAutoUploadOS1.ResetTimerAutoLoad(1);
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex);
-        loadedSubtitleFile = file;
-        chosenTrackCommand.clear(); // the loaded file is the track shown
+        std::lock_guard<std::recursive_mutex> lock(player.mutex);
+        player.loadedSubtitleFile = file;
+        player.chosenTrackCommand.clear(); // the loaded file is the track shown
     }
     ClearSubtiteList();
     SendCommand("sub_remove -1");

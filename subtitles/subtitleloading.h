@@ -1,8 +1,14 @@
 #pragma once
 // Giving the player a subtitle file: the file-type test of dropped names, the frame rate a
 // MicroDVD file's first line names, and the options of a forced subtitle. The loading into the
-// running player itself is MplayerInfo::LoadSUB.
+// running player itself (LoadSUB).
 #include <string>
+
+class MplayerInfo;
+
+// Loads a subtitle file into the running player (it lives as long as that player). 0, with
+// the user told why, when the name cannot travel as one slave command.
+int LoadSUB(MplayerInfo& player, const std::string& file);
 
 // A name longer than four characters ending in .txt .srt .ssa .sub .smi or .idx (any case).
 bool CzyToNapis(const char* name);

@@ -46,7 +46,7 @@ void LaunchForCapture(int width, int across) {
     Mp1.init();
     Mp1.LanchMovie(Format(" -ss %d  ", Mp1.timePosition.load()) +
                    CaptureLaunchOptions(ThumbFrameWidth(width, across)));
-    Mp1.DeleteScreenShots();
+    DeleteScreenShots(Mp1);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
@@ -133,7 +133,7 @@ int multiscreenshots_nojava(int width, int across, int down) {
         return 0; // the player stays stopped until the user opens or restarts a movie
     SaveCliptoFile(sheet, movie);
 
-    Mp1.DeleteScreenShots();
+    DeleteScreenShots(Mp1);
     Mp1.init();
     Mp1.LanchRefresh();
     return 1;
@@ -148,7 +148,7 @@ int JavaSeriesSmall() {
     plan.askTimePosition = false;
     plan.makeItems = false;
     TakeScreenshots(channel, plan);
-    Mp1.RunJava();
+    RunJava(Mp1);
     RestoreAfterCapture();
     Mp1.LanchRefresh();
     SendCommand("mute 0");
@@ -156,7 +156,7 @@ int JavaSeriesSmall() {
 }
 
 int JavaSeriesBig() {
-    Mp1.DeleteScreenShots();
+    DeleteScreenShots(Mp1);
     SendCommand("mute 1");
     // The running reader hands the pipe over after the next line, which the question asks for.
     Mp1.screenshotSeries = true;
@@ -173,38 +173,36 @@ int JavaSeriesBig() {
     TakeScreenshots(channel, plan);
     Mp1.screenshotSeries = false;
     ResumeReading();
-    Mp1.RunJava();
+    RunJava(Mp1);
     return 1;
 }
 
 int JavaFromFolder() {
     SendCommand("pausing pause");
-    Mp1.RunJava();
+    RunJava(Mp1);
     Mp1.init();
     Mp1.LanchRefresh();
     return 1;
 }
 
-int MplayerInfo::DeleteScreenShots() {
+int DeleteScreenShots(MplayerInfo&) {
     // Run in the player's folder, where the player wrote them.
     RunPrivateScript("DeleteScreenShoots.sh", "rm -f -- shot0???.png\nrm -f -- shot0???.bmp", 10000,
                      WorkingDirectory());
     return 1;
 }
 
-int MplayerInfo::RunJava() {
-    static const std::string programDir = [] {
-        std::string dir = KatalogExe();
-        if (dir.size() > 1 && dir.back() == '/')
-            dir.pop_back();
-        return dir;
-    }();
+int RunJava(MplayerInfo& player) {
+    // Asked each time: the program's folder is not fixed for the life of the process.
+    std::string programDir = KatalogExe();
+    if (programDir.size() > 1 && programDir.back() == '/')
+        programDir.pop_back();
     std::string workDir = WorkingDirectory();
     std::string movie, video;
     {
-        std::lock_guard<std::recursive_mutex> lock(mutex);
-        movie = movieFile;
-        video = videoInfoLine;
+        std::lock_guard<std::recursive_mutex> lock(player.mutex);
+        movie = player.movieFile;
+        video = player.videoInfoLine;
     }
     std::string text = "echo please instal JAVA from SUN\n";
     text += "java -cp " + ShellQuote(programDir) + " Main " +

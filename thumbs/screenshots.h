@@ -16,6 +16,15 @@ int multiscreenshots_nojava(int width, int across, int down);
 // (50 frames at 1, 3, ..., 99 percent from the running player), each followed by RunJava.
 int JavaSeriesSmall();
 int JavaSeriesBig();
+class MplayerInfo;
+
+// The screenshot files of the player's working directory (shot0???.png and .bmp) go, through
+// the script DeleteScreenShoots.sh written there. Returns 1.
+int DeleteScreenShots(MplayerInfo& player);
+// Writes runjava.sh in the player's working directory, which starts the external sheet
+// composer on the screenshots there with the player's movie, and runs it. Returns 1.
+int RunJava(MplayerInfo& player);
+
 // Command 2019: the composer on the frames already in the working directory.
 int JavaFromFolder();
 

@@ -17,7 +17,7 @@ constexpr size_t kDropNameLimit = 999;
 void HandleDroppedFile(const std::string& path) {
     asNazwaPliku = path.substr(0, kDropNameLimit);
     if (CzyToNapis(asNazwaPliku.c_str())) {
-        Mp1.LoadSUB(asNazwaPliku);
+        LoadSUB(Mp1, asNazwaPliku);
         return;
     }
     ResetSubsLoaded();

@@ -7,6 +7,7 @@
 #include "platform/windowport.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "subtitles/subtitleloading.h"
 #include "subtitles/subtitlesync.h"
 #include "ui/onlinewait.h"
 #include "ui/uihooks.h"
@@ -65,7 +66,7 @@ void SynchroniseToSpeechCommand() {
                                   MB_OK_);
                 return;
             }
-            Mp1.LoadSUB(r.outPath);
+            LoadSUB(Mp1, r.outPath);
             Port().SetTitle(std::string(ProgramTitle) + "| " + FileNameFromPath(movie) + " | " +
                             SyncSummary(r.fit));
         },

@@ -21,7 +21,7 @@ std::string ChooseSubtitle(const char* description) {
 void ButionLoadSub() {
     std::string name = ChooseSubtitle("Text (*.txt,*.srt,*.ssa,*.sub,*.smi)");
     if (!name.empty())
-        Mp1.LoadSUB(name);
+        LoadSUB(Mp1, name);
 }
 
 void ButionLoadSubFPS() {

@@ -6,6 +6,7 @@
 #include "player/playerfolder.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
+#include "thumbs/screenshots.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -41,8 +42,8 @@ TEST(PrivateScripts, PlantedLinksAreNotWrittenThroughAndNothingIsLeft) {
 
     SetPlayerFolder(work.path());
     Mp1.movieFile = work.file("film.avi");
-    Mp1.DeleteScreenShots();
-    Mp1.RunJava();
+    DeleteScreenShots(Mp1);
+    RunJava(Mp1);
     SetPlayerFolder("");
     Mp1.movieFile.clear();
     unsetenv("TMPDIR");

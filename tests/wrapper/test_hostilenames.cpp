@@ -6,6 +6,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
+#include "subtitles/subtitleloading.h"
 #include "tests/support/testenv.h"
 #include "tests/wrapper/realplayerfixture.h"
 
@@ -72,7 +73,7 @@ TEST_F(HostileNames, ASubtitleNameWithLineBreaksIsRefusedAndRunsNothing) {
           std::string("a\rrun \"touch ") + dir_.file("X2") + "\"\r.srt"}) {
         WriteFile(dir_.file(name), kSrt);
         port_.Clear();
-        EXPECT_EQ(Mp1.LoadSUB(dir_.file(name)), 0);
+        EXPECT_EQ(LoadSUB(Mp1, dir_.file(name)), 0);
         std::string told = port_.WaitForPrefix("message:Error:The player was not sent", 1000);
         EXPECT_NE(told.find("\"sub_load\""), std::string::npos) << told;
         EXPECT_EQ(told.find_first_of("\r\n"), std::string::npos) << "one line";
@@ -123,7 +124,7 @@ TEST_F(HostileNames, EveryOtherSubtitleNameReachesMplayerAsItIs) {
         "-sub.srt",    "bad\xff\xfe.srt", "e\\\"f\\\\\".srt"};
     for (const std::string& name : names) {
         WriteFile(dir_.file(name), kSrt);
-        ASSERT_EQ(Mp1.LoadSUB(dir_.file(name)), 1) << name;
+        ASSERT_EQ(LoadSUB(Mp1, dir_.file(name)), 1) << name;
         ASSERT_TRUE(ConsoleHas("ID_FILE_SUB_FILENAME=" + dir_.file(name) + "\r", 10000))
             << name << "\n"
             << Mp1.ConsoleTextSnapshot();
