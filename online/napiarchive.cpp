@@ -3,6 +3,7 @@
 #include "online/onlinefiles.h"
 #include "online/sevenzip.h"
 #include "platform/paths.h"
+#include "platform/privatefiles.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,16 +13,11 @@ namespace {
 class AnswerFolder {
   public:
     AnswerFolder() {
-        std::string pattern = GetTempDirectory() + "quorvan-napiprojekt-XXXXXX";
-        if (mkdtemp(pattern.data()) != nullptr)
-            path_ = pattern + "/";
+        std::string folder = MakePrivateFolder("quorvan-napiprojekt-");
+        if (!folder.empty())
+            path_ = folder + "/";
     }
-    ~AnswerFolder() {
-        if (path_.empty())
-            return;
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored); // links are removed, never followed
-    }
+    ~AnswerFolder() { RemovePrivateFolder(path_); }
     AnswerFolder(const AnswerFolder&) = delete;
     AnswerFolder& operator=(const AnswerFolder&) = delete;
     const std::string& path() const { return path_; }

@@ -1,6 +1,7 @@
 #include "online/onlinefiles.h"
 
 #include "platform/paths.h"
+#include "platform/privatefiles.h"
 #include "platform/profile.h"
 
 #include <cerrno>
@@ -18,10 +19,10 @@ std::string PrivateTempFolder() {
     struct stat st {};
     if (!folder.empty() && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return folder;
-    std::string pattern = GetTempDirectory() + "quorvan-subtitles-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        return folder = "";
-    return folder = pattern + "/";
+    folder = MakePrivateFolder("quorvan-subtitles-");
+    if (!folder.empty())
+        folder += "/";
+    return folder;
 }
 
 bool CopyFileReplace(const std::string& from, const std::string& to) {

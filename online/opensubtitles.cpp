@@ -24,7 +24,6 @@
 std::vector<item_downolad_sub> OpensubtitleList;
 
 namespace {
-constexpr size_t kSearchAnswerLimit = 800000;
 constexpr const char* kDownloadAgent = "KTZ0.4";
 
 std::string TryDownloadText(const std::string& link) {
@@ -101,7 +100,7 @@ std::string GetOpenSubtitleInfo(int mode, int64_t size, const std::string& langu
                                 const std::string& hash, bool* cancelled) {
     std::string body = SearchSubtitlesBody(size, language, hash);
     std::cout << body;
-    std::string answer = PostXmlRpc(body, kSearchAnswerLimit, cancelled);
+    std::string answer = PostXmlRpc(body, kMaxXmlRpcSearchAnswer, cancelled);
     std::cout << "BUFER: " << answer << std::endl;
     parsexml scanner;
     switch (mode) {

@@ -61,7 +61,6 @@ const char* const _UpdateSubs = QV_HEAD("UploadSubtitles")
 namespace {
 // A subtitle bigger than this is no subtitle; nothing of it is read.
 constexpr size_t kSampleSize = 4096;
-constexpr size_t kConversationLimit = 199800;
 } // namespace
 
 void OShelpFunctions::parseSerchOnIMDB(const std::string& answer) {
@@ -173,7 +172,7 @@ std::string Exchange(OShelpFunctions& os, const char* templ, UploadResult& r) {
     std::string request = templ;
     os.fill(request);
     bool cancelled = false;
-    std::string answer = PostXmlRpc(request, kConversationLimit, &cancelled);
+    std::string answer = PostXmlRpc(request, kMaxXmlRpcAnswer, &cancelled);
     if (cancelled)
         r.cancelled = true;
     return answer;
@@ -191,7 +190,7 @@ UploadResult UploadFirstPart(OShelpFunctions& os, const UploadRequest& request) 
     parsexml scanner;
     std::string login = os.getLogin();
     bool cancelled = false;
-    os.token = scanner.parse(PostXmlRpc(login, kConversationLimit, &cancelled), "token");
+    os.token = scanner.parse(PostXmlRpc(login, kMaxXmlRpcAnswer, &cancelled), "token");
     if (cancelled) {
         r.cancelled = true;
         return r;

@@ -2,14 +2,11 @@
 
 #include "online/httptransfer.h"
 #include "online/servers.h"
+#include "platform/limits.h"
 
 #include <iostream>
 
 const char* const kOpenSubtitlesAgent = "KTZ0008";
-
-namespace {
-constexpr size_t kConversationLimit = 199800;
-}
 
 std::string PostXmlRpc(const std::string& request, size_t limit, bool* cancelled) {
     HttpTransferRequest post;
@@ -33,7 +30,7 @@ std::string PostXmlRpc(const std::string& request, size_t limit, bool* cancelled
 }
 
 std::string SendHttpPost(const std::string& request) {
-    return PostXmlRpc(request, kConversationLimit);
+    return PostXmlRpc(request, kMaxXmlRpcAnswer);
 }
 
 std::string sendxml(const std::string& request) {

@@ -13,3 +13,8 @@ constexpr size_t kMaxSubtitleAnswer = 16u << 20;
 constexpr size_t kMaxOSRestAnswer = 4u << 20;
 // A subtitle file offered for upload.
 constexpr size_t kMaxUploadedSubtitle = 16u << 20;
+// One answer of the OpenSubtitles XML-RPC service to a login, an upload step or a plain
+// request: a few kilobytes in practice.
+constexpr size_t kMaxXmlRpcAnswer = 199800;
+// One XML-RPC answer to a subtitle search: a long list of proposals.
+constexpr size_t kMaxXmlRpcSearchAnswer = 800000;

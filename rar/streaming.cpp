@@ -3,6 +3,7 @@
 #include "platform/cmdline.h"
 #include "platform/fdio.h"
 #include "platform/paths.h"
+#include "platform/privatefiles.h"
 #include "platform/process.h"
 #include "player/mplayerinfo.h"
 
@@ -34,17 +35,6 @@ struct WipeThreads {
 } g_wipeThreads;
 
 std::string g_lastScript; // the script of the last stream, under g_streamMutex
-
-// A fresh folder only this user can enter, made by mkdtemp (a predictable name could be
-// planted by another user); "" when none could be made.
-std::string MakePrivateFolder() {
-    std::string pattern = GetTempDirectory() + "quorvan-stream-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back(0);
-    if (mkdtemp(buffer.data()) == nullptr)
-        return "";
-    return buffer.data();
-}
 
 // Writes `text` to a new file at `path` (never through a symlink, never over a file already
 // there), readable by this user only. False when it could not be written whole.
@@ -162,7 +152,7 @@ int RunRar(MplayerInfo&, const std::string& file) {
             t.join();
     }
     // Every stream has a folder of its own: the script holds the password.
-    const std::string folder = MakePrivateFolder();
+    const std::string folder = MakePrivateFolder("quorvan-stream-");
     if (folder.empty())
         return 0;
     const std::string path = folder + "/run2.sh";
