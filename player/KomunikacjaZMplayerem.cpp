@@ -105,6 +105,18 @@ void Supersede(const std::shared_ptr<Session>& session) {
     CloseFd(session->inFd);
 }
 
+// Puts the character read at buffer[i]; a line feed becomes the carriage return every player
+// line ends with for the interpreter. True when it ended the line (the line is then closed).
+bool StoreLineChar(char c, char* buffer, int i) {
+    if (c == '\n')
+        c = '\r';
+    buffer[i] = c;
+    if (c != '\r')
+        return false;
+    buffer[i + 1] = 0;
+    return true;
+}
+
 // Reads one line like ReadLine, but wakes up regularly to kill a replaced player that does not
 // end by itself. Returns false at the end of the pipe.
 bool ReadSessionLine(Session& session, char* buffer, int size) {
@@ -127,13 +139,8 @@ bool ReadSessionLine(Session& session, char* buffer, int size) {
             continue;
         if (n <= 0)
             return false;
-        if (c == '\n')
-            c = '\r';
-        buffer[i] = c;
-        if (c == '\r') {
-            buffer[i + 1] = 0;
+        if (StoreLineChar(c, buffer, i))
             return true;
-        }
         ++i;
     }
     buffer[i] = 0;
@@ -371,13 +378,8 @@ bool ReadLine(int fd, char* buffer, int size) {
         }
         if (n <= 0)
             return false;
-        if (c == '\n')
-            c = '\r';
-        buffer[i] = c;
-        if (c == '\r') {
-            buffer[i + 1] = 0;
+        if (StoreLineChar(c, buffer, i))
             return true;
-        }
         ++i;
     }
     buffer[i] = 0;
