@@ -44,10 +44,3 @@ bool ButionUnRarChosen(const std::string& file);
 // The warning for a RAR-packed DVD image (a first volume of exactly 50000000 bytes); true when
 // it was shown. Loading goes on either way.
 bool WarnIfRarDvd(const std::string& file);
-
-// Opens the movie's description page on the Napiprojekt web site, found by the fingerprint of
-// the movie (also inside a RAR set). Returns 0.
-int PokazOpisFilmuRAR(const char* movie);
-// The address of that page for a digest and a movie path (pure).
-std::string MovieDescriptionUrl(const std::string& webHost, const std::string& hexDigest,
-                                const std::string& moviePath);

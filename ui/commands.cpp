@@ -1,4 +1,5 @@
 // The single commands of the menus, buttons and keys: one row per command id.
+#include "online/moviedescription.h"
 #include "online/moviehash.h"
 #include "online/servers.h"
 #include "online/subautoupload.h"

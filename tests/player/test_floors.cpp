@@ -33,9 +33,12 @@ std::vector<std::string> IncludesAbove(const std::string& folder,
     return found;
 }
 
-TEST(Floors, TheEngineAndTheGroundFloorIncludeNothingAboveThem) {
+TEST(Floors, TheEngineTheGroundFloorAndTheRarReaderIncludeNothingAboveThem) {
     EXPECT_EQ(IncludesAbove("platform", {"platform"}), std::vector<std::string>{});
     EXPECT_EQ(IncludesAbove("player", {"platform", "persist", "player"}),
+              std::vector<std::string>{});
+    // RAR sets are read below the services that fingerprint them.
+    EXPECT_EQ(IncludesAbove("rar", {"platform", "persist", "player", "rar"}),
               std::vector<std::string>{});
     // The check reads real sources: a folder it cannot see would make it pass for nothing.
     EXPECT_TRUE(fs::exists(SourceDir() + "/player/interpreter.cpp"));

@@ -1,4 +1,5 @@
 // Streaming a set through the extractor, the DVD warning and the description look-up.
+#include "online/moviedescription.h"
 #include "online/moviehash.h"
 #include "platform/paths.h"
 #include "player/mplayerinfo.h"
