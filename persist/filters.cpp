@@ -6,7 +6,6 @@
 #include "platform/statefolder.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
-#include "player/mplayerinfo.h"
 
 // Constant-initialised (empty) before any dynamic initialiser runs, so the player
 // configuration built while the program starts sees an empty list.
@@ -61,7 +60,6 @@ void loaduserfiltres2(const std::string& key, std::vector<filtr_item>& list, siz
     }
     if (list.empty())
         list.push_back({"None!", " "});
-    Mp1.init();
 }
 
 void loadfiltres() {

@@ -6,7 +6,6 @@
 #include "persist/history.h"
 #include "persist/i18l.h"
 #include "persist/reopen.h"
-#include "persist/settings.h"
 #include "persist/statefiles.h"
 #include "persist/translate.h"
 #include "platform/cmdline.h"
@@ -14,6 +13,7 @@
 #include "platform/statefolder.h"
 #include "player/mplayerinfo.h"
 #include "player/playerfolder.h"
+#include "player/settings.h"
 #include "rar/nextpart.h"
 #include "subtitles/voiceover.h"
 #include "ui/mainwindow.h"
@@ -93,6 +93,7 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     loadfiltres();
     menus.AddFiltresMenu();
     loaduserfiltres();
+    Mp1.init(); // the chosen user preset joins the launch line
     I18l.SetSection("Strings");
     menus.AddUserFiltresMenu(I18l.getString("Manual Edit"));
     menus.Check(kFirstUserFiltresCommand + Mp1.userFilterNum, true);

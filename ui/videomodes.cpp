@@ -1,10 +1,10 @@
 // Full screen, compact mode and the subtitle size dialog: the ways the video window leaves and
 // rejoins the main window.
-#include "persist/settings.h"
 #include "platform/statefolder.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/settings.h"
 #include "ui/mainwindow.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"

@@ -105,6 +105,7 @@ TEST_F(PresetFolder, TheChosenUserPresetReachesThePlayerCommandLine) {
               "DES:Denoise\nFIL:-vf hqdn3d\nDES:Sharpen\nFIL:-vf unsharp=l3x3:0.6\n");
     Mp1.userFilterNum = 1;
     loaduserfiltres();
+    Mp1.init(); // as the program does at start-up
     ASSERT_EQ(user_filtrs.size(), 2u);
     EXPECT_NE(Mp1.primeExe().find(" -vf unsharp=l3x3:0.6 "), std::string::npos);
     EXPECT_EQ(Mp1.primeExe().find("hqdn3d"), std::string::npos);

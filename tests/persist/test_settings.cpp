@@ -1,11 +1,11 @@
 #include "persist/i18l.h"
 #include "persist/optins.h"
-#include "persist/settings.h"
 #include "persist/thumbsettings.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/settings.h"
 #include "tests/support/testenv.h"
 
 #include <functional>

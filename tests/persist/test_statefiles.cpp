@@ -5,11 +5,11 @@
 #include "persist/optins.h"
 #include "persist/playlist.h"
 #include "persist/reopen.h"
-#include "persist/settings.h"
 #include "persist/statefiles.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/statefolder.h"
+#include "player/settings.h"
 #include "tests/support/recorderport.h"
 #include "tests/support/testenv.h"
 

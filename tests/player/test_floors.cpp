@@ -33,8 +33,9 @@ std::vector<std::string> IncludesAbove(const std::string& folder,
     return found;
 }
 
-TEST(Floors, TheEngineTheGroundFloorAndTheRarReaderIncludeNothingAboveThem) {
+TEST(Floors, EachLowerFloorIncludesNothingAboveIt) {
     EXPECT_EQ(IncludesAbove("platform", {"platform"}), std::vector<std::string>{});
+    EXPECT_EQ(IncludesAbove("persist", {"platform", "persist"}), std::vector<std::string>{});
     EXPECT_EQ(IncludesAbove("player", {"platform", "persist", "player"}),
               std::vector<std::string>{});
     // RAR sets are read below the services that fingerprint them.

@@ -1,11 +1,11 @@
 // End to end: the real mplayer through binary/QUORVAN plays a movie with a Polish subtitle
 // file in Windows-1250, the wrapper reports each line as it is shown, and the speaker the
 // front end starts reads it aloud (into WAV files here) in every speech mode.
-#include "persist/settings.h"
 #include "platform/ddeclient.h"
 #include "platform/paths.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "player/settings.h"
 #include "subtitles/speakerlaunch.h"
 #include "subtitles/voiceover.h"
 #include "tests/player/playerstate.h"

@@ -1,4 +1,4 @@
-#include "persist/settings.h"
+#include "player/settings.h"
 
 #include "persist/i18l.h"
 #include "persist/optins.h"
