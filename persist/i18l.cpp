@@ -3,6 +3,7 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/statefolder.h"
+#include "platform/textutil.h"
 
 I18lc I18l;
 I18lc_str_class I18lcStrings;
@@ -34,6 +35,19 @@ std::string I18lc::get(const std::string& key) {
 
 std::string I18lc::get(const std::string& section, const std::string& key) const {
     return GetProfileString(section, key, key + " ?", File(), kLanguageValueLimit);
+}
+
+std::string LanguageFileKey(const std::string& text) {
+    std::string key = text;
+    repleaceall(key, "\n", "\\n");
+    return key;
+}
+
+std::string I18lc::text(const std::string& section, const std::string& key) const {
+    std::string value =
+        GetProfileString(section, LanguageFileKey(key), key, File(), kLanguageValueLimit);
+    repleaceall(value, "\\n", "\n");
+    return value;
 }
 
 std::string I18lc::getString(const std::string& key) {

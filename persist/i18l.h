@@ -38,6 +38,10 @@ class I18lc {
     // get() in section "Strings"; the section stays "Strings" afterwards. Safe from any thread:
     // the lookup names its section.
     std::string getString(const std::string& key);
+    // The texts of the dialogs, pop-ups and messages past the menus: `key` is the English text
+    // itself, so a language file from before these sections (or none at all) shows English
+    // rather than "key ?". Safe from any thread.
+    std::string text(const std::string& section, const std::string& key) const;
 
     // Starts renaming the items of `menu` from position 0, with the texts of the current
     // section.
@@ -62,6 +66,10 @@ class I18lc {
 };
 
 extern I18lc I18l;
+
+// A text as a key of a language file: an ini line holds no line break, so a text of several
+// lines is written with "\n" for each (and its value likewise).
+std::string LanguageFileKey(const std::string& text);
 
 // The two default subtitle languages (three-letter codes) a language file proposes.
 class I18lc_str_class {

@@ -1,6 +1,7 @@
 #include "persist/translate.h"
 
 #include "persist/translationtable.h"
+#include "platform/profile.h"
 #include "platform/windowport.h"
 
 #include <cstring>
@@ -95,6 +96,15 @@ void TranslateButionsEx(const ControlTextSetter& setControlText) {
     ApplyControls(TranslationStep::Equalizer, setControlText);
 }
 
+std::string LanguageChosenText(const std::string& fileName) {
+    // The file names its language in its own words; a file without the name is told by its
+    // file name. The sentence stays English, so that it reads the same whichever language the
+    // user left.
+    std::string language =
+        GetProfileString("LANG", "Language.Name", "", I18l.File(), kLanguageValueLimit);
+    return "Interface language: " + (language.empty() ? fileName : language);
+}
+
 void MenuSelectLang(int index, MenuModel& menus, const ControlTextSetter& setControlText) {
     if (index < 0 || static_cast<size_t>(index) >= localiztionfiles.size())
         return;
@@ -102,5 +112,5 @@ void MenuSelectLang(int index, MenuModel& menus, const ControlTextSetter& setCon
     SetLangFile(name);
     TranslateMenu(menus);
     TranslateButions(setControlText);
-    MessageBoxS(0, name.c_str(), "OK", 0);
+    MessageBoxS(0, LanguageChosenText(name).c_str(), "OK", 0);
 }

@@ -23,7 +23,11 @@ void TranslateButions(const ControlTextSetter& setControlText);
 // The equaliser dialog's captions, when it opens.
 void TranslateButionsEx(const ControlTextSetter& setControlText);
 
+// What the user is told after choosing the language file `fileName` (now in force):
+// "Interface language: " and the language's name from the file ([LANG] Language.Name), or the
+// file name when it names none.
+std::string LanguageChosenText(const std::string& fileName);
 // The language menu's command for `index`: switches to localiztionfiles[index], translates
-// the menus and buttons again and tells the user which file is in force. An index without a
-// file does nothing.
+// the menus and buttons again and tells the user which language is in force. An index without
+// a file does nothing.
 void MenuSelectLang(int index, MenuModel& menus, const ControlTextSetter& setControlText);

@@ -1,5 +1,7 @@
 #include "persist/translationtable.h"
 
+#include "persist/i18l.h"
+
 #include <set>
 
 namespace {
@@ -12,6 +14,10 @@ TranslationItem C(const char* key, int command) {
 }
 TranslationItem Sub(const char* key, const char* submenu) {
     return {key, 0, submenu};
+}
+// A text of the Texts groups: its key is the English text.
+TranslationItem T(const char* key) {
+    return {key, 0, nullptr};
 }
 TranslationItem Skip() {
     return {nullptr, 0, nullptr};
@@ -146,7 +152,19 @@ std::vector<TranslationGroup> BuildTable() {
           Sub("Test", "Debug.Test"),
           C("Split file for RapidShare", 2402),
           C("File Association", 2403),
-          C("File AssociationNFO", 2404)}},
+          C("File AssociationNFO", 2404),
+          Skip(),
+          C("Options...", 2632)}},
+        {S::Menu,
+         "Menu.Debug.SaveMultiScreens",
+         "Debug.SaveMultiScreens",
+         {C("SaveMultiScreens", 2304), C("SaveMultiScreens (Java) 1", 2019),
+          C("SaveMultiScreens (Java) 2", 2009), C("SaveMultiScreens (Java) 3", 2008)}},
+        {S::Menu,
+         "Menu.Debug.Test",
+         "Debug.Test",
+         {C("MENU_TEST_RAR", 2406), C("MENU_TEST_DOWNOLAND", 2401), C("MENU_DESTROY_MENU", 2080),
+          C("OpenSubtitles test pol", 2006), C("OpenSubtitles test eng", 2007)}},
         {S::Menu,
          "Menu.Help",
          "Help",
@@ -179,6 +197,80 @@ std::vector<TranslationGroup> BuildTable() {
           C("Manual Edit", 0), C("Subtitles downloaded", 0), C("Eror unpacking subtitles", 0),
           C("I can not download subtitles. Connection error.", 0), C("No sub opensubtitles", 0),
           C(kStringNapiprojektNoSubtitles, 0), C("Sync.Wait", 0), C("Sync.Failed", 0)}},
+        {S::Values, "LANG", "", {C("Language.Name", 0)}},
+        {S::Texts,
+         "Menu.SubPopup",
+         "",
+         {T("None"), T("Subtitles list from opensubtitles.org"), T("Upload this sub to OS")}},
+        {S::Texts,
+         "Dialog.Options",
+         "",
+         {T("Dialog"),
+          T("General"),
+          T("Upload subtitles to OpenSubtitles automatically"),
+          T("also upload automatic loaded subtitles"),
+          T("Save last movie position"),
+          T("OpenSubtitles"),
+          T("Login:"),
+          T("Pass:"),
+          T("OK"),
+          T("Cancel"),
+          T("OpenSubtitles.com"),
+          T("Engine:"),
+          T("XML-RPC (opensubtitles.org)"),
+          T("REST API (opensubtitles.com)"),
+          T("ApiKey:"),
+          T("A free API key:"),
+          T("ApiUrl:"),
+          T("UserAgent:"),
+          T("Test"),
+          T("Please wait..."),
+          T("Cannot write"),
+          T("Error")}},
+        // Keys are compared without regard to case: the group box, "Opensubtitles", has a
+        // section of its own beside the button "OpenSubtitles".
+        {S::Texts, "Dialog.Options.Group", "", {T("Opensubtitles")}},
+        {S::Texts, "Dialog.Console", "", {T("CONSOLA"), T("consola mplayera"), T("&Send")}},
+        {S::Texts, "Dialog.Equalizer", "", {T("Video equalizer")}},
+        {S::Texts, "Dialog.Input", "", {T("Password"), T("Open URL"), T("OK")}},
+        {S::Texts,
+         "Dialog.IMDB",
+         "",
+         {T("Need IMDB Number"), T("IMDB Number"), T("Proposition"), T("OK")}},
+        {S::Texts,
+         "Dialog.Thumbnails",
+         "",
+         {T("Thumbnails"), T("Image width"), T("Rows"), T("Columns"), T("Send to web"), T("OK")}},
+        {S::Texts,
+         "Window.ThumbMenu",
+         "",
+         {T("Thumb Menu 1"), T("&File"), T("&Open..."), T("&Save..."), T("Cannot load DIB file"),
+          T("Cannot save DIB file")}},
+        {S::Texts,
+         "Window.Playlist",
+         "",
+         {T("Playlista.1"), T("&Load.."), T("&Save.."), T("&Clear")}},
+        {S::Texts, "Dialog.Wait", "", {T("Please wait"), T("Cancel")}},
+        {S::Texts, "Tooltips", "", {T("Play and pause.")}},
+        {S::Texts,
+         "Dialog.Files",
+         "",
+         {T("Movies files (*.avi,*.wmv,*.mpge,*.bin)"), T("All *.*"), T("Text"),
+          T("Wszystkie znane"), T("Rar"), T("All knowns"), T("All (*.*)"),
+          T("Text (*.txt,*.srt,*.ssa,*.sub,*.smi)"), T("Text (*.txt,*.srt,*.ssa,*.sub)"),
+          T("Text (*.txt,*.srt,*.sub,*.ssa,*.ass)"), T("Bitmap Files (*.BMP)"),
+          T("All Files (*.*)")}},
+        {S::Texts,
+         "Messages",
+         "",
+         {T("Please wait. Downoland Subtitle"), T("Please wait. Downoland Sub."),
+          T("ERROR. Downoland Subtite"), T("Please wait. Upload Subtitle"),
+          T("No upload!\nIMDB number need to upload!"),
+          T("Move Info ( Ctrl+C for copy to Clipboard)"), T(kAboutText), T("About"), T("Error"),
+          T("OK"), T("Screenshot saved:"), T("Saved"),
+          T("The sheet is not beside the movie, but in:"),
+          T("The movie's folder cannot be written, so the sheet is not beside the movie, but "
+            "in:")}},
         {S::Values,
          "DEFAULT3LETTERS",
          "",
@@ -204,7 +296,7 @@ std::vector<std::pair<std::string, std::string>> TranslationKeys() {
         for (const TranslationItem& item : group.items) {
             if (item.key == nullptr)
                 continue;
-            std::pair<std::string, std::string> entry{group.section, item.key};
+            std::pair<std::string, std::string> entry{group.section, LanguageFileKey(item.key)};
             if (seen.insert(entry).second)
                 keys.push_back(entry);
         }

@@ -17,6 +17,11 @@ inline constexpr const char* kLabelNapiprojektDescription = "Movie description o
 inline constexpr const char* kLabelImdbDescription = "Movie description on imdb.com";
 inline constexpr const char* kStringNapiprojektNoSubtitles =
     "napiprojekt.pl has no subtitles for this movie.";
+// The About box's text.
+inline constexpr const char* kAboutText = "Quorvan Rar Player plays movies straight from RAR sets, "
+                                          "finds subtitles and reads them aloud.\n\n"
+                                          "Built on MPlayer. Thanks to everyone who sent "
+                                          "translations, bug reports and ideas.";
 
 // Which translation function applies a group.
 enum class TranslationStep {
@@ -26,6 +31,8 @@ enum class TranslationStep {
     Buttons,   // TranslateButions: main-window controls, by control id
     Equalizer, // TranslateButionsEx: the equaliser dialog's controls
     Values,    // values that are not texts of a window (languages, file names, messages)
+    Texts,     // texts of the dialogs, pop-ups and messages, looked up where they are shown
+               // (I18lc::text); in English each value is its key
 };
 
 struct TranslationItem {

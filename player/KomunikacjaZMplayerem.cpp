@@ -52,6 +52,7 @@ struct Session {
     std::atomic<bool> readerDetached{false};
     std::atomic<long long> killAtMs{0}; // steady-clock ms after which a superseded player is killed
     bool termSent = false;              // reader only: SIGTERM sent, SIGKILL at the next deadline
+    std::string folder;                 // the working folder it was started in (set once)
 };
 
 struct ReaderThread {
@@ -259,6 +260,7 @@ bool StartSession(const char* commandLine, bool withReader) {
     session->pid = started.pid;
     session->inFd = started.stdinFd;
     session->outFd = started.outputFd;
+    session->folder = options.workingDirectory;
     // Without a reader its pipe is the screenshot series' and its process nobody's to wait
     // for: it is handled like a session whose reader handed the pipe over, so it is reaped.
     session->readerDetached = !withReader;
@@ -274,6 +276,11 @@ bool StartSession(const char* commandLine, bool withReader) {
 }
 
 } // namespace
+
+std::string RunningPlayerFolder() {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_current ? g_current->folder : PlayerFolder();
+}
 
 bool Launch2(const char* commandLine) {
     return StartSession(commandLine, false);
@@ -344,6 +351,12 @@ bool SendCommand(const SlaveCommand& command) {
     if (!command.ok())
         return RefuseCommand(command.refusal());
     return SendCommand(command.line());
+}
+
+bool SendOsdText(const std::string& text) {
+    SlaveCommand osd("pausing osd_show_text");
+    osd.Text(text);
+    return SendCommand(osd);
 }
 
 bool SendPositionPoll() {

@@ -11,6 +11,8 @@ bool Launch(const char* commandLine);
 // ended by force if it has not gone a few seconds later. True when the process was started.
 bool Launch2(const char* commandLine);
 class SlaveCommand;
+// The working folder the current player was started in: where its screenshots go.
+std::string RunningPlayerFolder();
 
 // Echoes the command to the console transcript and writes it with "\n" to the player. False
 // when no player runs or it has gone; never blocks for long. A line that is not one slave
@@ -19,6 +21,9 @@ class SlaveCommand;
 bool SendCommand(const char* command);
 bool SendCommand(const std::string& command);
 bool SendCommand(const SlaveCommand& command);
+// Shows `text` on the picture ("pausing osd_show_text" with the text quoted by SlaveCommand),
+// so a file name or a translated message cannot become a command of its own.
+bool SendOsdText(const std::string& text);
 // Asks the player for its position ("pausing_keep get_time_pos") without echoing the command
 // into the console transcript; the answer is kept out of the transcript too. The main window's
 // timer polls with it several times a second.

@@ -1,6 +1,7 @@
 #include "player/interpreter.h"
 
 #include "persist/history.h"
+#include "persist/i18l.h"
 #include "persist/playlist.h"
 #include "platform/textutil.h"
 #include "platform/windowport.h"
@@ -8,6 +9,7 @@
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 #include "player/playerevents.h"
+#include "player/slavecommand.h"
 #include "player/statusline.h"
 #include "player/subtitletracks.h"
 
@@ -78,6 +80,23 @@ void EndOfMovie(const char* line) {
     PlayerEvents<MovieEnded>().Publish(ended);
 }
 
+// mplayer's "*** screenshot 'shot0001.png' ***": the user's screenshot key (or its own key in
+// its window) wrote a file into the player's working folder. The picture says where, for a
+// few seconds, without pausing the movie.
+constexpr int kScreenshotOsdMs = 4000;
+
+void TellScreenshotWritten(const char* line) {
+    const char* name = line + std::strlen("*** screenshot '");
+    const char* end = std::strrchr(name, '\'');
+    if (end == nullptr || end == name)
+        return;
+    std::string file(name, end);
+    std::string path = file.front() == '/' ? file : RunningPlayerFolder() + "/" + file;
+    SlaveCommand osd("pausing_keep osd_show_text");
+    osd.Text(I18l.text("Messages", "Screenshot saved:") + " " + path).Int(kScreenshotOsdMs);
+    SendCommand(osd);
+}
+
 void ApplyRows(char* line) {
     int a = 0;
     int b = 0;
@@ -98,6 +117,10 @@ void ApplyRows(char* line) {
         std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
         Mp1.videoInfoLine = line;
         Mp1.movieInfo = line;
+        return;
+    }
+    if (std::strncmp(line, "*** screenshot '", 16) == 0) {
+        TellScreenshotWritten(line);
         return;
     }
     if (StartsWithNoCase(line, "Generating Index")) {

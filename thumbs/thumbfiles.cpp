@@ -1,5 +1,6 @@
 #include "thumbs/thumbfiles.h"
 
+#include "persist/i18l.h"
 #include "platform/paths.h"
 #include "platform/privatefiles.h"
 #include "platform/process.h"
@@ -29,8 +30,26 @@ int SaveCliptoFile(const QImage& sheet, const std::string& movieFile) {
         Port().MessageBox("Cannot save " + path, "Error", MB_ICONERROR_);
         return 0;
     }
-    Port().MessageBox("Saved " + path, "thumb.s.jpg", MB_OK_);
+    Port().MessageBox(SheetSavedText(path, movieFile), "thumb.s.jpg", MB_OK_);
     return 1;
+}
+
+std::string SheetSavedText(const std::string& path, const std::string& movieFile) {
+    std::string text = I18l.text("Messages", "Saved") + " " + path;
+    // Only a movie on a local disk has a folder the sheet could have gone to.
+    if (movieFile.empty() || movieFile.front() != '/')
+        return text;
+    const std::string movieFolder = GetDirectoryFromPath(movieFile);
+    if (GetDirectoryFromPath(path) == movieFolder)
+        return text;
+    // The probe the thumbnail window uses too: what counts is whether a file can be made.
+    const bool writable = TestCreationFile((movieFile + ".TEST").c_str()) == 1;
+    text += "\n";
+    text += I18l.text("Messages", writable ? "The sheet is not beside the movie, but in:"
+                                           : "The movie's folder cannot be written, so the "
+                                             "sheet is not beside the movie, but in:");
+    text += " " + GetDirectoryFromPath(path);
+    return text;
 }
 
 bool Konvertuj2BMP(const std::string& source, const std::string& target) {

@@ -13,6 +13,10 @@ std::string SheetJpegPath(const std::string& movieFile);
 // Puts the sheet on the clipboard (through the window port), saves it as the JPEG above
 // (quality 90) and says "Saved <path>" ("thumb.s.jpg"). 1 when the file was written.
 int SaveCliptoFile(const QImage& sheet, const std::string& movieFile);
+// What the user is told of a sheet saved at `path`: "Saved" and the path, and, when that is
+// not the movie's folder, that the sheet is elsewhere (and why, when the movie's folder
+// cannot be written).
+std::string SheetSavedText(const std::string& path, const std::string& movieFile);
 // Converts one image file (JPEG, PNG, BMP) to a 24-bit BMP; false when it cannot.
 bool Konvertuj2BMP(const std::string& source, const std::string& target);
 // Finds or makes the BMP form of the loaded movie's sheet and stores its path in

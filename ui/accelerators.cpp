@@ -97,3 +97,23 @@ int AcceleratorCommand(int key, Qt::KeyboardModifiers modifiers, const QString& 
     }
     return 0;
 }
+
+QKeySequence AcceleratorKeyOf(int command) {
+    for (int i = 0; i < kAcceleratorCount; ++i) {
+        const AcceleratorRow& row = MyAccelerators[i];
+        if (row.command != command)
+            continue;
+        switch (row.match) {
+        case KeyMatch::VirtualKey:
+            return QKeySequence(row.shift ? QKeyCombination(Qt::ShiftModifier, Qt::Key(row.key))
+                                          : QKeyCombination(Qt::Key(row.key)));
+        case KeyMatch::Keypad:
+            return QKeySequence(QKeyCombination(Qt::KeypadModifier, Qt::Key(row.key)));
+        case KeyMatch::Character:
+            return QKeySequence(QString(QChar(row.character)));
+        case KeyMatch::MouseOnly:
+            break;
+        }
+    }
+    return QKeySequence();
+}

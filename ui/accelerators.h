@@ -1,6 +1,7 @@
 #pragma once
 // The key table of the main window. Keys are matched before any widget sees them, whichever
 // control has the focus, so a key always arrives as the command of its row.
+#include <QKeySequence>
 #include <QString>
 #include <Qt>
 
@@ -25,3 +26,7 @@ extern const int kAcceleratorCount;
 
 // The command of the row a key press matches, or 0.
 int AcceleratorCommand(int key, Qt::KeyboardModifiers modifiers, const QString& text);
+
+// The key of the first row bound to `command`, as a menu shows it (empty when none): menus
+// show their keys, while the keys themselves stay matched by the table above.
+QKeySequence AcceleratorKeyOf(int command);

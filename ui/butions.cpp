@@ -31,8 +31,8 @@ void MessageNoMoveOpen() {
 }
 
 void SubtitleWaitNotice() {
-    SendCommand("pausing osd_show_text \"Please wait. Downoland Sub.\"");
-    Port().SetTitle("Please wait. Downoland Subtitle");
+    SendOsdText(I18l.text("Messages", "Please wait. Downoland Sub."));
+    Port().SetTitle(I18l.text("Messages", "Please wait. Downoland Subtitle"));
 }
 
 void ButionLoad() {

@@ -8,6 +8,7 @@
 #include "persist/history.h"
 #include "persist/i18l.h"
 #include "persist/reopen.h"
+#include "persist/translationtable.h"
 #include "platform/fileassociation.h"
 #include "platform/paths.h"
 #include "platform/windowport.h"
@@ -46,10 +47,6 @@ constexpr const char* kForumEn = "https://quorvan.example/forum/en/";
 constexpr const char* kNewsPl = "https://quorvan.example/news/";
 constexpr const char* kWwwEn = "https://quorvan.example/en/";
 constexpr const char* kMailToAuthor = "mailto:author@quorvan.example";
-constexpr const char* kAboutText = "Quorvan Rar Player plays movies straight from RAR sets, "
-                                   "finds subtitles and reads them aloud.\n\n"
-                                   "Built on MPlayer. Thanks to everyone who sent "
-                                   "translations, bug reports and ideas.";
 
 std::string MovieFile() {
     return Mp1.MovieFileSnapshot();
@@ -271,7 +268,8 @@ const CommandRow kCommands[] = {
     {112, [] { SendCommand("screenshot"); }},
     {113,
      [] {
-         Port().MessageBox(Mp1.MovieInfoSnapshot(), "Move Info ( Ctrl+C for copy to Clipboard)",
+         Port().MessageBox(Mp1.MovieInfoSnapshot(),
+                           I18l.text("Messages", "Move Info ( Ctrl+C for copy to Clipboard)"),
                            MB_OK_);
      }},
     // Audio menu
@@ -340,7 +338,7 @@ const CommandRow kCommands[] = {
     {2632, [] { StartOptinsDialog(); }},
     {2300, editfiltres},
     // Help menu
-    {110, [] { Port().MessageBox(kAboutText, ProgramTitle, MB_OK_); }},
+    {110, [] { Port().MessageBox(I18l.text("Messages", kAboutText), ProgramTitle, MB_OK_); }},
     {111, [] { OpenBeside("QuorvanPlayer-obsluga .txt"); }},
     {2475, [] { OpenBeside("faq_en.txt"); }},
     {120, [] { Hooks().openDocument(kForumPl); }},

@@ -3,6 +3,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "ui/mainwindow.h"
+#include "ui/uitext.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -18,13 +19,13 @@ constexpr int kRefreshMs = 100;
 } // namespace
 
 ConsoleWndProc::ConsoleWndProc(QWidget* owner) : QDialog(owner) {
-    setWindowTitle("CONSOLA");
-    transcript_ = new QPlainTextEdit("consola mplayera", this);
+    setWindowTitle(UiText("Dialog.Console", "CONSOLA"));
+    transcript_ = new QPlainTextEdit(UiText("Dialog.Console", "consola mplayera"), this);
     transcript_->setObjectName("119");
     transcript_->setReadOnly(true);
     command_ = new QLineEdit("volume 1", this);
     command_->setObjectName("102");
-    send_ = new QPushButton("&Send", this);
+    send_ = new QPushButton(UiText("Dialog.Console", "&Send"), this);
     send_->setObjectName("118");
     connect(send_, &QPushButton::clicked, this, &ConsoleWndProc::Send);
     resize(400, 300);

@@ -5,6 +5,7 @@
 #include "player/mplayerinfo.h"
 #include "ui/dispatch.h"
 #include "ui/mainwindow.h"
+#include "ui/uitext.h"
 #include "ui/videorules.h"
 #include "ui/videowindow.h"
 
@@ -45,7 +46,6 @@ int g_visible = 1;
 } // namespace
 
 InitProc3::InitProc3(QWidget* owner) : QDialog(owner) {
-    setWindowTitle("Video equalizer");
     setModal(false);
     QPalette key = palette();
     for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
@@ -86,7 +86,11 @@ InitProc3::InitProc3(QWidget* owner) : QDialog(owner) {
     sharpen->setGeometry(8, 8 + 7 * 26, 90, 20);
     connect(sharpen, &QPushButton::clicked, this, &InitProc3::SharpenNow);
     setFixedSize(290, y + 4);
+    Translate();
+}
 
+void InitProc3::Translate() {
+    setWindowTitle(UiText("Dialog.Equalizer", "Video equalizer"));
     TranslateButionsEx([this](int control, const std::string& text) {
         QWidget* widget = findChild<QWidget*>(QString::number(control));
         if (auto* button = qobject_cast<QAbstractButton*>(widget))
@@ -140,6 +144,8 @@ int ButionPokretla() {
         g_visible = 1;
     }
     int previous = g_visible;
+    if (g_visible == 1)
+        g_equaliser->Translate();
     g_equaliser->setVisible(g_visible == 1);
     g_visible = 1 - g_visible;
     return previous;

@@ -13,6 +13,9 @@ class InitProc3 : public QDialog {
     explicit InitProc3(QWidget* owner);
 
     QSlider* Trackbar(int id) const;
+    // The captions from the language file in force (when the panel is made and each time it
+    // is shown, so that a language chosen meanwhile reaches it).
+    void Translate();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

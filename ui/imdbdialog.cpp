@@ -1,6 +1,7 @@
 #include "ui/imdbdialog.h"
 
 #include "ui/mainwindow.h"
+#include "ui/uitext.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -19,14 +20,14 @@ constexpr int kNumberLimit = 1000;
 
 IMDBnumberWinProc::IMDBnumberWinProc(QWidget* parent) : QDialog(parent) {
     setObjectName("2003");
-    setWindowTitle("Need IMDB Number");
-    auto* numberLabel = new QLabel("IMDB Number", this);
+    setWindowTitle(UiText("Dialog.IMDB", "Need IMDB Number"));
+    auto* numberLabel = new QLabel(UiText("Dialog.IMDB", "IMDB Number"), this);
     numberLabel->setGeometry(7, 7, 250, 16);
     number_ = new QLineEdit(this);
     number_->setObjectName("1001");
     number_->setMaxLength(kNumberLimit);
     number_->setGeometry(7, 25, 250, 22);
-    auto* listLabel = new QLabel("Proposition", this);
+    auto* listLabel = new QLabel(UiText("Dialog.IMDB", "Proposition"), this);
     listLabel->setGeometry(7, 53, 250, 16);
     list_ = new QComboBox(this);
     list_->setObjectName("1000");
@@ -34,7 +35,7 @@ IMDBnumberWinProc::IMDBnumberWinProc(QWidget* parent) : QDialog(parent) {
     for (const std::string& title : IMDBdialog::titleList)
         list_->addItem(QString::fromStdString(title));
     list_->setCurrentIndex(-1);
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(UiText("Dialog.IMDB", "OK"), this);
     ok->setObjectName("1");
     ok->setGeometry(95, 103, 75, 23);
     ok->setDefault(true);

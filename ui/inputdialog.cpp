@@ -1,6 +1,7 @@
 #include "ui/inputdialog.h"
 
 #include "rar/streaming.h"
+#include "ui/uitext.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,11 +12,12 @@ constexpr size_t kTextLimit = 499;
 } // namespace
 
 InitProc2::InitProc2(const std::string& caption, const std::string& preset) {
-    setWindowTitle(QString::fromStdString(caption));
+    // The callers name the dialog by its English caption.
+    setWindowTitle(UiText("Dialog.Input", caption.c_str()));
     edit_ = new QLineEdit(QString::fromStdString(preset), this);
     edit_->setObjectName("109");
     edit_->setGeometry(7, 7, 186, 20);
-    ok_ = new QPushButton("OK", this);
+    ok_ = new QPushButton(UiText("Dialog.Input", "OK"), this);
     ok_->setObjectName("103");
     ok_->setGeometry(65, 35, 70, 23);
     // Not the default until the field changes, so an early Enter confirms nothing.

@@ -15,6 +15,7 @@
 #include "ui/droppedfile.h"
 #include "ui/timeslider.h"
 #include "ui/uistate.h"
+#include "ui/uitext.h"
 #include "ui/uploadcommands.h"
 #include "ui/videorules.h"
 #include "ui/videowindow.h"
@@ -76,7 +77,7 @@ MainWindow::MainWindow() {
     error_->hide();
     mute_ = new MuteButton(client_);
     connect(mute_, &QPushButton::clicked, this, [this] { Command(1011); });
-    play_->setToolTip("Play and pause.");
+    play_->setToolTip(UiText("Tooltips", "Play and pause."));
 
     volume_ = new QSlider(Qt::Horizontal, client_);
     volume_->setObjectName("105");
@@ -182,6 +183,9 @@ QWidget* MainWindow::Control(int id) const {
 void MainWindow::SetControlText(int id, const std::string& text) {
     if (auto* b = qobject_cast<QAbstractButton*>(Control(id))) {
         b->setText(QString::fromStdString(text));
+        // The play button's tooltip is translated with it.
+        if (b == play_)
+            play_->setToolTip(UiText("Tooltips", "Play and pause."));
         // A longer text widens its button and moves the rest of the row.
         LayOut();
     }
@@ -396,7 +400,11 @@ QMenu* MainWindow::BuildSubtitlePopup() {
     {
         std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
         for (size_t i = 0; i < SubtitleList.size(); ++i) {
-            QAction* action = menu->addAction(QString::fromStdString(SubtitleList[i].menuLabel));
+            // The "None" entry is the program's own; the tracks are named by the movie.
+            const Subtitle& track = SubtitleList[i];
+            QAction* action =
+                menu->addAction(track.kind == -1 ? UiText("Menu.SubPopup", "None")
+                                                 : QString::fromStdString(track.menuLabel));
             action->setData(2481 + static_cast<int>(i));
             action->setCheckable(true);
             action->setChecked(static_cast<int>(i) == zaznaczonaPozycjaSubtitle);
@@ -404,10 +412,14 @@ QMenu* MainWindow::BuildSubtitlePopup() {
         if (!SubtitleList.empty())
             menu->addSeparator();
     }
-    menu->addAction(kLabelNapiprojektEn)->setData(2477);
-    menu->addAction(kLabelNapiprojektPl)->setData(2002);
-    menu->addAction("Subtitles list from opensubtitles.org")->setData(2582);
-    menu->addAction("Upload this sub to OS")->setData(2631);
+    // The two Napiprojekt items say what the Subtitle menu's items say.
+    menu->addAction(QString::fromStdString(I18l.text("Menu.Subtitle", kLabelNapiprojektEn)))
+        ->setData(2477);
+    menu->addAction(QString::fromStdString(I18l.text("Menu.Subtitle", kLabelNapiprojektPl)))
+        ->setData(2002);
+    menu->addAction(UiText("Menu.SubPopup", "Subtitles list from opensubtitles.org"))
+        ->setData(2582);
+    menu->addAction(UiText("Menu.SubPopup", "Upload this sub to OS"))->setData(2631);
     return menu;
 }
 
@@ -437,7 +449,7 @@ void MainWindow::TimerTick() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && watched == time_)
         lastTimeClickX_ = static_cast<QMouseEvent*>(event)->position().toPoint().x();
-    if (event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     // The keys also work while the picture is full screen or floats on its own.
@@ -446,6 +458,14 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
     int command = AcceleratorCommand(key->key(), key->modifiers(), key->text());
+    if (event->type() == QEvent::ShortcutOverride) {
+        // The menus show these keys as their shortcuts; taken here, a key arrives once, as
+        // the key table's command, and not a second time as the menu item's.
+        if (command == 0)
+            return false;
+        event->accept();
+        return true;
+    }
     if (command == 0 && key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
         // The dialog's cancel key ends the program, but first it ends full screen.
         if (VideoFullScreenShown()) {

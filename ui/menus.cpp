@@ -4,6 +4,7 @@
 #include "persist/reopen.h"
 #include "persist/translationtable.h"
 #include "player/launchtables.h"
+#include "ui/accelerators.h"
 
 #include <cstring>
 
@@ -33,17 +34,6 @@ const std::vector<ExtraMenu>& ExtraMenus() {
           {nullptr, 0},
           {"Clear", 2036}}},
         {"Debug.Language", {}},
-        {"Debug.SaveMultiScreens",
-         {{"SaveMultiScreens", 2304},
-          {"SaveMultiScreens (Java) 1", 2019},
-          {"SaveMultiScreens (Java) 2", 2009},
-          {"SaveMultiScreens (Java) 3", 2008}}},
-        {"Debug.Test",
-         {{"MENU_TEST_RAR", 2406},
-          {"MENU_TEST_DOWNOLAND", 2401},
-          {"MENU_DESTROY_MENU", 2080},
-          {"OpenSubtitles test pol", 2006},
-          {"OpenSubtitles test eng", 2007}}},
     };
     return menus;
 }
@@ -90,10 +80,6 @@ QMenu* MenuSet::Build(const std::string& name, const std::string& title, QWidget
     if (name == "Subtitle.Font") {
         for (int i = 0; i < kFontCount; ++i)
             AddCommand(menu, font_labels[i], 2050 + i);
-    } else if (name == "Debug") {
-        // Not a key of the language files: after the translated positions, so they stay put.
-        menu->addSeparator();
-        AddCommand(menu, "Options...", 2632);
     } else if (name == "Subtitle.OpenSubtitles") {
         // The languages of the download list go in after this separator (position 3).
         menu->addSeparator();
@@ -117,6 +103,27 @@ QMenu* MenuSet::Build(const std::string& name, const std::string& title, QWidget
     return menu;
 }
 
+namespace {
+void Collect(const QMenu* menu, std::vector<QAction*>& out) {
+    for (QAction* action : menu->actions()) {
+        if (action->menu() != nullptr)
+            Collect(action->menu(), out);
+        else if (CommandOf(action) != 0)
+            out.push_back(action);
+    }
+}
+
+void ShowKeysIn(const std::vector<QAction*>& actions) {
+    for (QAction* action : actions) {
+        QKeySequence key = AcceleratorKeyOf(CommandOf(action));
+        if (key.isEmpty())
+            continue;
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetShortcut);
+    }
+}
+} // namespace
+
 void MenuSet::BuildMenuBar(QMenuBar* bar) {
     bar_ = bar;
     for (const TranslationGroup& group : TranslationTable()) {
@@ -131,10 +138,15 @@ void MenuSet::BuildMenuBar(QMenuBar* bar) {
     }
     for (int i = 0; i < kReopenSlots; ++i)
         SetItemTextByCommand(kFirstReopenCommand + i, reopenpozycje[i]);
+    ShowKeys();
 }
 
 QMenu* MenuSet::BuildPopupMenu1(QWidget* parent) {
-    return Build("Popup1", "", parent);
+    QMenu* menu = Build("Popup1", "", parent);
+    std::vector<QAction*> actions;
+    Collect(menu, actions);
+    ShowKeysIn(actions);
+    return menu;
 }
 
 void MenuSet::Forget(const std::string& name) {
@@ -151,17 +163,6 @@ QMenu* MenuSet::Menu(const std::string& name) const {
     return it == menus_.end() ? nullptr : it->second;
 }
 
-namespace {
-void Collect(const QMenu* menu, std::vector<QAction*>& out) {
-    for (QAction* action : menu->actions()) {
-        if (action->menu() != nullptr)
-            Collect(action->menu(), out);
-        else if (CommandOf(action) != 0)
-            out.push_back(action);
-    }
-}
-} // namespace
-
 std::vector<QAction*> MenuSet::AllActions() const {
     std::vector<QAction*> out;
     if (bar_ != nullptr)
@@ -177,6 +178,10 @@ std::vector<QAction*> MenuSet::Actions(int command) const {
         if (CommandOf(action) == command)
             out.push_back(action);
     return out;
+}
+
+void MenuSet::ShowKeys() {
+    ShowKeysIn(AllActions());
 }
 
 void MenuSet::Check(int command, bool checked) {

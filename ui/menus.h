@@ -26,6 +26,11 @@ class MenuSet : public MenuModel {
     // Every action with a command, in menu order (the menu bar and its submenus).
     std::vector<QAction*> AllActions() const;
 
+    // Every item bound to a key shows it (Space, F, Shift+T, ...). The keys are matched by
+    // the key table, whatever has the focus; the menu only shows them, and takes them itself
+    // only while it is open.
+    void ShowKeys();
+
     void Check(int command, bool checked);
     bool IsChecked(int command) const;
 

@@ -7,6 +7,7 @@
 #include "online/osrestsettings.h"
 #include "online/parsexml.h"
 #include "online/weblookups.h"
+#include "persist/i18l.h"
 #include "persist/optins.h"
 #include "platform/windowport.h"
 #include "player/KomunikacjaZMplayerem.h"
@@ -23,7 +24,9 @@
 #include <memory>
 
 namespace {
-constexpr const char* kWaitText = "Please wait. Downoland Subtitle";
+std::string WaitText() {
+    return I18l.text("Messages", "Please wait. Downoland Subtitle");
+}
 constexpr int kFirstResultCommand = 2583;
 constexpr size_t kChoosableResults = 48;
 
@@ -93,8 +96,8 @@ void ApplyRestDownload(const OSDownloadResult& r, bool fromList) {
         return;
     }
     if (fromList && !r.workingFolder.empty()) {
-        SendCommand("pausing osd_show_text \"ERROR. Downoland Subtite\"");
-        Port().SetTitle("ERROR. Downoland Subtite");
+        SendOsdText(I18l.text("Messages", "ERROR. Downoland Subtite"));
+        Port().SetTitle(I18l.text("Messages", "ERROR. Downoland Subtite"));
     } else {
         RestoreTitle();
     }
@@ -105,7 +108,7 @@ void ApplyRestDownload(const OSDownloadResult& r, bool fromList) {
 void RunRestDownload(std::function<OSDownloadResult()> work, bool fromList) {
     auto result = std::make_shared<OSDownloadResult>();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = work(); },
+        WaitText(), [=] { *result = work(); },
         [=](bool cancelled) {
             if (cancelled || result->cancelled)
                 RestoreTitle();
@@ -123,7 +126,7 @@ void RestListCommand(const std::string& movie) {
     auto result = std::make_shared<OSRestListResult>();
     OSRestConfig config = RestConfig();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = ListOSRestWork(movie, config); },
+        WaitText(), [=] { *result = ListOSRestWork(movie, config); },
         [=](bool cancelled) {
             if (cancelled || result->cancelled)
                 return;
@@ -155,7 +158,7 @@ void NapiprojektCommand(const char* language) {
     auto result = std::make_shared<NapiResult>();
     std::string code = language;
     RunOnlineWithWait(
-        kWaitText, [=] { *result = DownloadNapiprojekt(movie, code); },
+        WaitText(), [=] { *result = DownloadNapiprojekt(movie, code); },
         [=](bool cancelled) {
             if (cancelled || result->cancelled) {
                 RestoreTitle();
@@ -182,7 +185,7 @@ void OpenSubtitlesCommand(const std::string& language, bool waitNotice) {
     }
     auto result = std::make_shared<OSDownloadResult>();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = GetSubtitleFromOpenSubtitlesWork(movie, language); },
+        WaitText(), [=] { *result = GetSubtitleFromOpenSubtitlesWork(movie, language); },
         [=](bool cancelled) {
             if (cancelled || result->cancelled) {
                 RestoreTitle();
@@ -211,7 +214,7 @@ void MenuRefreshOSList() {
     }
     auto result = std::make_shared<OSListResult>();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = ListOpenSubtitlesWork(movie); },
+        WaitText(), [=] { *result = ListOpenSubtitlesWork(movie); },
         [=](bool cancelled) {
             if (cancelled || result->cancelled)
                 return;
@@ -244,7 +247,7 @@ void DownoladOSSubtitlesAndUnpack(const std::string& link) {
     SubtitleWaitNotice();
     auto result = std::make_shared<OSDownloadResult>();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = DownloadOSLinkWork(movie, link); },
+        WaitText(), [=] { *result = DownloadOSLinkWork(movie, link); },
         [=](bool cancelled) {
             if (cancelled || result->cancelled) {
                 RestoreTitle();
@@ -261,8 +264,8 @@ void DownoladOSSubtitlesAndUnpack(const std::string& link) {
                 ShowOnlineMessages(result->messages);
                 return;
             }
-            SendCommand("pausing osd_show_text \"ERROR. Downoland Subtite\"");
-            Port().SetTitle("ERROR. Downoland Subtite");
+            SendOsdText(I18l.text("Messages", "ERROR. Downoland Subtite"));
+            Port().SetTitle(I18l.text("Messages", "ERROR. Downoland Subtite"));
             ShowOnlineMessages(result->messages);
             Port().OpenWithDefaultApplication(link);
         });
@@ -274,7 +277,7 @@ void IMDBSiteCommand() {
     bool rest = CurrentOSRestSettings().Rest();
     OSRestConfig config = rest ? RestConfig() : OSRestConfig();
     RunOnlineWithWait(
-        kWaitText, [=] { *result = rest ? IMDBSiteRestWork(movie, config) : IMDBSiteWork(movie); },
+        WaitText(), [=] { *result = rest ? IMDBSiteRestWork(movie, config) : IMDBSiteWork(movie); },
         [=](bool cancelled) {
             if (!cancelled && !result->cancelled)
                 ApplyWebLookup(*result);

@@ -3,6 +3,7 @@
 #include "online/onlinetask.h"
 #include "platform/windowport.h"
 #include "ui/mainwindow.h"
+#include "ui/uitext.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -28,7 +29,7 @@ void ShowCancelDialog(const std::string& waitText,
         return;
     auto* dialog = new QDialog(GlobalH);
     dialog->setObjectName("OnlineWait");
-    dialog->setWindowTitle("Please wait");
+    dialog->setWindowTitle(UiText("Dialog.Wait", "Please wait"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(dialog);
     layout->addWidget(new QLabel(QString::fromStdString(waitText), dialog));
@@ -43,7 +44,7 @@ void ShowCancelDialog(const std::string& waitText,
                          [bar, progress] { bar->setValue(progress->load()); });
         poll->start(kProgressPollMs);
     }
-    auto* cancel = new QPushButton("Cancel", dialog);
+    auto* cancel = new QPushButton(UiText("Dialog.Wait", "Cancel"), dialog);
     cancel->setObjectName("Cancel");
     layout->addWidget(cancel);
     QObject::connect(cancel, &QPushButton::clicked, dialog, [] { CancelOnlineExchange(); });
@@ -69,7 +70,7 @@ bool RunOnlineWithWait(const std::string& waitText, std::function<void()> work,
                        std::function<void(bool cancelled)> apply,
                        std::shared_ptr<const std::atomic<int>> progress) {
     if (gTask) {
-        Port().MessageBox(waitText, "Please wait", MB_OK_);
+        Port().MessageBox(waitText, I18l.text("Dialog.Wait", "Please wait"), MB_OK_);
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);

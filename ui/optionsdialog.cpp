@@ -4,6 +4,7 @@
 #include "platform/statefolder.h"
 #include "platform/windowport.h"
 #include "ui/osrestoptions.h"
+#include "ui/uitext.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 namespace {
+constexpr const char* kSection = "Dialog.Options";
 void (*g_observer)(OptionsDialog& dialog) = nullptr;
 
 QString Id(int control) {
@@ -23,23 +25,25 @@ QString Id(int control) {
 } // namespace
 
 OptionsDialog::OptionsDialog() {
-    setWindowTitle("Dialog");
+    setWindowTitle(UiText(kSection, "Dialog"));
     auto* outer = new QGridLayout(this);
     auto* tabs = new QTabWidget(this);
     auto* general = new QWidget(tabs);
     auto* grid = new QGridLayout(general);
-    auto* group = new QGroupBox("Opensubtitles", general);
+    auto* group = new QGroupBox(UiText("Dialog.Options.Group", "Opensubtitles"), general);
     auto* inner = new QGridLayout(group);
-    auto* upload = new QCheckBox("Upload subtitles to OpenSubtitles automatically", group);
-    auto* autoloaded = new QCheckBox("also upload automatic loaded subtitles", group);
-    auto* remember = new QCheckBox("Save last movie position", general);
+    auto* upload =
+        new QCheckBox(UiText(kSection, "Upload subtitles to OpenSubtitles automatically"), group);
+    auto* autoloaded =
+        new QCheckBox(UiText(kSection, "also upload automatic loaded subtitles"), group);
+    auto* remember = new QCheckBox(UiText(kSection, "Save last movie position"), general);
     auto* login = new QLineEdit(group);
     auto* password = new QLineEdit(group); // shown in clear text, as the settings keep it
-    auto* openSubtitles = new QPushButton("OpenSubtitles", group);
-    auto* loginLabel = new QLabel("Login:", group);
-    auto* passLabel = new QLabel("Pass:", group);
-    auto* ok = new QPushButton("OK", this);
-    auto* cancel = new QPushButton("Cancel", this);
+    auto* openSubtitles = new QPushButton(UiText(kSection, "OpenSubtitles"), group);
+    auto* loginLabel = new QLabel(UiText(kSection, "Login:"), group);
+    auto* passLabel = new QLabel(UiText(kSection, "Pass:"), group);
+    auto* ok = new QPushButton(UiText(kSection, "OK"), this);
+    auto* cancel = new QPushButton(UiText(kSection, "Cancel"), this);
     login->setMaxLength(static_cast<int>(kOptinsTextLimit));
     password->setMaxLength(static_cast<int>(kOptinsTextLimit));
     inner->addWidget(upload, 0, 0, 1, 2);
@@ -53,8 +57,8 @@ OptionsDialog::OptionsDialog() {
     grid->addWidget(remember, 1, 0, 1, 2);
     rest_ = new OSRestOptionsTab(login, password, tabs);
     rest_->Fill(CurrentOSRestSettings());
-    tabs->addTab(general, "General");
-    tabs->addTab(rest_, "OpenSubtitles.com");
+    tabs->addTab(general, UiText(kSection, "General"));
+    tabs->addTab(rest_, UiText(kSection, "OpenSubtitles.com"));
     outer->addWidget(tabs, 0, 0, 1, 2);
     outer->addWidget(ok, 1, 0);
     outer->addWidget(cancel, 1, 1);
@@ -86,7 +90,8 @@ void OptionsDialog::Press(int command) {
     if (command == IDC_OPT_OK) {
         // The engine's settings are stored at once: the workers read them from the file.
         if (!WriteOSRestSettings(SettingsFilePath(), rest_->Settings()))
-            Port().MessageBox("Cannot write " + SettingsFilePath(), "Error", MB_OK_);
+            Port().MessageBox(I18l.text(kSection, "Cannot write") + " " + SettingsFilePath(),
+                              I18l.text(kSection, "Error"), MB_OK_);
         done(OptinsAccept(*this, Optins1));
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "online/osrest.h"
 #include "platform/windowport.h"
+#include "ui/uitext.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -11,6 +12,9 @@
 #include <QPushButton>
 
 namespace {
+// The tab belongs to the options dialog and takes its texts from the dialog's section.
+constexpr const char* kSection = "Dialog.Options";
+
 // Two fields that show one value: an edit in either reaches the other.
 void KeepInStep(QLineEdit* a, QLineEdit* b) {
     QObject::connect(a, &QLineEdit::textChanged, b, [b](const QString& text) {
@@ -30,8 +34,8 @@ OSRestOptionsTab::OSRestOptionsTab(QLineEdit* login, QLineEdit* password, QWidge
     auto* form = new QFormLayout(this);
     engine_ = new QComboBox(this);
     engine_->setObjectName("OSEngine");
-    engine_->addItem("XML-RPC (opensubtitles.org)", "xmlrpc");
-    engine_->addItem("REST API (opensubtitles.com)", "rest");
+    engine_->addItem(UiText(kSection, "XML-RPC (opensubtitles.org)"), "xmlrpc");
+    engine_->addItem(UiText(kSection, "REST API (opensubtitles.com)"), "rest");
     apiKey_ = new QLineEdit(this);
     apiKey_->setObjectName("OSApiKey");
     apiUrl_ = new QLineEdit(this);
@@ -51,22 +55,24 @@ OSRestOptionsTab::OSRestOptionsTab(QLineEdit* login, QLineEdit* password, QWidge
     KeepInStep(login, login_);
     KeepInStep(password, password_);
     auto* where = new QLabel(
-        QString("A free API key: <a href=\"%1\">%1</a>").arg(kOSRestConsumersPage), this);
+        QString("%1 <a href=\"%2\">%2</a>")
+            .arg(UiText(kSection, "A free API key:").toHtmlEscaped(), kOSRestConsumersPage),
+        this);
     where->setObjectName("OSKeyPage");
     connect(where, &QLabel::linkActivated, this,
             [](const QString& link) { Port().OpenWithDefaultApplication(link.toStdString()); });
-    test_ = new QPushButton("Test", this);
+    test_ = new QPushButton(UiText(kSection, "Test"), this);
     test_->setObjectName("OSTest");
     result_ = new QLabel(this);
     result_->setObjectName("OSTestResult");
     result_->setWordWrap(true);
-    form->addRow("Engine:", engine_);
-    form->addRow("ApiKey:", apiKey_);
+    form->addRow(UiText(kSection, "Engine:"), engine_);
+    form->addRow(UiText(kSection, "ApiKey:"), apiKey_);
     form->addRow(where);
-    form->addRow("ApiUrl:", apiUrl_);
-    form->addRow("UserAgent:", userAgent_);
-    form->addRow("Login:", login_);
-    form->addRow("Pass:", password_);
+    form->addRow(UiText(kSection, "ApiUrl:"), apiUrl_);
+    form->addRow(UiText(kSection, "UserAgent:"), userAgent_);
+    form->addRow(UiText(kSection, "Login:"), login_);
+    form->addRow(UiText(kSection, "Pass:"), password_);
     form->addRow(test_, result_);
     connect(test_, &QPushButton::clicked, this, [this] { Test(); });
 }
@@ -104,7 +110,7 @@ void OSRestOptionsTab::Test() {
     config.login = login_->text().toStdString();
     config.password = password_->text().toStdString();
     test_->setEnabled(false);
-    result_->setText("Please wait...");
+    result_->setText(UiText(kSection, "Please wait..."));
     auto check = std::make_shared<OSRestAccountCheck>();
     QPointer<OSRestOptionsTab> self(this);
     task_ = OnlineTask::Start([check, config] { *check = CheckOSRestAccount(config); },

@@ -4,6 +4,7 @@
 #include "persist/playlist.h"
 #include "player/mplayerinfo.h"
 #include "ui/uihooks.h"
+#include "ui/uitext.h"
 
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
@@ -57,7 +58,7 @@ void PlayEntry(int row) {
 PlaylistWindow::PlaylistWindow() {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName("Playlista");
-    setWindowTitle("Playlista.1");
+    setWindowTitle(UiText("Window.Playlist", "Playlista.1"));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setAutoFillBackground(true);
@@ -268,7 +269,7 @@ void PlaylistWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.setObjectName("3003");
     for (auto [id, text] : {std::pair{2029, "&Load.."}, {2030, "&Save.."}, {2031, "&Clear"}})
-        menu.addAction(text)->setData(id);
+        menu.addAction(UiText("Window.Playlist", text))->setData(id);
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen != nullptr)
         runMenuCommand(chosen->data().toInt());

@@ -1,6 +1,7 @@
 #include "ui/thumbdialog.h"
 
 #include "persist/thumbsettings.h"
+#include "ui/uitext.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -11,7 +12,7 @@
 
 namespace {
 QLineEdit* NumberField(QWidget* parent, int id, int value, int y, const char* label) {
-    auto* text = new QLabel(label, parent);
+    auto* text = new QLabel(UiText("Dialog.Thumbnails", label), parent);
     text->setGeometry(10, y + 3, 90, 18);
     auto* edit = new QLineEdit(QString::number(value), parent);
     edit->setObjectName(QString::number(id));
@@ -28,15 +29,15 @@ void ReadNumber(QLineEdit* edit, int& value) {
 } // namespace
 
 InitProcThumbnails::InitProcThumbnails(QWidget* parent) : QDialog(parent) {
-    setWindowTitle("Thumbnails");
+    setWindowTitle(UiText("Dialog.Thumbnails", "Thumbnails"));
     width_ = NumberField(this, 109, DialogThumb.width, 10, "Image width");
     across_ = NumberField(this, 110, DialogThumb.across, 38, "Rows");
     down_ = NumberField(this, 111, DialogThumb.down, 66, "Columns");
-    send_ = new QCheckBox("Send to web", this);
+    send_ = new QCheckBox(UiText("Dialog.Thumbnails", "Send to web"), this);
     send_->setObjectName("190");
     send_->setGeometry(10, 96, 170, 20);
     send_->setChecked(DialogThumb.sendToWeb != 0);
-    auto* ok = new QPushButton("OK", this);
+    auto* ok = new QPushButton(UiText("Dialog.Thumbnails", "OK"), this);
     ok->setObjectName("103");
     ok->setGeometry(60, 124, 70, 24);
     connect(ok, &QPushButton::clicked, this, &InitProcThumbnails::Ok);

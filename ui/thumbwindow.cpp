@@ -8,6 +8,7 @@
 #include "ui/mainwindow.h"
 #include "ui/uihooks.h"
 #include "ui/uistate.h"
+#include "ui/uitext.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -20,6 +21,8 @@
 #include <QScrollBar>
 
 namespace {
+constexpr const char* kSection = "Window.ThumbMenu";
+
 // Kept for the whole run, not reset when a window opens.
 int g_horizontal = 1;
 int g_vertical = 1;
@@ -30,7 +33,9 @@ const std::vector<FileFilter> kBitmapFilters = {{"Bitmap Files (*.BMP)", "*.bmp"
 
 std::string QtSaveBitmap() {
     return QFileDialog::getSaveFileName(nullptr, QString(), QString(),
-                                        "Bitmap Files (*.BMP) (*.bmp);;All Files (*.*) (*)")
+                                        UiText("Dialog.Files", "Bitmap Files (*.BMP)") +
+                                            " (*.bmp);;" +
+                                            UiText("Dialog.Files", "All Files (*.*)") + " (*)")
         .toStdString();
 }
 } // namespace
@@ -76,12 +81,12 @@ class ThumbCanvas : public QWidget {
 
 ThumbMenuWindow::ThumbMenuWindow() {
     setObjectName("ThumbMenu");
-    setWindowTitle("Thumb Menu 1");
+    setWindowTitle(UiText(kSection, "Thumb Menu 1"));
     setAttribute(Qt::WA_DeleteOnClose);
-    QMenu* file = menuBar()->addMenu("&File");
-    QAction* open = file->addAction("&Open...", this, &ThumbMenuWindow::Open);
+    QMenu* file = menuBar()->addMenu(UiText(kSection, "&File"));
+    QAction* open = file->addAction(UiText(kSection, "&Open..."), this, &ThumbMenuWindow::Open);
     open->setData(40001);
-    save_ = file->addAction("&Save...", this, &ThumbMenuWindow::Save);
+    save_ = file->addAction(UiText(kSection, "&Save..."), this, &ThumbMenuWindow::Save);
     save_->setData(40002);
     save_->setEnabled(false);
 
@@ -122,7 +127,7 @@ bool ThumbMenuWindow::Load(const std::string& path, bool asSheetOfMovie) {
     if (!image_ || picture_.isNull()) {
         image_.reset();
         save_->setEnabled(false);
-        Hooks().messageBox("Cannot load DIB file", "ThumbMenu", MB_OK_);
+        Hooks().messageBox(I18l.text(kSection, "Cannot load DIB file"), "ThumbMenu", MB_OK_);
         canvas_->update();
         return false;
     }
@@ -185,7 +190,7 @@ void ThumbMenuWindow::Save() {
     if (path.empty())
         return;
     if (DibSaveImage(path.c_str(), image_.get()) != 1)
-        Hooks().messageBox("Cannot save DIB file", "ThumbMenu", MB_OK_);
+        Hooks().messageBox(I18l.text(kSection, "Cannot save DIB file"), "ThumbMenu", MB_OK_);
 }
 
 void ThumbMenuWindow::closeEvent(QCloseEvent* event) {

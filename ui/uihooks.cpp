@@ -4,6 +4,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "ui/inputdialog.h"
+#include "ui/uitext.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -43,7 +44,9 @@ QStringList NameFilters(const std::vector<FileFilter>& filters) {
     for (const FileFilter& filter : filters) {
         QString patterns = QString::fromStdString(filter.patterns);
         patterns.replace(';', ' ');
-        parts << QString::fromStdString(filter.description) + " (" + patterns + ")";
+        // The descriptions are English texts; the language file names them for the user.
+        QString description = QString::fromStdString(filter.description).trimmed();
+        parts << UiText("Dialog.Files", description.toStdString().c_str()) + " (" + patterns + ")";
     }
     return parts;
 }

@@ -2,6 +2,7 @@
 
 #include "online/osupload.h"
 #include "online/subautoupload.h"
+#include "persist/i18l.h"
 #include "persist/optins.h"
 #include "platform/windowport.h"
 #include "player/mplayerinfo.h"
@@ -14,13 +15,15 @@
 #include <memory>
 
 namespace {
-constexpr const char* kUploadWaitText = "Please wait. Upload Subtitle";
+std::string UploadWaitText() {
+    return I18l.text("Messages", "Please wait. Upload Subtitle");
+}
 
 // The second half, once the user confirmed a number: language, then the upload.
 void FinishUserUpload(std::shared_ptr<OShelpFunctions> os, std::shared_ptr<UploadResult> r) {
     r->messages.clear();
     RunOnlineWithWait(
-        kUploadWaitText, [=] { UploadSecondPart(*os, UploadWho::User, *r); },
+        UploadWaitText(), [=] { UploadSecondPart(*os, UploadWho::User, *r); },
         [=](bool cancelled) {
             OS = *os;
             if (!cancelled && !r->cancelled)
@@ -40,7 +43,7 @@ void sendsubtitlesByUser() {
     auto os = std::make_shared<OShelpFunctions>(OS);
     auto r = std::make_shared<UploadResult>();
     RunOnlineWithWait(
-        kUploadWaitText, [=] { *r = UploadFirstPart(*os, request); },
+        UploadWaitText(), [=] { *r = UploadFirstPart(*os, request); },
         [=](bool cancelled) {
             OS = *os;
             if (cancelled || r->cancelled)
@@ -50,7 +53,8 @@ void sendsubtitlesByUser() {
                 return;
             std::string number = GetIMDBnumber(os->imdbTitles, os->imdbIds);
             if (number.empty()) {
-                Port().MessageBox("No upload!\nIMDB number need to upload!", "", MB_OK_);
+                Port().MessageBox(I18l.text("Messages", "No upload!\nIMDB number need to upload!"),
+                                  "", MB_OK_);
                 return;
             }
             os->idmovieimdb = number;

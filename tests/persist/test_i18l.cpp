@@ -118,6 +118,18 @@ std::string SelfNamingLanguageFile() {
 }
 } // namespace
 
+TEST_F(Language, DialogTextsFallBackToEnglishAndKeepTheirLineBreaks) {
+    WriteFile(dir.file("locale/pl.ini"),
+              "[Dialog.Input]\nPassword=Hasło\n[Messages]\nNo upload!\\nIMDB?=Nie!\\nIMDB?\n");
+    I18l.SetFile(dir.file("locale/pl.ini"));
+    EXPECT_EQ(I18l.text("Dialog.Input", "Password"), "Hasło");
+    EXPECT_EQ(I18l.text("Dialog.Input", "Open URL"), "Open URL") << "no \" ?\" for these texts";
+    EXPECT_EQ(I18l.text("Messages", "No upload!\nIMDB?"), "Nie!\nIMDB?");
+    EXPECT_EQ(I18l.text("Messages", "Two\nlines"), "Two\nlines");
+    I18l.SetFile(dir.file("locale/none.ini"));
+    EXPECT_EQ(I18l.text("Dialog.Input", "Password"), "Password");
+}
+
 TEST_F(Language, EveryMenuPositionOfTheTableIsRenamedOnce) {
     WriteFile(dir.file("locale/all.ini"), SelfNamingLanguageFile());
     I18l.SetFile(dir.file("locale/all.ini"));
@@ -151,6 +163,7 @@ TEST_F(Language, EveryMenuPositionOfTheTableIsRenamedOnce) {
                 EXPECT_EQ(buttons[item.command], text);
                 break;
             case TranslationStep::Values:
+            case TranslationStep::Texts:
                 break;
             }
         }
@@ -215,7 +228,8 @@ TEST_F(Language, FilesPastTheThirtyNinthAreShownButCannotTakeOtherCommands) {
 
 TEST_F(Language, ChoosingALanguageStoresItAtOnceAndSaysWhichFile) {
     WriteFile(dir.file("locale/A.ini"), "[LANG]\nMenu.File=Plik A\n");
-    WriteFile(dir.file("locale/B.ini"), "[LANG]\nMenu.File=Plik B\n[Butions]\nPlay=Graj\n");
+    WriteFile(dir.file("locale/B.ini"),
+              "[LANG]\nMenu.File=Plik B\nLanguage.Name=Polski\n[Butions]\nPlay=Graj\n");
     WriteFile(dir.file("QuorvanPlayer.ini"), "[quorvan]\nvolume=40\n");
     localiztionfiles = FindLanguageFiles(dir.file("locale"));
     RecorderPort port;
@@ -227,11 +241,15 @@ TEST_F(Language, ChoosingALanguageStoresItAtOnceAndSaysWhichFile) {
     MenuSelectLang(1, menus, setButton);
     EXPECT_EQ(menus.texts["MenuBar@0"], "Plik B");
     EXPECT_EQ(buttons[2018], "Graj");
-    EXPECT_TRUE(port.Has("message:OK:B.ini"));
+    EXPECT_TRUE(port.Has("message:OK:Interface language: Polski"));
     std::string settings = ReadFile(dir.file("QuorvanPlayer.ini"));
     EXPECT_EQ(ProfileLookup(settings, "quorvan", "localefile"), "B.ini");
     EXPECT_EQ(ProfileLookup(settings, "quorvan", "volume"), "40");
     EXPECT_EQ(I18l.File(), dir.path() + "/locale/B.ini");
+
+    port.Clear();
+    MenuSelectLang(0, menus, setButton); // a file that does not name its language
+    EXPECT_TRUE(port.Has("message:OK:Interface language: A.ini"));
 
     port.Clear();
     MenuSelectLang(7, menus, setButton);

@@ -1,5 +1,6 @@
 // The output interpreter, line by line, observed through the recorder port.
 #include "persist/history.h"
+#include "player/KomunikacjaZMplayerem.h"
 #include "player/interpreter.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
@@ -277,6 +278,24 @@ TEST_F(Interpreter, KeyNTogglesSubtitleVisibility) {
     Feed("No bind found for key 'n'.\r");
     EXPECT_EQ(zaznaczonaPozycjaSubtitle, 0);
     EXPECT_NE(Mp1.ConsoleTextSnapshot().find("> sub_visibility"), std::string::npos);
+}
+
+TEST_F(Interpreter, AScreenshotIsToldOnThePictureWithItsFullPath) {
+    Feed("*** screenshot 'shot0003.png' ***\r");
+    const std::string console = Mp1.ConsoleTextSnapshot();
+    const std::string folder = RunningPlayerFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_NE(console.find("> pausing_keep osd_show_text \"Screenshot saved: " + folder +
+                           "/shot0003.png\" 4000"),
+              std::string::npos)
+        << console;
+    // A name with a quote stays one text of the one command.
+    Feed("*** screenshot '/tmp/a\"b; quit.png' ***\r");
+    EXPECT_NE(Mp1.ConsoleTextSnapshot().find(
+                  "> pausing_keep osd_show_text \"Screenshot saved: /tmp/a\\\"b; quit.png\" 4000"),
+              std::string::npos)
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_EQ(Mp1.ConsoleTextSnapshot().find("> quit"), std::string::npos);
 }
 
 TEST(SubtitleReset, LoadedSubtitlesAreForgotten) {

@@ -173,6 +173,31 @@ TEST(ThumbSheet, MissingLogoAndFramesAreReported) {
     EXPECT_TRUE(port.Has("message:XXX:" + dir.path() + "/shot0003.bmp"));
 }
 
+TEST(ThumbFiles, ASheetSavedAwayFromTheMovieSaysWhereAndWhy) {
+    TempDir movies, work;
+    RecorderPort port;
+    ScopedPort scoped(&port);
+    Cwd cwd(work.path());
+    std::string movie = movies.file("film.avi");
+    WriteFile(movie, "movie");
+    QImage sheet = Gradient(64, 40);
+    ASSERT_EQ(SaveCliptoFile(sheet, movie), 1);
+    const std::string saved = work.path() + "/film.avi.s.jpg";
+    EXPECT_TRUE(IsFileExist(saved.c_str()));
+    EXPECT_TRUE(port.Has("message:thumb.s.jpg:Saved " + saved +
+                         "\nThe sheet is not beside the movie, but in: " + work.path()));
+
+    // Beside the movie: the path alone.
+    EXPECT_EQ(SheetSavedText(movie + ".s.jpg", movie), "Saved " + movie + ".s.jpg");
+    // A folder where not even root makes a file.
+    EXPECT_EQ(SheetSavedText(saved, "/proc/film.avi"),
+              "Saved " + saved +
+                  "\nThe movie's folder cannot be written, so the sheet is not beside the movie, "
+                  "but in: " +
+                  work.path());
+    EXPECT_EQ(SheetSavedText(saved, "http://example.org/film.avi"), "Saved " + saved);
+}
+
 TEST(ThumbFiles, TheWindowFindsTheSheetBesideTheMovieOrInTheWorkingFolder) {
     TempDir movies, work, temp;
     RecorderPort port;

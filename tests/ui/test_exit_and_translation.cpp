@@ -10,15 +10,29 @@
 #include "platform/statefolder.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "player/subtitletracks.h"
+#include "ui/accelerators.h"
+#include "ui/console.h"
+#include "ui/equaliser.h"
+#include "ui/imdbdialog.h"
+#include "ui/inputdialog.h"
 #include "ui/mainwindow.h"
 #include "ui/optionsdialog.h"
+#include "ui/thumbdialog.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTest>
 #include <filesystem>
+#include <memory>
+#include <set>
 
 namespace {
 
@@ -141,7 +155,126 @@ TEST_F(Translation, ChoosingALanguageWritesItAtOnceAndRenamesTheMenus) {
               "lang_pl_PL.ini");
     EXPECT_EQ(Untranslated(), std::vector<std::string>{});
     ASSERT_FALSE(messages_.empty());
-    EXPECT_EQ(messages_.back(), "OK|lang_pl_PL.ini");
+    EXPECT_EQ(messages_.back(), "OK|Interface language: Polski");
+    EXPECT_TRUE(W().Command(2412));
+    EXPECT_EQ(messages_.back(), "OK|Interface language: English");
+    // A file that does not name its language is told by its file name.
+    WriteFile(dir_.file("locale/lang_xx.ini"), "[LANG]\nMenu.File=X\n");
+    localiztionfiles.push_back("lang_xx.ini");
+    EXPECT_TRUE(W().Command(2414));
+    EXPECT_EQ(messages_.back(), "OK|Interface language: lang_xx.ini");
+}
+
+// Every text a window shows, in a fixed order: its title, then each child's captions, items
+// and tooltips.
+void CollectTexts(QWidget* root, std::vector<std::string>& out) {
+    auto add = [&out](const QString& text) { out.push_back(text.toStdString()); };
+    add(root->windowTitle());
+    if (!root->toolTip().isEmpty())
+        add(root->toolTip());
+    for (QWidget* child : root->findChildren<QWidget*>()) {
+        if (!child->toolTip().isEmpty())
+            add(child->toolTip());
+        if (auto* label = qobject_cast<QLabel*>(child))
+            add(label->text());
+        else if (auto* button = qobject_cast<QAbstractButton*>(child))
+            add(button->text());
+        else if (auto* group = qobject_cast<QGroupBox*>(child))
+            add(group->title());
+        else if (auto* edit = qobject_cast<QPlainTextEdit*>(child))
+            add(edit->toPlainText());
+        else if (auto* combo = qobject_cast<QComboBox*>(child))
+            for (int i = 0; i < combo->count(); ++i)
+                add(combo->itemText(i));
+        if (auto* tabs = qobject_cast<QTabWidget*>(child))
+            for (int i = 0; i < tabs->count(); ++i)
+                add(tabs->tabText(i));
+    }
+}
+
+void CollectMenu(QMenu* menu, std::vector<std::string>& out) {
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        out.push_back(action->text().toStdString());
+        if (action->menu() != nullptr)
+            CollectMenu(action->menu(), out);
+    }
+}
+
+TEST_F(Translation, EveryVisibleTextOfTheDialogsAndPopUpsDiffersBetweenPolishAndEnglish) {
+    if (!std::filesystem::exists(SourceDir() + "/resources/locale/lang_pl_PL.ini"))
+        GTEST_SKIP() << "no Polish language file in resources/locale";
+    UseLanguage("lang_pl_PL.ini");
+    UseLanguage("lang_en_US.ini");
+    Start();
+    auto collect = [this] {
+        std::vector<std::string> texts;
+        {
+            OptionsDialog options;
+            CollectTexts(&options, texts);
+        }
+        {
+            ConsoleWndProc console(&W());
+            CollectTexts(&console, texts);
+        }
+        for (const char* caption : {"Password", "Open URL"}) {
+            InitProc2 input(caption, "");
+            CollectTexts(&input, texts);
+        }
+        {
+            IMDBnumberWinProc imdb(&W());
+            CollectTexts(&imdb, texts);
+        }
+        {
+            InitProcThumbnails thumbnails(&W());
+            CollectTexts(&thumbnails, texts);
+        }
+        ButionPokretla(); // the equaliser, shown
+        CollectTexts(EqualiserDialog(), texts);
+        ButionPokretla();
+        ClearSubtiteList();
+        std::unique_ptr<QMenu> sub(W().BuildSubtitlePopup());
+        CollectMenu(sub.get(), texts);
+        std::unique_ptr<QMenu> popup(W().BuildTranslatedPopup1());
+        CollectMenu(popup.get(), texts);
+        W().Menus().Forget("Popup1");
+        CollectMenu(W().Menus().Menu("Debug"), texts);
+        CollectTexts(W().Control(2018), texts);
+        return texts;
+    };
+    std::vector<std::string> english = collect();
+    ASSERT_TRUE(W().Command(2413)); // lang_pl_PL.ini
+    std::vector<std::string> polish = collect();
+    ASSERT_EQ(english.size(), polish.size());
+    ASSERT_GT(english.size(), 80u);
+    // Names that read the same in both languages; everything else must be Polish.
+    const std::set<std::string> same = {"OK",
+                                        "OpenSubtitles.com",
+                                        "XML-RPC (opensubtitles.org)",
+                                        "REST API (opensubtitles.com)",
+                                        "gamma",
+                                        "4:3",
+                                        "16:9",
+                                        "> ||",
+                                        "lang_en_US.ini",
+                                        "lang_pl_PL.ini",
+                                        ""};
+    for (size_t i = 0; i < english.size(); ++i) {
+        if (same.count(english[i]) != 0 && english[i] == polish[i])
+            continue;
+        EXPECT_NE(english[i], polish[i]) << "text " << i << " stays English in Polish";
+        EXPECT_FALSE(QString::fromStdString(polish[i]).endsWith(" ?")) << polish[i];
+    }
+    const std::vector<std::string> fixed = {"Dialog",
+                                            "Opensubtitles",
+                                            "Save last movie position",
+                                            "also upload automatic loaded subtitles",
+                                            "CONSOLA",
+                                            "Video equalizer",
+                                            "Options..."};
+    for (const std::string& text : fixed)
+        EXPECT_NE(std::find(english.begin(), english.end(), text), english.end()) << text;
 }
 
 TEST_F(Translation, EveryShippedLanguageFitsItsButtonsEvenInTheNarrowestWindow) {
@@ -226,6 +359,42 @@ TEST_F(StartUp, MenusCarryCommandsAndControlsCarryIds) {
     EXPECT_TRUE(W().Menus().IsChecked(2017));
     EXPECT_TRUE(W().Menus().IsChecked(1049));
     EXPECT_NE(Mp1.videoWindow.load(), 0u);
+}
+
+TEST_F(StartUp, MenusShowTheirKeysAndAKeyStillRunsItsCommandOnce) {
+    Start();
+    auto shown = [this](int command) {
+        std::vector<QAction*> actions = W().Menus().Actions(command);
+        return actions.empty() ? std::string("<no item>")
+                               : actions.front()->shortcut().toString().toStdString();
+    };
+    EXPECT_EQ(shown(115), "F");
+    EXPECT_EQ(shown(116), "Shift+T");
+    EXPECT_EQ(shown(112), "S");
+    EXPECT_EQ(shown(1030), "Right");
+    EXPECT_EQ(shown(1011), "M");
+    EXPECT_EQ(shown(1013), "]");
+    EXPECT_EQ(shown(1020), "Shift+X");
+    EXPECT_EQ(shown(111), "F1");
+    EXPECT_EQ(shown(1025), "Num+*");
+    EXPECT_EQ(shown(1053), "") << "compact mode has no key";
+    // Every item whose command has a key shows one.
+    for (QAction* action : W().Menus().AllActions()) {
+        if (!AcceleratorKeyOf(CommandOf(action)).isEmpty()) {
+            EXPECT_FALSE(action->shortcut().isEmpty()) << action->text().toStdString();
+        }
+    }
+    std::unique_ptr<QMenu> popup(W().BuildTranslatedPopup1());
+    W().Menus().Forget("Popup1");
+    EXPECT_EQ(popup->actions().front()->shortcut().toString().toStdString(), "Shift+T");
+
+    // The key table still takes the key, once: the menu item does not fire it a second time.
+    PlayMovie();
+    NewLines();
+    QTest::keyClick(W().VolumeSlider(), Qt::Key_M);
+    EXPECT_EQ(WaitLines(1), std::vector<std::string>{"mute"});
+    ProcessEvents();
+    EXPECT_EQ(NewLines(), std::vector<std::string>{});
 }
 
 class Options : public UiTest {};

@@ -9,6 +9,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/interpreter.h"
 #include "player/mplayerinfo.h"
+#include "player/playerfolder.h"
 #include "tests/support/testenv.h"
 #include "ui/equaliser.h"
 #include "ui/mainwindow.h"
@@ -146,6 +147,8 @@ class ProgramUnderXvfb : public ::testing::Test {
         fs::create_directory_symlink(StageDir() + "/locale", dir_.file("locale"));
         WriteFile(dir_.file("QuorvanPlayer.ini"), "[quorvan]\nSafe_get_timer_anticrash_gui=0\n");
         SetProgramFolder(dir_.path());
+        // Screenshots go where the player works: the test's own folder.
+        SetPlayerFolder(dir_.path());
         Hooks().messageBox = [this](const std::string& text, const std::string& caption, int) {
             messages_.push_back(caption + "|" + text);
             return 1;
@@ -162,6 +165,7 @@ class ProgramUnderXvfb : public ::testing::Test {
         ResetHooks();
         ResetUiState();
         SetProgramFolder("");
+        SetPlayerFolder("");
     }
     // The point at `fraction` of the time slider's groove.
     QPoint GroovePoint(double fraction) {
@@ -327,6 +331,19 @@ TEST_F(ProgramUnderXvfb, FullScreenOnTopAndCompactModeKeepThePicture) {
         << Mp1.ConsoleTextSnapshot();
     const WId id = video->winId();
     const QRect screen = window.screen()->geometry();
+
+    // S: the player writes a screenshot, and the picture tells where it went.
+    QTest::keyClick(&window, Qt::Key_S);
+    const std::string shot = dir_.file("shot0001.png");
+    EXPECT_TRUE(WaitProcessing(
+        [&] {
+            return Mp1.ConsoleTextSnapshot().find(
+                       "> pausing_keep osd_show_text \"Screenshot saved: " + shot + "\" 4000") !=
+                   std::string::npos;
+        },
+        10000))
+        << Mp1.ConsoleTextSnapshot();
+    EXPECT_TRUE(fs::exists(shot));
 
     // F: the player answers and the picture covers the screen; the cursor hides after 2 s.
     QTest::keyClick(&window, Qt::Key_F);
