@@ -117,8 +117,12 @@ namespace {
 void NewPlayer(PlayerAnnounced&) {
     SubAutoUploadOS1.ResetTimerAutoLoad(0);
 }
+void UserLoadedSubtitle(SubtitleFileLoaded&) {
+    SubAutoUploadOS1.ResetTimerAutoLoad(1);
+}
 } // namespace
 
-void ListenForNewPlayers() {
+void ListenForUploadTimerEvents() {
     ListenToPlayerAnnouncements(NewPlayer);
+    ListenToSubtitleFileLoads(UserLoadedSubtitle);
 }

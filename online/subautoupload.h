@@ -29,8 +29,9 @@ class SubAutoUploadOS {
 
 extern SubAutoUploadOS SubAutoUploadOS1;
 
-// From now on every new player clears the load method and restarts the upload timer.
-void ListenForNewPlayers();
+// From now on every new player clears the load method and every subtitle file the user loads
+// sets it; both restart the upload timer.
+void ListenForUploadTimerEvents();
 
 // 1,200,000 ms, or QUORVAN_UPLOAD_TIMER_MS when set to a positive number.
 int UploadTimerPeriodMs();

@@ -27,6 +27,11 @@ struct MovieEnded {
     MovieEndReason reason;
 };
 
+// A subtitle file the user chose was handed to the running player (sub_load).
+struct SubtitleFileLoaded {
+    std::string file;
+};
+
 // A new player announced itself (the wrapper's first line): what belonged to the player
 // before it is gone.
 struct PlayerAnnounced {};
@@ -75,4 +80,7 @@ inline void ListenToMovieEnds(void (*listener)(MovieEnded&)) {
 }
 inline void ListenToPlayerAnnouncements(void (*listener)(PlayerAnnounced&)) {
     PlayerEvents<PlayerAnnounced>().Add(listener);
+}
+inline void ListenToSubtitleFileLoads(void (*listener)(SubtitleFileLoaded&)) {
+    PlayerEvents<SubtitleFileLoaded>().Add(listener);
 }

@@ -1,9 +1,9 @@
 #include "subtitles/subtitleloading.h"
 
-#include "online/subautoupload.h"
 #include "platform/cmdline.h"
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
+#include "player/playerevents.h"
 #include "player/slavecommand.h"
 #include "player/subtitletracks.h"
 
@@ -86,7 +86,8 @@ int LoadSUB(MplayerInfo& player, const std::string& file) {
         SendCommand(load); // tells the user why
         return 0;
     }
-    SubAutoUploadOS1.ResetTimerAutoLoad(1);
+    SubtitleFileLoaded loaded{file};
+    PlayerEvents<SubtitleFileLoaded>().Publish(loaded);
     {
         std::lock_guard<std::recursive_mutex> lock(player.mutex);
         player.loadedSubtitleFile = file;

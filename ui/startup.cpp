@@ -76,7 +76,7 @@ StartedProgram WinMainStartup(const std::string& commandLine) {
     // The features that follow the player's output listen before any player runs.
     ListenForVoiceOver();
     ListenForTheNextMovie();
-    ListenForNewPlayers();
+    ListenForUploadTimerEvents();
     RemoveInterruptedWrites(StateFolder());
     ReadSettings(SettingsFilePath());
     history1.deserialize();

@@ -9,9 +9,11 @@
 #include "persist/optins.h"
 #include "player/mplayerinfo.h"
 #include "player/subtitletracks.h"
+#include "subtitles/subtitleloading.h"
 #include "tests/online/fakeservices.h"
 #include "tests/online/fakeupload.h"
 #include "tests/online/xmlcheck.h"
+#include "tests/player/playerstate.h"
 #include "tests/rar/rarfixture.h"
 #include "tests/support/testenv.h"
 
@@ -436,9 +438,18 @@ TEST_F(AutomaticUpload, TheTimerRestartsOnEveryLoadAndTheUploadTimerCanBeShorten
     EXPECT_EQ(started, (std::vector<int>{1200000, 250}));
     EXPECT_EQ(killed, 1);
     EXPECT_EQ(SubAutoUploadOS1.loadMethod, 1);
+    // The player's events drive it once the program listens: a new player clears the load
+    // method, a subtitle the user loads sets it.
+    ListenForUploadTimerEvents();
+    FeedPlayerLine("Quorvan player wrapper\r");
+    EXPECT_EQ(SubAutoUploadOS1.loadMethod, 0);
+    EXPECT_EQ(LoadSUB(Mp1, "/films/chosen.srt"), 1);
+    EXPECT_EQ(SubAutoUploadOS1.loadMethod, 1);
+    EXPECT_EQ(started.size(), 4u);
+    EXPECT_EQ(killed, 3);
     Optins1.uploadAuto = false;
     SubAutoUploadOS1.run();
-    EXPECT_EQ(killed, 2);
+    EXPECT_EQ(killed, 4);
     EXPECT_EQ(SubAutoUploadOS1.timerActive, 0);
     SubAutoUploadOS1.startTimer = nullptr;
     SubAutoUploadOS1.killTimer = nullptr;
