@@ -91,63 +91,6 @@ TEST(RarBridge, ServesTheStoredMovieWholeAndByRanges) {
     EXPECT_TRUE(port.Events().empty()) << "a good set draws no message";
 }
 
-TEST(RarBridge, AMissingVolumeEndsTheStreamAtTheGap) {
-    TempDir dir;
-    StoredSet set = MakeSet(dir, 500 * 1024, 100);
-    ASSERT_EQ(std::remove(dir.file("movie.r01").c_str()), 0);
-    RarBridge bridge;
-    std::string address = bridge.Serve(set.first);
-    ASSERT_FALSE(address.empty());
-    auto [tcp, path] = PortAndPath(address);
-    httplib::Client client("127.0.0.1", tcp);
-    std::string received;
-    client.Get(path.c_str(), [&](const char* data, size_t n) {
-        received.append(data, n);
-        return true;
-    });
-    // Volumes .rar and .r00 carry the first two slices; .r01 is gone.
-    ASSERT_GT(received.size(), 0u);
-    EXPECT_LT(received.size(), set.data.size());
-    EXPECT_TRUE(received == set.data.substr(0, received.size()));
-    // The movie ends at the gap: what lies behind it is not offered as if it followed.
-    size_t after = 4 * 100 * 1024;
-    auto part = client.Get(path.c_str(), {httplib::make_range_header({{after, after + 999}})});
-    ASSERT_TRUE(part);
-    EXPECT_EQ(part->status, 416);
-}
-
-TEST(RarBridge, AVolumeDeletedWhilePlayingEndsTheStreamThere) {
-    TempDir dir;
-    StoredSet set = MakeSet(dir, 500 * 1024, 100);
-    RarBridge bridge;
-    std::string address = bridge.Serve(set.first);
-    ASSERT_FALSE(address.empty());
-    auto [tcp, path] = PortAndPath(address);
-    httplib::Client client("127.0.0.1", tcp);
-    // The whole movie once, as a player reading to its end would.
-    auto whole = client.Get(path.c_str());
-    ASSERT_TRUE(whole);
-    ASSERT_TRUE(whole->body == set.data);
-
-    // .r01 carries the third slice; seeking back into it after it is gone must not give zeros.
-    ASSERT_EQ(std::remove(dir.file("movie.r01").c_str()), 0);
-    const size_t from = 250 * 1024;
-    const size_t to = from + 9999;
-    std::string received;
-    client.Get(path.c_str(), {httplib::make_range_header({{from, to}})},
-               [&](const char* data, size_t n) {
-                   received.append(data, n);
-                   return true;
-               });
-    EXPECT_LT(received.size(), to - from + 1) << "the stream ends at the deleted volume";
-    EXPECT_TRUE(received == set.data.substr(from, received.size()));
-
-    // The volumes still there are served as before.
-    auto start = client.Get(path.c_str(), {httplib::make_range_header({{0, 999}})});
-    ASSERT_TRUE(start);
-    EXPECT_TRUE(start->body == set.data.substr(0, 1000));
-}
-
 TEST(RarBridge, NamesThatAreNoStoredSetAreLeftToThePlayer) {
     TempDir dir;
     RecorderPort port;
@@ -283,27 +226,87 @@ TEST(RarBridge, RangesAnswerExactlyAndPastTheEndAnswer416) {
     }
 }
 
-TEST(RarBridge, ATruncatedMiddleVolumeEndsTheStreamAtTheGap) {
-    TempDir dir;
-    StoredSet set = MakeSet(dir, 500 * 1024, 100);
-    // .r00 holds the second slice; a download cut it 30000 bytes into its share.
-    RarVolumeSet reader;
-    ASSERT_TRUE(reader.OpenSet(set.first));
-    std::string second = ReadFile(dir.file("movie.r00"));
-    WriteFile(dir.file("movie.r00"), second.substr(0, size_t(reader.dataOffset) + 30000));
-    RarBridge bridge;
-    auto [tcp, path] = PortAndPath(bridge.Serve(set.first));
-    const size_t there = size_t(reader.volumeDataSize) + 30000;
-    RawAnswer whole = Exchange(tcp, Get(path));
-    EXPECT_EQ(whole.status, 200);
-    EXPECT_EQ(Header(whole, "Content-Length"), std::to_string(there));
-    EXPECT_TRUE(whole.body == set.data.substr(0, there)) << whole.body.size();
-    RawAnswer range = Exchange(tcp, Get(path, "Range: bytes=120000-\r\n"));
-    EXPECT_EQ(range.status, 206);
-    EXPECT_EQ(Header(range, "Content-Length"), std::to_string(range.body.size()));
-    EXPECT_TRUE(range.body == set.data.substr(120000, there - 120000));
-    EXPECT_EQ(Exchange(tcp, Get(path, "Range: bytes=" + std::to_string(there) + "-\r\n")).status,
-              416);
+// A set damaged the ways downloads and users damage it, before it is served or while it
+// plays: the stream is the movie up to the damage byte for byte, nothing behind it is offered
+// as if it followed (no zeros, no bytes of the next volume), and what lies before it is served
+// as before.
+struct SetDamage {
+    const char* what;
+    bool whilePlaying;
+    // Damages the set; returns where in the movie the damage begins.
+    size_t (*apply)(const TempDir& dir, const RarVolumeSet& reader);
+};
+
+const SetDamage kSetDamages[] = {
+    {"a missing volume", false,
+     [](const TempDir& dir, const RarVolumeSet& reader) {
+         // .rar and .r00 carry the first two slices.
+         EXPECT_EQ(std::remove(dir.file("movie.r01").c_str()), 0);
+         return size_t(reader.volumeDataSize) * 2;
+     }},
+    {"a volume deleted while playing", true,
+     [](const TempDir& dir, const RarVolumeSet& reader) {
+         EXPECT_EQ(std::remove(dir.file("movie.r01").c_str()), 0);
+         return size_t(reader.volumeDataSize) * 2;
+     }},
+    {"a middle volume a download cut short", false,
+     [](const TempDir& dir, const RarVolumeSet& reader) {
+         std::string second = ReadFile(dir.file("movie.r00"));
+         WriteFile(dir.file("movie.r00"), second.substr(0, size_t(reader.dataOffset) + 30000));
+         return size_t(reader.volumeDataSize) + 30000;
+     }},
+};
+
+TEST(RarBridge, ADamagedSetStreamsUpToTheDamageAndNothingBehindIt) {
+    for (const SetDamage& damage : kSetDamages) {
+        SCOPED_TRACE(damage.what);
+        TempDir dir;
+        StoredSet set = MakeSet(dir, 500 * 1024, 100);
+        RarVolumeSet reader;
+        ASSERT_TRUE(reader.OpenSet(set.first));
+        size_t gap = 0;
+        if (!damage.whilePlaying)
+            gap = damage.apply(dir, reader);
+        RarBridge bridge;
+        std::string address = bridge.Serve(set.first);
+        ASSERT_FALSE(address.empty());
+        auto [tcp, path] = PortAndPath(address);
+        httplib::Client client("127.0.0.1", tcp);
+        auto read = [&, &path = path](size_t from, size_t to) {
+            std::string received;
+            client.Get(path.c_str(), {httplib::make_range_header({{from, to}})},
+                       [&](const char* data, size_t n) {
+                           received.append(data, n);
+                           return true;
+                       });
+            return received;
+        };
+        if (damage.whilePlaying) {
+            // The whole movie once, as a player reading to its end would.
+            auto whole = client.Get(path.c_str());
+            ASSERT_TRUE(whole);
+            ASSERT_TRUE(whole->body == set.data);
+            gap = damage.apply(dir, reader);
+        }
+        // A read across the damage ends at it; one behind it gets nothing.
+        std::string across = read(gap - 5000, gap + 4999);
+        EXPECT_LE(across.size(), 5000u);
+        EXPECT_GT(across.size(), 0u);
+        EXPECT_TRUE(across == set.data.substr(gap - 5000, across.size()));
+        EXPECT_EQ(read(gap + 1000, gap + 1999), "");
+        // The volumes still there are served as before.
+        EXPECT_TRUE(read(0, 999) == set.data.substr(0, 1000));
+        if (!damage.whilePlaying) {
+            // Known before it is served: the whole movie is announced as ending there.
+            RawAnswer whole = Exchange(tcp, Get(path));
+            EXPECT_EQ(whole.status, 200);
+            EXPECT_EQ(Header(whole, "Content-Length"), std::to_string(gap));
+            EXPECT_TRUE(whole.body == set.data.substr(0, gap)) << whole.body.size();
+            EXPECT_EQ(
+                Exchange(tcp, Get(path, "Range: bytes=" + std::to_string(gap) + "-\r\n")).status,
+                416);
+        }
+    }
 }
 
 TEST(RarBridge, SlowAndIdleConnectionsNeitherDelayThePlayerNorStay) {
