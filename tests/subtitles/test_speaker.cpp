@@ -70,8 +70,15 @@ TEST_F(Speaker, EverySpeechModeSpeaksTheLineWithItsPolishLetters) {
     EXPECT_EQ(InicjalizujSerwerWP(), 1);
     Mp1.voiceOverMode = 0;
     FeedPlayerLine("XX : cisza\r");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_EQ(speaker_.WaitIndex(0, 0).size(), spoken);
+    // Lines are spoken in the order they come: the next line spoken is the one after the
+    // silent one, under the next number, so the silent one never reached the speaker.
+    Mp1.voiceOverMode = 4;
+    FeedPlayerLine("XX : znowu\r");
+    std::vector<std::string> index = speaker_.WaitIndex(spoken + 1, 15000);
+    ASSERT_EQ(index.size(), spoken + 1);
+    char number[8];
+    std::snprintf(number, sizeof(number), "%04zu", spoken + 1);
+    EXPECT_EQ(index.back(), std::string(number) + "\t" + services[4] + "\tznowu");
     EXPECT_EQ(speaker_.Stop(), 0); // the end of its input ends it cleanly
 }
 
