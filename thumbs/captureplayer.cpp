@@ -5,11 +5,13 @@
 #include "platform/textutil.h"
 #include "player/mplayerinfo.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,6 +40,21 @@ ShotFolder::~ShotFolder() {
     rmdir(path_.c_str());
 }
 
+std::string NotAMovieFile(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return std::strerror(errno);
+    if (S_ISDIR(st.st_mode))
+        return "a folder, not a movie file";
+    if (S_ISFIFO(st.st_mode))
+        return "a FIFO, not a movie file";
+    if (!S_ISREG(st.st_mode))
+        return "not a regular movie file";
+    if (access(path.c_str(), R_OK) != 0)
+        return std::strerror(errno);
+    return "";
+}
+
 std::string CaptureFilters(int frameWidth) {
     return Format("scale=%d:-3,format=bgr24,screenshot", frameWidth > 0 ? frameWidth : 0);
 }
@@ -48,7 +65,10 @@ std::string CapturePlayerCommandLine(const CapturePlayerOptions& o) {
     if (o.lowPriority)
         line += QuoteCommandLineArg("nice") + " -n 10 ";
     line += QuoteCommandLineArg(PlayerWrapperPath());
-    line += " -slave -identify -quiet -vo null -nosound -benchmark -vf ";
+    line += " -slave -identify -quiet -vo null -nosound -benchmark ";
+    for (const std::string& arg : o.extraArgs)
+        line += QuoteCommandLineArg(arg) + " ";
+    line += "-vf ";
     line += QuoteCommandLineArg(CaptureFilters(o.frameWidth));
     line += " " + QuoteCommandLineArg(o.movie);
     return line;

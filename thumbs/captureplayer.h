@@ -8,6 +8,7 @@
 #include "platform/process.h"
 
 #include <string>
+#include <vector>
 
 // A fresh private folder (mkdtemp, 0700) under the temporary directory, removed with its files
 // at the end. path() is "" when none could be made.
@@ -23,6 +24,10 @@ class ShotFolder {
     std::string path_;
 };
 
+// Why `path` is no movie file a capture player can be given ("" when it is one): a FIFO would
+// keep the player waiting for a writer, a folder or device is no movie.
+std::string NotAMovieFile(const std::string& path);
+
 // "scale=W:-3,format=bgr24,screenshot": frames `frameWidth` wide (0: the movie's own width),
 // converted so that every codec gives clean pictures at any width.
 std::string CaptureFilters(int frameWidth);
@@ -34,6 +39,8 @@ struct CapturePlayerOptions {
     bool lowPriority = false; // nice 10: the playing movie goes first
     // Paused on its first frame, for players that wait for requests; a series seeks at once.
     bool startPaused = false;
+    // Arguments put before the filters (decoder options of a player whose pictures are small).
+    std::vector<std::string> extraArgs;
 };
 
 // The wrapper's command line for `options` (every value quoted by QuoteCommandLineArg).

@@ -44,6 +44,8 @@ FrameGrabber::Status FrameGrabber::Placed(FramePlacer::Result placed, Clock::tim
                                           GrabbedFrame* frame) {
     if (placed == FramePlacer::Result::Exited)
         return Status::Exited;
+    if (placed == FramePlacer::Result::Interrupted)
+        return Status::Interrupted;
     if (placed == FramePlacer::Result::Silent || placer_.where() < 0)
         return Status::NoAnswer;
     Status shot = Shoot(deadline, &frame->image);

@@ -8,6 +8,7 @@
 
 #include <QImage>
 #include <chrono>
+#include <functional>
 #include <string>
 
 struct GrabbedFrame {
@@ -19,9 +20,10 @@ class FrameGrabber {
   public:
     enum class Status {
         Ok,
-        Exited,    // the player said "Exiting" or its output ended: it is gone
-        NoAnswer,  // no answer within the limit: the player cannot be trusted any more
-        NoPicture, // the screenshot came but its file could not be read
+        Exited,      // the player said "Exiting" or its output ended: it is gone
+        NoAnswer,    // no answer within the limit: the player cannot be trusted any more
+        NoPicture,   // the screenshot came but its file could not be read
+        Interrupted, // the interruption (SetInterruption) came first: no picture was taken
     };
 
     // `start` is what the player said before its playback started (the frame rate).
@@ -33,6 +35,10 @@ class FrameGrabber {
     // The frame nearest `seconds` that decoding forward from the keyframe before it reaches.
     Status Exact(double seconds, std::chrono::steady_clock::time_point deadline,
                  GrabbedFrame* frame);
+    // See FramePlacer::SetInterruption.
+    void SetInterruption(std::function<bool()> interrupted, int stepsPerRound) {
+        placer_.SetInterruption(std::move(interrupted), stepsPerRound);
+    }
 
   private:
     Status Placed(FramePlacer::Result placed, std::chrono::steady_clock::time_point deadline,

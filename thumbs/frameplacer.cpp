@@ -65,12 +65,27 @@ double FramePlacer::SeekAndAsk(double seconds, Clock::time_point deadline) {
     return at;
 }
 
+void FramePlacer::SetInterruption(std::function<bool()> interrupted, int stepsPerRound) {
+    interrupted_ = std::move(interrupted);
+    stepsPerRound_ = std::clamp(stepsPerRound, 0, kMaxStepsAtOnce);
+}
+
+bool FramePlacer::Interrupted() {
+    if (!interrupted_ || !interrupted_())
+        return false;
+    status_ = Result::Interrupted;
+    return true;
+}
+
 void FramePlacer::StepTo(double seconds, Clock::time_point deadline) {
-    for (int round = 0; round < kMaxRounds && here_ + 0.5 / fps_ < seconds; ++round) {
-        if (Clock::now() >= deadline)
+    const int atOnce = stepsPerRound_ > 0 ? stepsPerRound_ : kMaxStepsAtOnce;
+    // Smaller rounds reach as far as the big ones would.
+    const int rounds = kMaxRounds * (kMaxStepsAtOnce / atOnce);
+    for (int round = 0; round < rounds && here_ + 0.5 / fps_ < seconds; ++round) {
+        if (Clock::now() >= deadline || Interrupted())
             return;
         const int steps =
-            std::clamp(static_cast<int>(std::lround((seconds - here_) * fps_)), 1, kMaxStepsAtOnce);
+            std::clamp(static_cast<int>(std::lround((seconds - here_) * fps_)), 1, atOnce);
         for (int k = 0; k < steps; ++k)
             channel_.Send("frame_step");
         channel_.Send("pausing_keep_force get_time_pos");
@@ -155,6 +170,8 @@ FramePlacer::Result FramePlacer::PlaceExactly(double seconds, Clock::time_point 
         StepTo(t, deadline);
         return status_;
     }
+    if (Interrupted())
+        return status_;
     double landed = SeekAndAsk(t, deadline);
     if (landed < 0)
         return status_;
@@ -165,6 +182,8 @@ FramePlacer::Result FramePlacer::PlaceExactly(double seconds, Clock::time_point 
     double after = landed;
     double back = gop_ > 0 ? gop_ : 1.0;
     for (int tries = 0; landed > t + half && tries < 8; ++tries, back *= 2) {
+        if (Interrupted())
+            return status_;
         const double from = t - back;
         landed = SeekAndAsk(from > 0 ? from : 0, deadline);
         if (landed < 0)

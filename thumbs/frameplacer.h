@@ -11,6 +11,7 @@
 #include "thumbs/capture.h"
 
 #include <chrono>
+#include <functional>
 
 class FramePlacer {
   public:
@@ -20,7 +21,14 @@ class FramePlacer {
         Placed, // the player stands on the frame; where() tells its time
         Silent, // no time answers come (a player that keeps them): plain seeks from now on
         Exited, // the player said "Exiting" or its output ended
+        // The interruption said so (between seeks or rounds of frame steps): the player stands
+        // on some frame on the way, where() tells which.
+        Interrupted,
     };
+    // For frames on demand that a newer request makes useless: `interrupted` is asked before
+    // each seek and each round of frame steps, and the rounds are `stepsPerRound` frames at
+    // most, so that an answer is never more than that many frames away.
+    void SetInterruption(std::function<bool()> interrupted, int stepsPerRound);
     // Places the player for a tile asked at `seconds` whose stretch of the movie ends at
     // `nextSeconds` (the next tile's time, or the movie's end). `deadline` bounds it all.
     Result Place(int seconds, double nextSeconds, std::chrono::steady_clock::time_point deadline);
@@ -41,8 +49,13 @@ class FramePlacer {
     // The next time answer; -1 (and status_ set) when none came.
     double Answer(std::chrono::steady_clock::time_point deadline);
 
+    // True (and status_ Interrupted) when the interruption says so.
+    bool Interrupted();
+
     CaptureChannel& channel_;
     double fps_;
+    std::function<bool()> interrupted_;
+    int stepsPerRound_ = 0; // 0: as many as the distance needs, up to kMaxStepsAtOnce
     Result status_ = Result::Placed;
     double here_ = -1;    // the frame the player stands on, -1 unknown
     double key_ = -1;     // the keyframe it last landed on by a seek, at or before here_

@@ -12,10 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
 CLI::App* AddFrameCommand(CLI::App& app, FrameOptions& o) {
@@ -32,23 +29,6 @@ CLI::App* AddFrameCommand(CLI::App& app, FrameOptions& o) {
 
 namespace {
 constexpr int kOneFrameLimitMs = 30000;
-
-// Why `path` is no movie file we can give the player ("" when it is one): a FIFO would keep
-// the player waiting for a writer, a folder or device is no movie.
-std::string NotAMovieFile(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return std::strerror(errno);
-    if (S_ISDIR(st.st_mode))
-        return "a folder, not a movie file";
-    if (S_ISFIFO(st.st_mode))
-        return "a FIFO, not a movie file";
-    if (!S_ISREG(st.st_mode))
-        return "not a regular movie file";
-    if (access(path.c_str(), R_OK) != 0)
-        return std::strerror(errno);
-    return "";
-}
 } // namespace
 
 int RunFrame(const FrameOptions& o, FILE* out) {
