@@ -1,6 +1,6 @@
 #include "thumbs/frameserver.h"
 
-#include "rar/rarnames.h"
+#include "platform/rarnames.h"
 #include "thumbs/capture.h"
 #include "thumbs/captureplayer.h"
 #include "thumbs/capturerules.h"
