@@ -113,3 +113,34 @@ void SetStaysOnTop(QWidget* window, bool onTop) {
                    reinterpret_cast<const char*>(&message));
     xcb_flush(connection);
 }
+
+bool StartWindowManagerDrag(QWidget* window, QPoint globalPos, int direction) {
+    // Qt's own request names the pointer where it last crossed the top-level window itself;
+    // a press on the native video window inside never updates that, and the window manager
+    // would move the window by the wrong amount. So the request is made here, with the
+    // pointer where the press was, as Qt makes it otherwise (_NET_WM_MOVERESIZE after the
+    // press's implicit grab is let go).
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 == nullptr || x11->connection() == nullptr || window == nullptr)
+        return false;
+    xcb_connection_t* connection = x11->connection();
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (screen == nullptr)
+        return false;
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = static_cast<xcb_window_t>(window->winId());
+    message.type = Atom(connection, "_NET_WM_MOVERESIZE");
+    message.data.data32[0] = static_cast<uint32_t>(globalPos.x());
+    message.data.data32[1] = static_cast<uint32_t>(globalPos.y());
+    message.data.data32[2] = static_cast<uint32_t>(direction);
+    message.data.data32[3] = 1; // the left button
+    message.data.data32[4] = 1; // a normal application asks
+    xcb_ungrab_pointer(connection, XCB_CURRENT_TIME);
+    xcb_send_event(connection, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(connection);
+    return true;
+}

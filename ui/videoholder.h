@@ -5,6 +5,7 @@
 // windows to another: a window the window manager has framed cannot be taken back into the
 // main window at once, and a native window made anew would leave the player drawing into a
 // window that no longer exists.
+#include <QPoint>
 #include <QTimer>
 #include <QWidget>
 
@@ -37,3 +38,12 @@ class VideoHolder : public QWidget {
 // Sets or clears the window manager's stay-on-top state of a top-level window without
 // re-creating its native window (which would take the player's picture with it).
 void SetStaysOnTop(QWidget* window, bool onTop);
+
+// _NET_WM_MOVERESIZE directions.
+constexpr int kWmSizeTopLeft = 0, kWmSizeTop = 1, kWmSizeTopRight = 2, kWmSizeRight = 3,
+              kWmSizeBottomRight = 4, kWmSizeBottom = 5, kWmSizeBottomLeft = 6, kWmSizeLeft = 7,
+              kWmMove = 8;
+// Hands a left-button drag that began at `globalPos` to the window manager, which moves or
+// sizes the top-level `window` (`direction` as above) until the button is let go. False when
+// there is no X connection.
+bool StartWindowManagerDrag(QWidget* window, QPoint globalPos, int direction);

@@ -114,6 +114,10 @@ void ToggleCompact() {
         GlobalH->resize(400, 200);
         compact->hide();
     }
+    // On Top, once chosen, belongs to whichever window shows the picture now: a window shown
+    // again has lost the window manager's state.
+    if (stan_top == 0)
+        SetStaysOnTop(stan_oncompact == 1 ? static_cast<QWidget*>(compact) : GlobalH, true);
     stan_oncompact = 1 - stan_oncompact;
 }
 

@@ -77,3 +77,16 @@ std::string SharpenFilter(int position) {
 std::string GammaFilter(int position) {
     return Format("-vf-add eq2=%f", position / 100.0);
 }
+
+int CompactFrameEdges(int x, int y, int width, int height) {
+    int edges = 0;
+    if (x < kCompactFrame)
+        edges |= kEdgeLeft;
+    else if (x >= width - kCompactFrame)
+        edges |= kEdgeRight;
+    if (y < kCompactFrame)
+        edges |= kEdgeTop;
+    else if (y >= height - kCompactFrame)
+        edges |= kEdgeBottom;
+    return edges;
+}

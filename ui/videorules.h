@@ -61,3 +61,13 @@ double EqualiserRatio(int position);
 std::string EqualiserRatioCommand(int position);
 std::string SharpenFilter(int position);
 std::string GammaFilter(int position);
+
+// The floating video window of compact mode has a sizing frame: a press within this many
+// pixels of its edges sizes the window from there (a band in the window itself, because a
+// window manager may give a window without a caption no frame to hold). Elsewhere a press
+// moves the window, or seeks in the bottom zone.
+constexpr int kCompactFrame = 6;
+enum CompactEdge { kEdgeLeft = 1, kEdgeTop = 2, kEdgeRight = 4, kEdgeBottom = 8 };
+// The edges (CompactEdge bits) a press at `x`, `y` of a `width` x `height` window sizes, 0
+// when it is inside the frame.
+int CompactFrameEdges(int x, int y, int width, int height);

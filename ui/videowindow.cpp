@@ -19,6 +19,38 @@ namespace {
 const QColor kKey{QRgb(kKeyColour)};
 } // namespace
 
+namespace {
+// The floating window of compact mode, when `video` is in it (not full screen).
+VideoHolder* CompactHolderOf(QWidget* video) {
+    auto* holder = qobject_cast<VideoHolder*>(video->parentWidget());
+    if (holder == nullptr || holder->kind() != VideoHolder::Kind::Compact || stan_oncompact != 0)
+        return nullptr;
+    return holder;
+}
+
+int WmDirection(int edges) {
+    const bool left = edges & kEdgeLeft, right = edges & kEdgeRight;
+    if (edges & kEdgeTop)
+        return left ? kWmSizeTopLeft : right ? kWmSizeTopRight : kWmSizeTop;
+    if (edges & kEdgeBottom)
+        return left ? kWmSizeBottomLeft : right ? kWmSizeBottomRight : kWmSizeBottom;
+    return left ? kWmSizeLeft : kWmSizeRight;
+}
+
+Qt::CursorShape FrameCursor(int edges) {
+    const bool horizontal = (edges & (kEdgeLeft | kEdgeRight)) != 0;
+    const bool vertical = (edges & (kEdgeTop | kEdgeBottom)) != 0;
+    if (horizontal && vertical)
+        return ((edges & kEdgeLeft) != 0) == ((edges & kEdgeTop) != 0) ? Qt::SizeFDiagCursor
+                                                                       : Qt::SizeBDiagCursor;
+    if (horizontal)
+        return Qt::SizeHorCursor;
+    if (vertical)
+        return Qt::SizeVerCursor;
+    return Qt::CrossCursor;
+}
+} // namespace
+
 VideoWindow::VideoWindow(QWidget* parent) : QWidget(parent) {
     setObjectName("video");
     setWindowTitle("Pelnix Compact");
@@ -74,6 +106,12 @@ void VideoWindow::mouseMoveEvent(QMouseEvent* event) {
         holder->PointerMoved();
     else
         ShowCursorAgain();
+    // Over the sizing frame of the floating window the cursor says which way it sizes.
+    const QPoint pointer = event->position().toPoint();
+    const int edges = CompactHolderOf(this) != nullptr
+                          ? CompactFrameEdges(pointer.x(), pointer.y(), width(), height())
+                          : 0;
+    setCursor(FrameCursor(edges));
     if (Mp1.pseudoSlider == 0)
         return;
     const QPoint at = event->position().toPoint();
@@ -94,12 +132,20 @@ void VideoWindow::wheelEvent(QWheelEvent* event) {
 }
 
 void VideoWindow::LeftButton(bool down, int x, int y) {
+    if (VideoHolder* holder = CompactHolderOf(this)) {
+        const int edges = CompactFrameEdges(x, y, width(), height());
+        if (edges != 0) {
+            if (down)
+                StartWindowManagerDrag(holder, mapToGlobal(QPoint(x, y)), WmDirection(edges));
+            return;
+        }
+    }
     if (IsSeekClick(y, cyClient_)) {
         SeekClickAt(down, x);
         return;
     }
     if (down)
-        Drag();
+        Drag(mapToGlobal(QPoint(x, y)));
 }
 
 void VideoWindow::SeekClickAt(bool down, int x) {
@@ -120,13 +166,14 @@ void VideoWindow::SeekClickAt(bool down, int x) {
     }
 }
 
-void VideoWindow::Drag() {
+void VideoWindow::Drag(QPoint globalPos) {
     // Embedded, a drag moves the main window; floating, it moves the compact window. With the
     // OpenGL output the player owns the picture's window, and a full screen stays put.
     QWidget* moved = window();
     if ((stan_oncompact == 1 && Mp1.IsUseGLDriver()) || VideoFullScreenShown())
         moved = nullptr;
-    if (moved != nullptr && moved->windowHandle() != nullptr)
+    if (moved != nullptr && !StartWindowManagerDrag(moved, globalPos, kWmMove) &&
+        moved->windowHandle() != nullptr)
         moved->windowHandle()->startSystemMove();
 }
 

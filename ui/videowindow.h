@@ -28,7 +28,8 @@ class VideoWindow : public QWidget {
     // A left button going down (`down`) or up at `x`, `y`.
     void LeftButton(bool down, int x, int y);
     void SeekClickAt(bool down, int x);
-    void Drag();
+    // Hands a drag that began at `globalPos` to the window manager.
+    void Drag(QPoint globalPos);
     int cxClient_ = 0;
     int cyClient_ = 0;
     int ostatnioprzesunietyx_ = -1;

@@ -159,3 +159,19 @@ TEST(DisplayChoice, WaylandSessionsRunOnXcbWhereverAnXServerAnswers) {
     EXPECT_FALSE(PictureCanBeEmbedded("wayland-egl"));
     EXPECT_TRUE(PictureCanBeEmbedded("xcb"));
 }
+
+TEST(CompactFrame, PressesWithinSixPixelsOfAnEdgeSizeFromThatEdge) {
+    // The 60 x 60 window of compact mode.
+    EXPECT_EQ(CompactFrameEdges(30, 30, 60, 60), 0);
+    EXPECT_EQ(CompactFrameEdges(6, 6, 60, 60), 0);
+    EXPECT_EQ(CompactFrameEdges(53, 53, 60, 60), 0);
+    EXPECT_EQ(CompactFrameEdges(5, 30, 60, 60), kEdgeLeft);
+    EXPECT_EQ(CompactFrameEdges(54, 30, 60, 60), kEdgeRight);
+    EXPECT_EQ(CompactFrameEdges(30, 0, 60, 60), kEdgeTop);
+    EXPECT_EQ(CompactFrameEdges(30, 59, 60, 60), kEdgeBottom);
+    EXPECT_EQ(CompactFrameEdges(0, 0, 60, 60), kEdgeLeft | kEdgeTop);
+    EXPECT_EQ(CompactFrameEdges(58, 58, 60, 60), kEdgeRight | kEdgeBottom);
+    EXPECT_EQ(CompactFrameEdges(59, 0, 60, 60), kEdgeRight | kEdgeTop);
+    // A window narrower than two bands: the left band wins.
+    EXPECT_EQ(CompactFrameEdges(3, 30, 8, 60), kEdgeLeft);
+}

@@ -90,6 +90,30 @@ unsigned long XParent(WId window) {
     return std::stoul(m[1], nullptr, 16);
 }
 
+// A press at `from` (screen coordinates), a drag by `by` and a release, as a hand on the
+// mouse does it (XTest through xdotool). The program must see the press before the pointer
+// moves, and the window manager must have taken the drag over before the release: neither
+// can be observed from here, so each step is given a moment of the program's event loop.
+void DragWithTheMouse(QPoint from, QPoint by) {
+    auto tool = [](const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        RunTool(argv);
+    };
+    auto settle = [] { QTest::qWait(150); };
+    tool({"mousemove", std::to_string(from.x()), std::to_string(from.y())});
+    settle();
+    tool({"mousedown", "1"});
+    settle();
+    for (int step = 1; step <= 5; ++step) {
+        QPoint at = from + by * step / 5;
+        tool({"mousemove", std::to_string(at.x()), std::to_string(at.y())});
+        settle();
+    }
+    tool({"mouseup", "1"});
+    settle();
+}
+
 std::string NetWmState(WId window) {
     return RunTool({"xprop", "-id", std::to_string(window), "_NET_WM_STATE"});
 }
@@ -409,8 +433,42 @@ TEST_F(ProgramUnderXvfb, FullScreenOnTopAndCompactModeKeepThePicture) {
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(video->winId(), id);
     EXPECT_GT(PictureShare(id), 0.2) << "the floating window shows the picture";
+
+    // The mouse sizes it by its frame (the bottom right corner) and moves it from inside,
+    // through the window manager; the picture follows.
+    const QRect small = XGeometry(id);
+    DragWithTheMouse(small.topLeft() + QPoint(58, 58), QPoint(100, 80));
+    EXPECT_TRUE(WaitProcessing(
+        [&] {
+            QRect now = XGeometry(id);
+            return now.width() >= 150 && now.height() >= 130;
+        },
+        5000))
+        << "floating window " << XGeometry(id).width() << "x" << XGeometry(id).height();
+    EXPECT_EQ(XGeometry(id).topLeft(), small.topLeft()) << "sizing by the corner keeps the place";
+    EXPECT_GT(PictureShare(id), 0.2) << "the resized window shows the picture";
+    const QRect sized = XGeometry(id);
+    DragWithTheMouse(sized.topLeft() + QPoint(30, 30), QPoint(70, 50));
+    EXPECT_TRUE(WaitProcessing(
+        [&] { return XGeometry(id).topLeft() == sized.topLeft() + QPoint(70, 50); }, 5000))
+        << "floating window at " << XGeometry(id).x() << "," << XGeometry(id).y();
+    EXPECT_EQ(XGeometry(id).size(), sized.size());
+
+    // On Top applies to the floating window, and goes with the picture back to the main one.
+    const WId floating = window.Holder(VideoHolder::Kind::Compact)->winId();
+    QTest::keyClick(video->window(), Qt::Key_T, Qt::ShiftModifier);
+    EXPECT_TRUE(WaitProcessing(
+        [&] { return NetWmState(floating).find("_NET_WM_STATE_ABOVE") != std::string::npos; },
+        5000))
+        << NetWmState(floating);
     window.Command(1053);
     ASSERT_TRUE(WaitProcessing([&] { return XParent(id) == home; }, 5000));
+    EXPECT_TRUE(WaitProcessing(
+        [&] { return NetWmState(main).find("_NET_WM_STATE_ABOVE") != std::string::npos; }, 5000))
+        << NetWmState(main);
+    QTest::keyClick(&window, Qt::Key_T, Qt::ShiftModifier);
+    EXPECT_TRUE(WaitProcessing(
+        [&] { return NetWmState(main).find("_NET_WM_STATE_ABOVE") == std::string::npos; }, 5000));
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.size(), QSize(400, 200));
     EXPECT_GT(PictureShare(id), 0.2) << "the picture is back in the main window";
