@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -72,6 +73,25 @@ std::string ReadProcFile(const char* path) {
     return text;
 }
 
+// The socket that asks the kernel, one per thread and kept open: opening and closing one for
+// every connection cost as much again as the question itself, on the way to every seek.
+struct DiagSocket {
+    int fd = -1;
+    uint32_t sequence = 0;
+    ~DiagSocket() { Reset(); }
+    int Get() {
+        if (fd < 0)
+            fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+        return fd;
+    }
+    void Reset() {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+};
+thread_local DiagSocket t_diag;
+
 constexpr long long kUnknown = -1;     // no such socket, or none with an owner
 constexpr long long kUnavailable = -2; // the kernel could not be asked
 
@@ -85,7 +105,6 @@ long long OwnerFromKernel(const sockaddr_storage& local, const sockaddr_storage&
     message.header.nlmsg_len = sizeof message;
     message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
     message.header.nlmsg_flags = NLM_F_REQUEST;
-    message.header.nlmsg_seq = 1;
     inet_diag_req_v2& r = message.request;
     r.sdiag_family = static_cast<__u8>(local.ss_family);
     r.sdiag_protocol = IPPROTO_TCP;
@@ -107,9 +126,11 @@ long long OwnerFromKernel(const sockaddr_storage& local, const sockaddr_storage&
         std::memcpy(r.id.idiag_src, &a.sin6_addr, 16);
         std::memcpy(r.id.idiag_dst, &b.sin6_addr, 16);
     }
-    int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    DiagSocket& diag = t_diag;
+    const int fd = diag.Get();
     if (fd < 0)
         return kUnavailable;
+    message.header.nlmsg_seq = ++diag.sequence;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
     long long owner = kUnavailable;
@@ -117,12 +138,28 @@ long long OwnerFromKernel(const sockaddr_storage& local, const sockaddr_storage&
     ssize_t n = -1;
     if (sendto(fd, &message, sizeof message, 0, reinterpret_cast<sockaddr*>(&kernel),
                sizeof kernel) == ssize_t(sizeof message)) {
-        // The kernel answers an exact question at once; the wait is only a guard.
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 200) == 1)
-            n = recv(fd, answer, sizeof answer, 0);
+        // The kernel answers an exact question before sendto returns; the wait is only a
+        // guard, and an answer to an earlier question (one that came after its wait) is
+        // passed over.
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+        while (true) {
+            n = recv(fd, answer, sizeof answer, MSG_DONTWAIT);
+            if (n >= ssize_t(sizeof(nlmsghdr)) &&
+                reinterpret_cast<nlmsghdr*>(answer)->nlmsg_seq != diag.sequence)
+                continue;
+            if (n >= 0 || (errno != EAGAIN && errno != EINTR))
+                break;
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                limit - std::chrono::steady_clock::now());
+            pollfd p{fd, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, int(left.count()) + 1) <= 0) {
+                diag.Reset(); // a socket that lost its answer is not asked again
+                break;
+            }
+        }
+    } else {
+        diag.Reset();
     }
-    close(fd);
     size_t left = n > 0 ? size_t(n) : 0;
     for (auto* h = reinterpret_cast<nlmsghdr*>(answer); NLMSG_OK(h, left);
          h = NLMSG_NEXT(h, left)) {
