@@ -267,7 +267,7 @@ std::vector<TranslationGroup> BuildTable() {
           T("ERROR. Downoland Subtite"), T("Please wait. Upload Subtitle"),
           T("No upload!\nIMDB number need to upload!"),
           T("Move Info ( Ctrl+C for copy to Clipboard)"), T(kAboutText), T("About"), T("Error"),
-          T("OK"), T("Screenshot saved:"), T("Saved"),
+          T("OK"), T("Screenshot saved:"), T("Saved"), T("Cannot open"),
           T("The sheet is not beside the movie, but in:"),
           T("The movie's folder cannot be written, so the sheet is not beside the movie, but "
             "in:")}},

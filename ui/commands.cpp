@@ -210,7 +210,7 @@ void Proctest() {
 }
 
 void OpenBeside(const char* name) {
-    Hooks().openDocument(std::string(KatalogExe()) + name);
+    Hooks().openTextFile(std::string(KatalogExe()) + name);
 }
 
 void StreamFromUnrar() {

@@ -4,6 +4,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "ui/inputdialog.h"
+#include "ui/textviewer.h"
 #include "ui/uitext.h"
 
 #include <QApplication>
@@ -126,9 +127,13 @@ void QtEndLeavingPlayer(int code) {
     _exit(code);
 }
 
+void QtOpenTextFile(const std::string& path) {
+    OpenTextFileWith("xdg-open", path);
+}
+
 UiHooks QtHooks() {
     return {QtMessageBox, QtOpenFile,   RunInitProc2,       QtChooseFontSize, QtOpenDocument,
-            QtRunProgram, QtEndProcess, QtEndLeavingPlayer, QtSaveFile};
+            QtRunProgram, QtEndProcess, QtEndLeavingPlayer, QtOpenTextFile,   QtSaveFile};
 }
 
 UiHooks g_hooks = QtHooks();

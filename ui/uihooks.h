@@ -29,6 +29,9 @@ struct UiHooks {
     std::function<void(int code)> endProcess;
     // Ends the program at once and leaves the running player playing in its own window.
     std::function<void(int code)> endLeavingPlayer;
+    // Opens a text file the program ships (the FAQ): with the desktop's application, else in
+    // the program's own text window; a failure is told.
+    std::function<void(const std::string& path)> openTextFile;
     // The save-file dialog (the folder must exist); "" when cancelled.
     std::function<std::string(const std::vector<FileFilter>& filters)> saveFile;
 };

@@ -9,6 +9,7 @@
 #include "ui/equaliser.h"
 #include "ui/inputdialog.h"
 #include "ui/mainwindow.h"
+#include "ui/textviewer.h"
 #include "ui/uihooks.h"
 
 #include <QApplication>
@@ -251,4 +252,40 @@ TEST_F(Dialogs, FileOpenStartsInTheFolderOfTheMovieThatPlays) {
     poll.start(20);
     W().Command(107);
     EXPECT_EQ(shown.toStdString(), dir_.file("films"));
+}
+
+TEST_F(Dialogs, TheFaqShowsInTheProgramsOwnWindowWhereNoApplicationOpensIt) {
+    Start();
+    const std::string faq = SourceDir() + "/resources/QuorvanPlayer-obsluga .txt";
+    const QString expected = QString::fromUtf8(QByteArray::fromStdString(ReadFile(faq)));
+    ASSERT_NE(expected.indexOf(QString::fromUtf8("ą")), -1) << "the Polish FAQ has Polish letters";
+    auto viewer = [] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == "TextViewer" && top->isVisible())
+                return top;
+        return static_cast<QWidget*>(nullptr);
+    };
+    // An opener that fails (no application for text files), and one that cannot be started.
+    for (const char* opener : {"false", "/nonexistent/xdg-open"}) {
+        SCOPED_TRACE(opener);
+        OpenTextFileWith(opener, faq);
+        QWidget* window = nullptr;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                ProcessEvents();
+                return (window = viewer()) != nullptr;
+            },
+            8000));
+        auto* text = window->findChild<QPlainTextEdit*>("text");
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(text->toPlainText(), expected) << "UTF-8 shown as it is, not as code page 437";
+        EXPECT_TRUE(text->isReadOnly());
+        window->close();
+        ProcessEvents();
+    }
+    EXPECT_TRUE(messages_.empty());
+    // A file that is not there is told.
+    OpenTextFileWith("false", dir_.file("missing.txt"));
+    ASSERT_FALSE(messages_.empty());
+    EXPECT_EQ(messages_.back(), "FAQ|Cannot open " + dir_.file("missing.txt"));
 }

@@ -63,6 +63,7 @@ void UiTest::SetUp() {
     Hooks().lineInput = [](const std::string&, const std::string&) { return 0; };
     Hooks().chooseFontSize = [](float&) { return false; };
     Hooks().openDocument = [this](const std::string& target) { documents_.push_back(target); };
+    Hooks().openTextFile = [this](const std::string& path) { documents_.push_back(path); };
     Hooks().runProgram = [this](const std::string& line) { documents_.push_back("run " + line); };
     Hooks().endProcess = [this](int code) { exits_.push_back(code); };
     Hooks().endLeavingPlayer = [this](int code) { exits_.push_back(100 + code); };
