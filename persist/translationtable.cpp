@@ -47,7 +47,7 @@ std::vector<TranslationGroup> BuildTable() {
           Sub("Framedrop", "Movie.Framedrop"), Sub("Speed", "Movie.Speed"),
           Sub("Rewind", "Movie.Rewind"), Sub("PanScreen", "Movie.PanScreen"),
           Sub("Aspect", "Movie.Aspect"), Sub("OSD", "Movie.OSD"), C("Screenshot", 112),
-          C("Info", 113), C("Video EQ", 114)}},
+          C("Info", 113), C("Video EQ", 114), C("Seek previews", 2641)}},
         {S::Menu,
          "Menu.Movie.Framedrop",
          "Movie.Framedrop",

@@ -8,11 +8,18 @@
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
 
+#include <algorithm>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 class_dialog_thumb DialogThumb;
+int PreviewWidth = 160;
+int PreviewWidthWhenOn = 160;
+
+int ClampPreviewWidth(int width) {
+    return width <= 0 ? 0 : std::clamp(width, 32, 640);
+}
 
 namespace {
 
@@ -50,6 +57,8 @@ void ReadSettings(const std::string& file) {
     DialogThumb.across = ReadInt(file, "ThumbRows", 7);
     DialogThumb.width = ReadInt(file, "ThumbImageWidth", 800);
     Mp1.osdLevel = ReadInt(file, "osd", 1);
+    PreviewWidth = ClampPreviewWidth(ReadInt(file, "PreviewWidth", 160));
+    PreviewWidthWhenOn = PreviewWidth > 0 ? PreviewWidth : 160;
 }
 
 bool WriteSettingsOnExit(const std::string& file) {
@@ -74,6 +83,7 @@ bool WriteSettingsOnExit(const std::string& file) {
         {"ThumbColumns", std::to_string(DialogThumb.down)},
         {"ThumbRows", std::to_string(DialogThumb.across)},
         {"ThumbImageWidth", std::to_string(DialogThumb.width)},
+        {"PreviewWidth", std::to_string(PreviewWidth)},
     };
     // All keys go into one replacement of the file, so an exit that is cut short leaves
     // the previous settings whole instead of a mixture.

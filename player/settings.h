@@ -20,6 +20,12 @@ bool WriteSettingsOnExit(const std::string& file);
 // Stores "fontsize" at once, as a stream prints the number (160 as "160", 120.5 as "120.5").
 bool WriteFontSize(const std::string& file);
 
+// Width of the time slider's preview pictures ("PreviewWidth", 0 = no previews), kept between
+// 32 and 640 pixels otherwise; and the width the Movie menu's check item turns them on with.
+extern int PreviewWidth;
+extern int PreviewWidthWhenOn;
+int ClampPreviewWidth(int width);
+
 // A flag as the settings file keeps it.
 inline const char* FlagText(long value) {
     return value != 0 ? "1" : "0";

@@ -28,6 +28,7 @@
 #include "ui/onlinecommands.h"
 #include "ui/optionsdialog.h"
 #include "ui/playlistwindow.h"
+#include "ui/seekpreview.h"
 #include "ui/speechsynccommand.h"
 #include "ui/subtitledialogs.h"
 #include "ui/thumbcommands.h"
@@ -266,6 +267,7 @@ const CommandRow kCommands[] = {
     {2011, [] { Aspect(" -nokeepaspect ", 1); }},
     {1052, OsdSwitch},
     {112, [] { SendCommand("screenshot"); }},
+    {kCommandSeekPreviews, ToggleSeekPreviews},
     {113,
      [] {
          Port().MessageBox(Mp1.MovieInfoSnapshot(),

@@ -8,8 +8,10 @@
 #include "player/mplayerinfo.h"
 #include "player/settings.h"
 #include "ui/dispatch.h"
+#include "ui/mainwindow.h"
 #include "ui/onlinewait.h"
 #include "ui/playlistwindow.h"
+#include "ui/seekpreview.h"
 #include "ui/uihooks.h"
 
 void ExitSequence() {
@@ -18,6 +20,8 @@ void ExitSequence() {
     history1.serialize();
     if (Mp1.videoWindow != 0)
         SendCommand("quit 0");
+    if (GlobalH != nullptr)
+        GlobalH->Preview()->EndServer();
     WriteSettingsOnExit(SettingsFilePath());
     SavePlaylistOnExit();
     reopen1.save();

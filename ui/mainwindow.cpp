@@ -7,12 +7,14 @@
 #include "player/interpreter.h"
 #include "player/launchtables.h"
 #include "player/mplayerinfo.h"
+#include "player/settings.h"
 #include "player/subtitletracks.h"
 #include "ui/accelerators.h"
 #include "ui/controlstrip.h"
 #include "ui/dispatch.h"
 #include "ui/displaychoice.h"
 #include "ui/droppedfile.h"
+#include "ui/seekpreview.h"
 #include "ui/timeslider.h"
 #include "ui/uistate.h"
 #include "ui/uitext.h"
@@ -83,8 +85,11 @@ MainWindow::MainWindow() {
     volume_->setObjectName("105");
     volume_->setRange(0, 100);
     volume_->setValue(Mp1.volume);
-    time_ = new ::TimeSlider(client_);
+    auto* timeSlider = new ::TimeSlider(client_);
+    time_ = timeSlider;
     time_->setObjectName("106");
+    preview_ = new SeekPreview(timeSlider);
+    preview_->SetWidth(PreviewWidth);
     clock_ = new QLabel(client_);
     clock_->setObjectName("time");
     clock_->setAlignment(Qt::AlignCenter);
@@ -116,6 +121,8 @@ MainWindow::MainWindow() {
 MainWindow::~MainWindow() {
     timer1_.stop();
     qApp->removeEventFilter(this);
+    delete preview_; // its frame server's player ends with it
+    preview_ = nullptr;
     // The video window goes with the main window, wherever it is shown now.
     if (video_->parentWidget() != client_)
         video_->setParent(client_);
@@ -438,6 +445,8 @@ void MainWindow::TimerTick() {
     if (playerWasRunning_ && !running)
         video_->update();
     playerWasRunning_ = running;
+    // Another movie ends the frame server's player of the one before.
+    preview_->Follow(Mp1.MovieFileSnapshot());
     // Under the quiet option the player prints no status lines, so the position is asked for.
     if (Mp1.safeTimer == 0 || isPaused || Mp1.screenshotSeries || !PlayerRunning())
         return;

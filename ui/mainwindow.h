@@ -13,6 +13,7 @@
 #include <QTimer>
 
 class VideoWindow;
+class SeekPreview;
 
 // The mute button, drawn from three 20 x 20 bitmaps: muted, not muted, pressed.
 class MuteButton : public QPushButton {
@@ -41,6 +42,8 @@ class MainWindow : public QMainWindow {
     MenuSet& Menus() { return menus_; }
     QSlider* VolumeSlider() const { return volume_; }
     QSlider* TimeSlider() const { return time_; }
+    // The time slider's preview pictures.
+    SeekPreview* Preview() const { return preview_; }
     QWidget* Video() const;
     VideoWindow* VideoWin() const { return video_; }
     // The widget the video window belongs to while it is embedded.
@@ -104,6 +107,7 @@ class MainWindow : public QMainWindow {
     QSlider* volume_ = nullptr;
     QSlider* time_ = nullptr;
     QLabel* clock_ = nullptr;
+    SeekPreview* preview_ = nullptr;
     bool clockShort_ = false; // the clock shows the time without the length
     QTimer timer1_;
     int lastTimeClickX_ = 0;

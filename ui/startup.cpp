@@ -18,6 +18,7 @@
 #include "subtitles/voiceover.h"
 #include "ui/mainwindow.h"
 #include "ui/qtwindowport.h"
+#include "ui/seekpreview.h"
 
 #include <filesystem>
 
@@ -45,6 +46,7 @@ void CheckFromSettings(MenuSet& menus) {
     menus.Check(2050 + Mp1.fontNum, true);
     menus.Check(2070 + Mp1.overwriteChannels, true);
     menus.Check(1048 + Mp1.osdLevel, true);
+    menus.Check(kCommandSeekPreviews, PreviewWidth > 0);
 }
 
 } // namespace

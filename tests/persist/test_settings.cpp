@@ -63,6 +63,7 @@ std::map<std::string, std::string> CurrentValues() {
         {"ThumbColumns", std::to_string(DialogThumb.down)},
         {"ThumbRows", std::to_string(DialogThumb.across)},
         {"ThumbImageWidth", std::to_string(DialogThumb.width)},
+        {"PreviewWidth", std::to_string(PreviewWidth)},
         {"osd", std::to_string(Mp1.osdLevel)},
     };
 }
@@ -90,6 +91,7 @@ const std::map<std::string, std::string> kDefaults = {
     {"ThumbColumns", "7"},
     {"ThumbRows", "7"},
     {"ThumbImageWidth", "800"},
+    {"PreviewWidth", "160"},
     {"osd", "1"},
 };
 
@@ -109,6 +111,7 @@ void Scramble() {
     Mp1.safeTimer = Mp1.volume = Mp1.osdLevel = 77;
     DialogThumb = class_dialog_thumb();
     DialogThumb.sendToWeb = DialogThumb.down = DialogThumb.across = DialogThumb.width = 77;
+    PreviewWidth = 77;
 }
 
 class Settings : public ::testing::Test {
@@ -190,6 +193,7 @@ TEST_F(Settings, TheExitWriteGivesBackEveryValueInItsOrder) {
     DialogThumb.across = 4;
     DialogThumb.width = 1024;
     Mp1.osdLevel = 3;
+    PreviewWidth = 0;
     std::map<std::string, std::string> written = CurrentValues();
     ASSERT_TRUE(WriteSettingsOnExit(file));
 
@@ -203,7 +207,8 @@ TEST_F(Settings, TheExitWriteGivesBackEveryValueInItsOrder) {
                          0),
               0u)
         << text;
-    EXPECT_NE(text.find("ThumbRows=4\nThumbImageWidth=1024\n[servers]\nx=1\n"), std::string::npos)
+    EXPECT_NE(text.find("ThumbRows=4\nThumbImageWidth=1024\nPreviewWidth=0\n[servers]\nx=1\n"),
+              std::string::npos)
         << text;
     const char* order[] = {"Safe_get_timer_anticrash_gui",
                            "PseudoSlider",
@@ -224,13 +229,24 @@ TEST_F(Settings, TheExitWriteGivesBackEveryValueInItsOrder) {
                            "osd",
                            "ThumbColumns",
                            "ThumbRows",
-                           "ThumbImageWidth"};
+                           "ThumbImageWidth",
+                           "PreviewWidth"};
     size_t last = 0;
     for (const char* key : order) {
         size_t at = text.find(std::string("\n") + key + "=");
         ASSERT_NE(at, std::string::npos) << key;
         EXPECT_GT(at, last) << key << " is out of order";
         last = at;
+    }
+}
+
+TEST_F(Settings, ThePreviewWidthIsZeroForNoneOrKeptWithinBounds) {
+    for (const auto& [stored, read] : std::vector<std::pair<std::string, int>>{
+             {"0", 0}, {"-5", 0}, {"8", 32}, {"200", 200}, {"100000", 640}, {"wide", 0}}) {
+        WriteFile(file, "[quorvan]\nPreviewWidth=" + stored + "\n");
+        ReadSettings(file);
+        EXPECT_EQ(PreviewWidth, read) << stored;
+        EXPECT_EQ(PreviewWidthWhenOn, read > 0 ? read : 160) << stored;
     }
 }
 
