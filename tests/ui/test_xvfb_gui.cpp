@@ -100,7 +100,7 @@ void DragWithTheMouse(QPoint from, QPoint by) {
         argv.insert(argv.end(), args.begin(), args.end());
         RunTool(argv);
     };
-    auto settle = [] { QTest::qWait(150); };
+    auto settle = [] { QTest::qWait(250); };
     tool({"mousemove", std::to_string(from.x()), std::to_string(from.y())});
     settle();
     tool({"mousedown", "1"});
@@ -437,13 +437,12 @@ TEST_F(ProgramUnderXvfb, FullScreenOnTopAndCompactModeKeepThePicture) {
     // The mouse sizes it by its frame (the bottom right corner) and moves it from inside,
     // through the window manager; the picture follows.
     const QRect small = XGeometry(id);
+    auto grown = [&] {
+        QRect now = XGeometry(id);
+        return now.width() >= 150 && now.height() >= 130;
+    };
     DragWithTheMouse(small.topLeft() + QPoint(58, 58), QPoint(100, 80));
-    EXPECT_TRUE(WaitProcessing(
-        [&] {
-            QRect now = XGeometry(id);
-            return now.width() >= 150 && now.height() >= 130;
-        },
-        5000))
+    EXPECT_TRUE(WaitProcessing(grown, 5000))
         << "floating window " << XGeometry(id).width() << "x" << XGeometry(id).height();
     EXPECT_EQ(XGeometry(id).topLeft(), small.topLeft()) << "sizing by the corner keeps the place";
     EXPECT_GT(PictureShare(id), 0.2) << "the resized window shows the picture";
