@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <algorithm>
+#include <filesystem>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -33,7 +34,8 @@ int main(int argc, char** argv) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QGuiApplication app(argc, argv);
-    SetProgramFolder(argv[1]);
+    // Absolute: the player starts in a folder of its own.
+    SetProgramFolder(std::filesystem::absolute(argv[1]).string());
     const std::string movie = argv[2];
     const int points = argc > 3 ? std::atoi(argv[3]) : 50;
     const double length = argc > 4 ? std::atof(argv[4]) : 7200;
@@ -59,6 +61,15 @@ int main(int argc, char** argv) {
         }
         arrived.notify_all();
     };
+    o.onRefused = [](const std::string& m, const std::string& why) {
+        std::fprintf(stderr, "refused %s: %s\n", m.c_str(), why.c_str());
+    };
+    if (std::getenv("BENCH_VERBOSE"))
+        o.onFrame = [inner = o.onFrame](const PreviewFrame& f) {
+            std::fprintf(stderr, "frame %llu at %.2f (asked %.0f) exact %d\n", f.request,
+                         f.seconds, f.asked, f.exact);
+            inner(f);
+        };
     FrameServer server(o);
     // The first request starts the player: measured apart.
     std::mt19937 random(26);
