@@ -6,11 +6,11 @@
 
 #include <QGuiApplication>
 #include <algorithm>
-#include <filesystem>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <random>
 #include <vector>
@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
     };
     if (std::getenv("BENCH_VERBOSE"))
         o.onFrame = [inner = o.onFrame](const PreviewFrame& f) {
-            std::fprintf(stderr, "frame %llu at %.2f (asked %.0f) exact %d\n", f.request,
-                         f.seconds, f.asked, f.exact);
+            std::fprintf(stderr, "frame %llu at %.2f (asked %.0f) exact %d\n", f.request, f.seconds,
+                         f.asked, f.exact);
             inner(f);
         };
     FrameServer server(o);
