@@ -10,6 +10,7 @@
 #include "player/KomunikacjaZMplayerem.h"
 #include "player/mplayerinfo.h"
 #include "tests/support/testenv.h"
+#include "tests/ui/xsession.h"
 #include "ui/displaychoice.h"
 #include "ui/mainwindow.h"
 #include "ui/startup.h"
@@ -57,12 +58,6 @@ bool Wait(const std::function<bool()>& condition, int timeoutMs) {
             return condition();
         },
         timeoutMs);
-}
-
-std::string RunTool(const std::vector<std::string>& argv) {
-    std::string out;
-    RunCommand(argv, &out);
-    return out;
 }
 
 // The window as the X server has it, absolute (empty when it is gone).

@@ -11,6 +11,7 @@
 #include "player/mplayerinfo.h"
 #include "player/playerfolder.h"
 #include "tests/support/testenv.h"
+#include "tests/ui/xsession.h"
 #include "ui/equaliser.h"
 #include "ui/mainwindow.h"
 #include "ui/startup.h"
@@ -37,12 +38,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-std::string RunTool(const std::vector<std::string>& argv) {
-    std::string out;
-    RunCommand(argv, &out);
-    return out;
-}
-
 // Share of the pixels of `image` that are not the key colour.
 double ShareNotKeyColour(const QImage& image) {
     if (image.isNull() || image.width() == 0 || image.height() == 0)
@@ -118,38 +113,6 @@ std::string NetWmState(WId window) {
     return RunTool({"xprop", "-id", std::to_string(window), "_NET_WM_STATE"});
 }
 
-// One window manager for the whole program: openbox on the virtual X server.
-class OpenboxEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (std::getenv("DISPLAY") == nullptr)
-            return;
-        SpawnOptions options;
-        options.argv = {"openbox", "--sm-disable"};
-        options.nullStdio = true;
-        SpawnResult child = SpawnProcess(options);
-        if (!child.ok())
-            return;
-        pid_ = child.pid;
-        running_ = WaitUntil(
-            [] {
-                return RunTool({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
-                       std::string::npos;
-            },
-            10000);
-    }
-    void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            WaitProcess(pid_, 5000, nullptr);
-        }
-    }
-    static bool Running() { return running_; }
-
-  private:
-    pid_t pid_ = -1;
-    static inline bool running_ = false;
-};
 const auto* const kOpenbox = ::testing::AddGlobalTestEnvironment(new OpenboxEnvironment);
 } // namespace
 

@@ -11,6 +11,7 @@
 #include "player/mplayerinfo.h"
 #include "tests/support/testenv.h"
 #include "tests/support/testmovies.h"
+#include "tests/ui/xsession.h"
 #include "ui/mainwindow.h"
 #include "ui/seekpreview.h"
 #include "ui/startup.h"
@@ -33,12 +34,6 @@ namespace fs = std::filesystem;
 
 namespace {
 using Clock = std::chrono::steady_clock;
-
-std::string RunTool(const std::vector<std::string>& argv) {
-    std::string out;
-    RunCommand(argv, &out);
-    return out;
-}
 
 // The segment a colour is, -1 when it is none.
 int SegmentOf(QRgb pixel) {
@@ -84,37 +79,6 @@ std::vector<pid_t> ChildrenOf(pid_t pid) {
     return out;
 }
 
-class OpenboxEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (std::getenv("DISPLAY") == nullptr)
-            return;
-        SpawnOptions options;
-        options.argv = {"openbox", "--sm-disable"};
-        options.nullStdio = true;
-        SpawnResult child = SpawnProcess(options);
-        if (!child.ok())
-            return;
-        pid_ = child.pid;
-        running_ = WaitUntil(
-            [] {
-                return RunTool({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
-                       std::string::npos;
-            },
-            10000);
-    }
-    void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            WaitProcess(pid_, 5000, nullptr);
-        }
-    }
-    static bool Running() { return running_; }
-
-  private:
-    pid_t pid_ = -1;
-    static inline bool running_ = false;
-};
 const auto* const kOpenbox = ::testing::AddGlobalTestEnvironment(new OpenboxEnvironment);
 } // namespace
 
@@ -197,13 +161,13 @@ class SeekPreviewUnderXvfb : public ::testing::Test {
         MainWindow& window = *program_.window;
         SeekPreview* preview = window.Preview();
         EXPECT_EQ(preview->IdleLimit(), 30000) << "30 s after the last hover by default";
-        preview->SetIdleLimit(2000);
         ASSERT_EQ(SegmentOnScreen(window.Video()), 0) << "the video shows segment 0";
 
         PointAt(0.55);
         const int took = WaitForSegment(5);
         ASSERT_GE(took, 0) << "no picture of segment 5\n" << Mp1.ConsoleTextSnapshot();
-        EXPECT_LT(took, 1000) << "the rested picture within a second";
+        // The first hover also starts the frame server's player (0.85 s on an idle machine).
+        EXPECT_LT(took, 2000) << "the first picture, player start included";
         QWidget* popup = preview->Popup();
         auto* time = popup->findChild<QLabel*>("seekpreview.time");
         ASSERT_NE(time, nullptr);
@@ -218,13 +182,16 @@ class SeekPreviewUnderXvfb : public ::testing::Test {
         PointAt(0.15);
         const int again = WaitForSegment(1);
         ASSERT_GE(again, 0) << "no picture of segment 1";
-        EXPECT_LT(again, 1000);
+        EXPECT_LT(again, 1000) << "the rested picture within a second";
         EXPECT_EQ(time->text().toStdString(), "0:00:15");
 
         const pid_t wrapper = preview->ServerPid();
         ASSERT_GT(wrapper, 0);
         const std::vector<pid_t> children = ChildrenOf(wrapper);
         ASSERT_EQ(children.size(), 1u) << "the wrapper and its mplayer";
+        // Short from here on: while the pictures came (slowly on a loaded machine) the pointer
+        // rested, and a short limit would have ended the player under it.
+        preview->SetIdleLimit(2000);
         MovePointer(window.Video()->mapToGlobal(window.Video()->rect().center()));
         EXPECT_TRUE(WaitProcessing([&] { return !popup->isVisible(); }, 3000))
             << "leaving the slider hides the preview";
@@ -261,11 +228,14 @@ TEST_F(SeekPreviewUnderXvfb, ThePictureOfThePointedTimeShowsAboveTheSliderAndGoe
     if (HasFatalFailure())
         return;
 
-    // Hovered again, the player starts again; the exit command ends it.
-    PointAt(0.35);
-    ASSERT_GE(WaitForSegment(3), 0);
-    const pid_t wrapper = program_.window->Preview()->ServerPid();
-    ASSERT_GT(wrapper, 0);
+    // Hovered again at a time no sweep passed (nothing of it is cached), the player starts
+    // again; the exit command ends it.
+    program_.window->Preview()->SetIdleLimit(30000);
+    PointAt(0.85);
+    ASSERT_GE(WaitForSegment(8), 0);
+    pid_t wrapper = 0;
+    ASSERT_TRUE(WaitProcessing(
+        [&] { return (wrapper = program_.window->Preview()->ServerPid()) > 0; }, 5000));
     program_.window->Command(2);
     EXPECT_TRUE(WaitProcessing([&] { return Gone(wrapper); }, 5000)) << "gone with the exit";
     EXPECT_TRUE(messages_.empty());
