@@ -31,12 +31,13 @@ class OpenboxEnvironment : public ::testing::Environment {
         if (!child.ok())
             return;
         pid_ = child.pid;
+        // Generous: with the heaviest tests beside it, openbox has taken more than 10 s.
         running_ = WaitUntil(
             [] {
                 return RunTool({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
                        std::string::npos;
             },
-            10000);
+            30000);
     }
     void TearDown() override {
         if (pid_ > 0) {
