@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mbedtls/md5.h>
 #include <spawn.h>
 #include <sstream>
@@ -203,5 +204,20 @@ std::string Md5Hex(const std::string& bytes) {
         out += hex[b >> 4];
         out += hex[b & 15];
     }
+    return out;
+}
+
+bool ProcessGone(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t close = text.rfind(')');
+    return close == std::string::npos || text.compare(close + 2, 1, "Z") == 0;
+}
+
+std::vector<pid_t> ProcessChildren(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    std::vector<pid_t> out;
+    for (pid_t child; in >> child;)
+        out.push_back(child);
     return out;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 #include <vector>
 
@@ -60,6 +61,11 @@ std::string GeneratedMovie(int seconds, int width, int height, int fps);
 
 // 32 lowercase hex digits of the MD5 of `bytes`.
 std::string Md5Hex(const std::string& bytes);
+
+// True when process `pid` is gone or a zombie (ended, not yet reaped).
+bool ProcessGone(pid_t pid);
+// The direct children of process `pid`.
+std::vector<pid_t> ProcessChildren(pid_t pid);
 
 // Runs a command (argv, no shell) and returns its exit status and merged output.
 int RunCommand(const std::vector<std::string>& argv, std::string* output);

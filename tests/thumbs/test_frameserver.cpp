@@ -84,22 +84,7 @@ int NiceOf(pid_t pid) {
     return -100;
 }
 
-std::vector<pid_t> ChildrenOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
-    std::vector<pid_t> out;
-    for (pid_t child; in >> child;)
-        out.push_back(child);
-    return out;
-}
-
 // Gone, or a zombie nobody will ever run again.
-bool Gone(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t close = text.rfind(')');
-    return close == std::string::npos || text.compare(close + 2, 1, "Z") == 0;
-}
-
 class FrameServerTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -148,7 +133,7 @@ TEST_F(FrameServerTest, TheKeyframeComesFirstThenTheFrameOfItsTimeLooseAndFromAS
     const pid_t wrapper = server.PlayerPid();
     ASSERT_GT(wrapper, 0);
     EXPECT_EQ(NiceOf(wrapper), 10);
-    std::vector<pid_t> children = ChildrenOf(wrapper);
+    std::vector<pid_t> children = ProcessChildren(wrapper);
     ASSERT_EQ(children.size(), 1u) << "the wrapper's mplayer";
     EXPECT_EQ(NiceOf(children[0]), 10) << "mplayer inherits the lower priority";
 
@@ -181,7 +166,7 @@ TEST_F(FrameServerTest, TheKeyframeComesFirstThenTheFrameOfItsTimeLooseAndFromAS
               0)
         << made;
     unsigned long long stored = server.Request(set.file("colours.rar"), 35);
-    EXPECT_TRUE(WaitUntil([&] { return Gone(wrapper) && Gone(children[0]); }, 10000))
+    EXPECT_TRUE(WaitUntil([&] { return ProcessGone(wrapper) && ProcessGone(children[0]); }, 10000))
         << "the first movie's player ends";
     PreviewFrame fromSet;
     ASSERT_TRUE(frames_.WaitExact(stored, &fromSet));
@@ -233,11 +218,11 @@ TEST_F(FrameServerTest, ThePlayerEndsWhenIdleAndWithTheServerAndStartsOnlyForMov
     ASSERT_TRUE(frames_.WaitExact(number, &frame));
     const pid_t wrapper = server->PlayerPid();
     ASSERT_GT(wrapper, 0);
-    const std::vector<pid_t> children = ChildrenOf(wrapper);
+    const std::vector<pid_t> children = ProcessChildren(wrapper);
     ASSERT_EQ(children.size(), 1u);
     ASSERT_TRUE(WaitUntil([&] { return server->PlayerPid() == 0; }, 10000));
     EXPECT_GE(Clock::now() - lastRequest, std::chrono::milliseconds(1500)) << "not before its time";
-    EXPECT_TRUE(WaitUntil([&] { return Gone(wrapper) && Gone(children[0]); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return ProcessGone(wrapper) && ProcessGone(children[0]); }, 5000));
 
     // Started again by the next request, and ended with the server.
     number = server->Request(movie_, 45);
@@ -245,11 +230,11 @@ TEST_F(FrameServerTest, ThePlayerEndsWhenIdleAndWithTheServerAndStartsOnlyForMov
     EXPECT_EQ(Segment(frame.image), 4);
     const pid_t second = server->PlayerPid();
     ASSERT_GT(second, 0);
-    const std::vector<pid_t> secondChildren = ChildrenOf(second);
+    const std::vector<pid_t> secondChildren = ProcessChildren(second);
     ASSERT_EQ(secondChildren.size(), 1u);
     server.reset();
-    EXPECT_TRUE(Gone(second)) << "reaped before the server is gone";
-    EXPECT_TRUE(WaitUntil([&] { return Gone(secondChildren[0]); }, 3000));
+    EXPECT_TRUE(ProcessGone(second)) << "reaped before the server is gone";
+    EXPECT_TRUE(WaitUntil([&] { return ProcessGone(secondChildren[0]); }, 3000));
 
     // What is no movie file starts nothing.
     FrameServer names(Options());

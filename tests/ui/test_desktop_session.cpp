@@ -116,37 +116,8 @@ double PictureShare(QWidget* video, int timeoutMs = 15000) {
 
 // Openbox manages the windows of the virtual X server; weston's own window manager those of
 // XWayland.
-class WindowManagerEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        if (Session() != "xvfb" || std::getenv("DISPLAY") == nullptr)
-            return;
-        SpawnOptions options;
-        options.argv = {"openbox", "--sm-disable"};
-        options.nullStdio = true;
-        SpawnResult child = SpawnProcess(options);
-        if (!child.ok())
-            return;
-        pid_ = child.pid;
-        WaitUntil(
-            [] {
-                return RunTool({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
-                       std::string::npos;
-            },
-            10000);
-    }
-    void TearDown() override {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            WaitProcess(pid_, 5000, nullptr);
-        }
-    }
-
-  private:
-    pid_t pid_ = -1;
-};
 const auto* const kWindowManager =
-    ::testing::AddGlobalTestEnvironment(new WindowManagerEnvironment);
+    ::testing::AddGlobalTestEnvironment(new OpenboxEnvironment(Session() == "xvfb"));
 } // namespace
 
 class DesktopSession : public ::testing::Test {

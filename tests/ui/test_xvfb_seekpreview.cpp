@@ -64,21 +64,6 @@ int SegmentOnScreenBeside(QWidget* widget, const QRect& covered) {
     return -1;
 }
 
-bool Gone(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    size_t close = text.rfind(')');
-    return close == std::string::npos || text.compare(close + 2, 1, "Z") == 0;
-}
-
-std::vector<pid_t> ChildrenOf(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
-    std::vector<pid_t> out;
-    for (pid_t child; in >> child;)
-        out.push_back(child);
-    return out;
-}
-
 const auto* const kOpenbox = ::testing::AddGlobalTestEnvironment(new OpenboxEnvironment);
 } // namespace
 
@@ -187,7 +172,7 @@ class SeekPreviewUnderXvfb : public ::testing::Test {
 
         const pid_t wrapper = preview->ServerPid();
         ASSERT_GT(wrapper, 0);
-        const std::vector<pid_t> children = ChildrenOf(wrapper);
+        const std::vector<pid_t> children = ProcessChildren(wrapper);
         ASSERT_EQ(children.size(), 1u) << "the wrapper and its mplayer";
         // Short from here on: while the pictures came (slowly on a loaded machine) the pointer
         // rested, and a short limit would have ended the player under it.
@@ -197,7 +182,8 @@ class SeekPreviewUnderXvfb : public ::testing::Test {
             << "leaving the slider hides the preview";
         EXPECT_TRUE(WaitProcessing([&] { return preview->ServerPid() == 0; }, 6000))
             << "ended after the idle limit";
-        EXPECT_TRUE(WaitProcessing([&] { return Gone(wrapper) && Gone(children[0]); }, 3000));
+        EXPECT_TRUE(
+            WaitProcessing([&] { return ProcessGone(wrapper) && ProcessGone(children[0]); }, 3000));
     }
     TempDir dir_;
     StartedProgram program_;
@@ -237,7 +223,7 @@ TEST_F(SeekPreviewUnderXvfb, ThePictureOfThePointedTimeShowsAboveTheSliderAndGoe
     ASSERT_TRUE(WaitProcessing(
         [&] { return (wrapper = program_.window->Preview()->ServerPid()) > 0; }, 5000));
     program_.window->Command(2);
-    EXPECT_TRUE(WaitProcessing([&] { return Gone(wrapper); }, 5000)) << "gone with the exit";
+    EXPECT_TRUE(WaitProcessing([&] { return ProcessGone(wrapper); }, 5000)) << "gone with the exit";
     EXPECT_TRUE(messages_.empty());
 }
 

@@ -18,11 +18,13 @@ inline std::string RunTool(const std::vector<std::string>& argv) {
 }
 
 // One window manager for the whole program: openbox on the virtual X server. A test program
-// registers it with ::testing::AddGlobalTestEnvironment(new OpenboxEnvironment).
+// registers it with ::testing::AddGlobalTestEnvironment(new OpenboxEnvironment); `wanted`
+// false leaves the screen to another window manager (weston's own, for XWayland).
 class OpenboxEnvironment : public ::testing::Environment {
   public:
+    explicit OpenboxEnvironment(bool wanted = true) : wanted_(wanted) {}
     void SetUp() override {
-        if (std::getenv("DISPLAY") == nullptr)
+        if (!wanted_ || std::getenv("DISPLAY") == nullptr)
             return;
         SpawnOptions options;
         options.argv = {"openbox", "--sm-disable"};
@@ -48,6 +50,7 @@ class OpenboxEnvironment : public ::testing::Environment {
     static bool Running() { return running_; }
 
   private:
+    bool wanted_;
     pid_t pid_ = -1;
     static inline bool running_ = false;
 };
