@@ -382,13 +382,19 @@ void Rar5Unpacker::CopyMatch(uint64_t length, uint64_t distance) {
     uint64_t from = (unpacked_ - distance) & mask_;
     unpacked_ += length;
     if (to + length <= window_.size() && from + length <= window_.size()) {
-        if (from + length <= to || to + length <= from) {
+        // Most matches are short: eight bytes at a time where the distance allows it (a
+        // later piece reads what an earlier one wrote, as a match repeating itself must),
+        // byte by byte where the distance is shorter.
+        uint64_t i = 0, apart = (to - from) & mask_;
+        if (length >= 64 && (from + length <= to || to + length <= from)) {
             std::memcpy(window + to, window + from, length);
-        } else {
-            // Overlapping: byte by byte, so that a short distance repeats its bytes.
-            for (uint64_t i = 0; i < length; ++i)
-                window[to + i] = window[from + i];
+            return;
         }
+        if (apart >= 8)
+            for (; i + 8 <= length; i += 8)
+                std::memmove(window + to + i, window + from + i, 8);
+        for (; i < length; ++i)
+            window[to + i] = window[from + i];
         return;
     }
     for (uint64_t i = 0; i < length; ++i)
