@@ -3,10 +3,7 @@
 #include "tests/rartools/toolrun.h"
 #include "tests/support/encryptedrar.h"
 #include "tests/support/testenv.h"
-#include "tools/unrar/filecheck.h"
-#include "tools/unrar/rarscan.h"
 
-#include <bit>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -48,23 +45,7 @@ struct CorpusPacked {
 CorpusPacked PackedFromCorpus(const std::string& set, const std::string& name) {
     const std::string corpus = SharedDir() + "/testdata/rar-corpus/";
     CorpusPacked packed;
-    ArchiveScan scan = ScanArchive({corpus + set});
-    for (const ScanFile& f : scan.files) {
-        if (f.name != name || f.pieces.size() != 1)
-            continue;
-        const std::string volume = ReadFile(corpus + set);
-        packed.file.data = volume.substr(f.pieces[0].dataAt, f.pieces[0].size);
-        packed.file.unpackedSize = f.unpackedSize;
-        WholeFileCrc(f, &packed.file.crc);
-        packed.rar5 = scan.format == 5;
-        if (packed.rar5)
-            packed.file.rar5Compression =
-                (3u << 7) | (unsigned(std::countr_zero(f.dictionary >> 17)) << 10);
-        else {
-            packed.file.rar3Method = 0x33;
-            packed.file.rar3WindowBits = unsigned(std::countr_zero(f.dictionary >> 16));
-        }
-    }
+    packed.file = PackedFromArchive(corpus + set, name, &packed.rar5);
     std::ifstream tsv(corpus + "expected.tsv");
     for (std::string line; std::getline(tsv, line);) {
         std::vector<std::string> field;
@@ -207,8 +188,9 @@ TEST(UnrarCrypt, EncryptedStoredVolumeSetsOfBothFormatsComeOutExactly) {
 TEST(UnrarCrypt, EncryptedCompressedVolumeSetsComeOutExactlyWithNoOtherProgram) {
     QUORVAN_NEEDS_SHARED_DATA();
     // Packed data of public archives (LZ with an x86 filter, the best method, a low-distance
-    // reset, incompressible data, RAR5), encrypted as RAR writes it and cut into three volumes:
-    // our own decryption feeds our own decompressors across the volume boundaries.
+    // reset, incompressible data, RAR5, RAR5 with the ARM filter), encrypted as RAR writes it and
+    // cut into three volumes: our own decryption feeds our own decompressors across the volume
+    // boundaries.
     const std::string password = "Tom & Jerry \"<1>\" zażółć";
     struct Case {
         const char* set;

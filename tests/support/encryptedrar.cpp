@@ -4,9 +4,12 @@
 #include "tests/support/testenv.h"
 #include "tools/rarwriter/rar5writer.h"
 #include "tools/rarwriter/rarblocks.h"
+#include "tools/unrar/filecheck.h"
 #include "tools/unrar/rarcrypt.h"
+#include "tools/unrar/rarscan.h"
 
 #include <algorithm>
+#include <bit>
 #include <mbedtls/sha256.h>
 #include <zlib.h>
 
@@ -166,4 +169,26 @@ std::vector<std::string> WriteEncryptedSet(const std::string& firstVolume, const
         written.push_back(volumeName);
     }
     return written;
+}
+
+PackedFile PackedFromArchive(const std::string& archive, const std::string& name, bool* rar5) {
+    PackedFile packed;
+    ArchiveScan scan = ScanArchive({archive});
+    *rar5 = scan.format == 5;
+    for (const ScanFile& f : scan.files) {
+        if (f.name != name || f.pieces.size() != 1)
+            continue;
+        packed.data = ReadFile(archive).substr(f.pieces[0].dataAt, f.pieces[0].size);
+        packed.unpackedSize = f.unpackedSize;
+        WholeFileCrc(f, &packed.crc);
+        // The method is the best one (it tells nothing more to a decoder); the window as found.
+        if (*rar5)
+            packed.rar5Compression =
+                (3u << 7) | (unsigned(std::countr_zero(f.dictionary >> 17)) << 10);
+        else {
+            packed.rar3Method = 0x33;
+            packed.rar3WindowBits = unsigned(std::countr_zero(f.dictionary >> 16));
+        }
+    }
+    return packed;
 }

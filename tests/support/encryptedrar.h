@@ -43,3 +43,8 @@ std::vector<std::string> WriteEncryptedStoredSet(const std::string& firstVolume,
                                                  const std::string& name, const std::string& data,
                                                  const std::string& password,
                                                  const EncryptedSetOptions& options);
+
+// The packed data of the file `name` in the single-volume archive `archive` (RAR 2.9 or RAR5),
+// with what its header says about it; `rar5` tells which format it is. Empty data when the
+// archive holds no such file in one piece.
+PackedFile PackedFromArchive(const std::string& archive, const std::string& name, bool* rar5);
