@@ -892,18 +892,12 @@ int RarPpmd::Model::DecodeSymbol(BitInput& in) {
         } while (mc->numStats == numMasked);
         minContext_ = mc;
 
-        std::array<State*, 256> ps;
-        unsigned num = mc->numStats - numMasked;
-        unsigned found = 0;
+        // The masked symbols count 0 (mask 0), the others their frequency (mask 0xff).
+        State* stats = Stats(mc);
+        const unsigned numStats = mc->numStats;
         uint32_t hiCnt = 0;
-        State* s = Stats(mc);
-        for (unsigned i = 0; i < mc->numStats && found < num; ++i, ++s)
-            if (mask[s->symbol]) {
-                hiCnt += s->freq;
-                ps[found++] = s;
-            }
-        if (found != num)
-            return -1;
+        for (unsigned i = 0; i < numStats; ++i)
+            hiCnt += stats[i].freq & mask[stats[i].symbol];
 
         uint32_t freqSum;
         See* see = MakeEscFreq(numMasked, &freqSum);
@@ -912,12 +906,13 @@ int RarPpmd::Model::DecodeSymbol(BitInput& in) {
             return -1;
         uint32_t count = Threshold(freqSum);
         if (count < hiCnt) {
-            unsigned k = 0;
-            hiCnt = ps[0]->freq;
-            while (hiCnt <= count)
-                hiCnt += ps[++k]->freq;
-            s = ps[k];
-            Decode(hiCnt - s->freq, s->freq, in);
+            State* s = stats;
+            uint32_t upTo = s->freq & mask[s->symbol];
+            while (upTo <= count) { // ends within the states: count < hiCnt
+                ++s;
+                upTo += s->freq & mask[s->symbol];
+            }
+            Decode(upTo - s->freq, s->freq, in);
             see->Update();
             foundState_ = s;
             unsigned symbol = s->symbol;
@@ -928,8 +923,8 @@ int RarPpmd::Model::DecodeSymbol(BitInput& in) {
             return -1;
         Decode(hiCnt, freqSum - hiCnt, in);
         see->summ = uint16_t(see->summ + freqSum);
-        for (unsigned i = 0; i < num; ++i)
-            mask[ps[i]->symbol] = 0;
+        for (unsigned i = 0; i < numStats; ++i)
+            mask[stats[i].symbol] = 0;
     }
 }
 
