@@ -7,7 +7,9 @@
 #include "tools/unrar/rarscan.h"
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 struct DecodeContext {
     const ExtractRequest* request = nullptr;
@@ -22,11 +24,32 @@ struct DecodeContext {
 // Stored files straight from the volumes (their bytes lie as they are, or encrypted with AES,
 // which is undone here: the password goes to no other program).
 int ExtractStored(DecodeContext& context);
+// Compressed RAR 2.9-4.x and RAR5 files through our own decompressors, with our own decryption
+// (stored files of the set as ExtractStored copies them).
+int ExtractOwn(DecodeContext& context);
+// Whether our own decompressors unpack this file.
+bool OwnUnpacks(const ScanFile& file);
 // Compressed RAR5 files through libarchive.
 int ExtractWithLibarchive(DecodeContext& context);
 // Compressed RAR 1.5-4.x files, and encrypted files our own code does not decrypt, through
 // unar (which takes the password only in its command line).
 int ExtractWithUnar(DecodeContext& context);
+
+// The decryption of an encrypted file; `hashKey` is set where its checksums are keyed.
+struct Decryption {
+    std::unique_ptr<CbcStream> cbc;
+    const std::array<unsigned char, 32>* hashKey = nullptr;
+    bool passwordChecked = false; // the archive's check value took the password
+};
+// Sets up the decryption of `file`, or answers why it cannot be (no password, a password the
+// check value refuses): then nothing of the file has been written.
+int StartDecryption(DecodeContext& context, const ScanFile& file, Decryption* decryption);
+// Copies one stored file (plain, or encrypted with AES) from its pieces.
+int CopyStoredFile(DecodeContext& context, const ScanFile& file, std::vector<char>& buffer);
+// Why a file's pieces stop before the file does.
+int PiecesRunOut(DecodeContext& context, const ScanFile& file);
+// After the last file: kUnrarOk when the walk read the whole set, else why the rest is unknown.
+int ScanEndFailure(DecodeContext& context);
 
 // Masks are matched against the whole name inside the archive; '\\' and '/' both separate.
 bool MatchesMasks(const std::vector<std::string>& masks, const std::string& name);

@@ -69,7 +69,7 @@ int FileFailure(DecodeContext& context, const ScanFile* file, const std::string&
 namespace {
 
 // Which way the set's files come out: measured over the public RAR test archives (README).
-enum class Way { Stored, Libarchive, Unar };
+enum class Way { Stored, Own, Libarchive, Unar };
 
 Way Choose(const ExtractRequest& request, const ArchiveScan& scan) {
     // For measuring the decoders against each other (bench/): one way for every file.
@@ -78,17 +78,27 @@ Way Choose(const ExtractRequest& request, const ArchiveScan& scan) {
             return Way::Libarchive;
         if (std::strcmp(forced, "unar") == 0)
             return Way::Unar;
+        if (std::strcmp(forced, "own") == 0 && scan.format != 0)
+            return Way::Own;
     }
     if (scan.format == 0)
         return Way::Unar;
-    bool plainOnly = true, encrypted = false;
+    bool plainOnly = true, encrypted = false, ownDecrypts = true;
     for (const ScanFile& f : scan.files) {
         if (f.directory || f.link || !MatchesMasks(request.masks, f.name))
             continue;
         // Stored files encrypted with AES are decrypted by our own copy.
         plainOnly = plainOnly && (f.Plain() || f.StoredEncrypted());
         encrypted = encrypted || (f.encrypted && !f.StoredEncrypted());
+        // Compressed files encrypted with AES are decrypted and unpacked by our own code, so
+        // that no other program is handed the password.
+        if (f.encrypted && !f.StoredEncrypted())
+            ownDecrypts =
+                ownDecrypts && OwnUnpacks(f) &&
+                (f.crypto.cipher == Cipher::Rar3Aes || f.crypto.cipher == Cipher::Rar5Aes);
     }
+    if (encrypted && ownDecrypts && (!scan.headersEncrypted || scan.headersDecrypted))
+        return Way::Own;
     // Headers our walk cannot vouch for (damage, or the old formats' comment blocks) go to the
     // decoder, which knows the old layouts; the scan still names a cut volume.
     // Encrypted headers: read here with the password, or only by unar.
@@ -128,6 +138,9 @@ int ExtractFiles(const ExtractRequest& request, int outFd, std::string* message)
     switch (way) {
     case Way::Stored:
         rc = ExtractStored(context);
+        break;
+    case Way::Own:
+        rc = ExtractOwn(context);
         break;
     case Way::Libarchive:
         rc = ExtractWithLibarchive(context);

@@ -64,6 +64,7 @@ constexpr uint16_t kMainPassword = 0x0080;
 constexpr uint16_t kSplitBefore = 0x0001;
 constexpr uint16_t kSplitAfter = 0x0002;
 constexpr uint16_t kEncrypted = 0x0004;
+constexpr uint16_t kFileSolid = 0x0010; // goes on from the previous file of a solid set
 constexpr uint16_t kDirectoryMask = 0x00E0;
 constexpr uint16_t kLarge = 0x0100;
 constexpr uint16_t kUnicode = 0x0200;
@@ -173,6 +174,9 @@ Walk WalkRar4(int fd, uint64_t end, size_t volume, RarKeys* keys, ArchiveScan* s
             file.version = header[24];
             file.compressed = header[25] != 0x30;
             file.directory = (flags & kDirectoryMask) == kDirectoryMask;
+            // The window: 64 KiB << the three bits a directory has all set.
+            file.dictionary = uint64_t(64 * 1024) << ((flags & kDirectoryMask) >> 5);
+            file.solidContinues = (flags & kFileSolid) != 0;
             file.encrypted = (flags & kEncrypted) != 0;
             if (file.encrypted) {
                 // AES from RAR 2.9 on; the salt, when there is one, follows the name.
@@ -423,6 +427,9 @@ Walk WalkRar5(int fd, uint64_t end, size_t volume, RarKeys* keys, ArchiveScan* s
             file.directory = (fileFlags & k5Directory) != 0;
             file.compressed = ((compression >> 7) & 7) != 0;
             file.version = 50;
+            file.rar5Algorithm = int(compression & 0x3f);
+            file.solidContinues = (compression & 0x40) != 0;
+            file.dictionary = uint64_t(128 * 1024) << ((compression >> 10) & 0xf);
             if (!ReadExtra5(h.data(), extraAt, hend, &file))
                 return Walk::Damaged;
             // A Unix symbolic link without a redirection record (old RAR5 writers).

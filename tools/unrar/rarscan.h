@@ -47,6 +47,11 @@ struct ScanFile {
     bool compressed = false; // method other than store
     bool encrypted = false;
     int version = 0; // version needed to extract (RAR 1.5-4.x: 15, 20, 29...)
+    // How a compressed file is unpacked: RAR5's compression version (0; RAR 1.5-4.x: -1), the
+    // window its data refers back into, and whether it goes on from the previous file's state.
+    int rar5Algorithm = -1;
+    uint64_t dictionary = 0;
+    bool solidContinues = false;
     uint64_t unpackedSize = 0;
     bool hasBlake2 = false; // RAR5 BLAKE2sp of the whole file (in its last piece)
     std::array<unsigned char, 32> blake2{};

@@ -16,10 +16,6 @@
 #include <vector>
 #include <zlib.h>
 
-namespace {
-
-constexpr size_t kChunk = 1 << 20;
-
 // Why a file's pieces stop before the file does.
 int PiecesRunOut(DecodeContext& context, const ScanFile& file) {
     const ExtractRequest& request = *context.request;
@@ -38,15 +34,6 @@ int PiecesRunOut(DecodeContext& context, const ScanFile& file) {
     return FileFailure(context, &file, file.name, "Data missing");
 }
 
-// The decryption of an encrypted file; `hashKey` is set where its checksums are keyed.
-struct Decryption {
-    std::unique_ptr<CbcStream> cbc;
-    const std::array<unsigned char, 32>* hashKey = nullptr;
-    bool passwordChecked = false; // the archive's check value took the password
-};
-
-// Sets up the decryption of `file`, or answers why it cannot be (no password, a password the
-// check value refuses): then nothing of the file has been written.
 int StartDecryption(DecodeContext& context, const ScanFile& file, Decryption* decryption) {
     if (context.request->password.empty() || context.keys == nullptr)
         return PasswordFailure(context, file.name);
@@ -71,7 +58,13 @@ int StartDecryption(DecodeContext& context, const ScanFile& file, Decryption* de
     return kUnrarOk;
 }
 
-int CopyFile(DecodeContext& context, const ScanFile& file, std::vector<char>& buffer) {
+namespace {
+
+constexpr size_t kChunk = 1 << 20;
+
+} // namespace
+
+int CopyStoredFile(DecodeContext& context, const ScanFile& file, std::vector<char>& buffer) {
     const ExtractRequest& request = *context.request;
     Decryption decryption;
     if (file.encrypted)
@@ -166,8 +159,6 @@ int CopyFile(DecodeContext& context, const ScanFile& file, std::vector<char>& bu
     return kUnrarOk;
 }
 
-} // namespace
-
 int ExtractStored(DecodeContext& context) {
     const ExtractRequest& request = *context.request;
     const ArchiveScan& scan = *context.scan;
@@ -175,10 +166,16 @@ int ExtractStored(DecodeContext& context) {
     for (const ScanFile& file : scan.files) {
         if (file.directory || file.link || !MatchesMasks(request.masks, file.name))
             continue;
-        if (int rc = CopyFile(context, file, buffer); rc != kUnrarOk)
+        if (int rc = CopyStoredFile(context, file, buffer); rc != kUnrarOk)
             return rc;
         ++context.extracted;
     }
+    return ScanEndFailure(context);
+}
+
+int ScanEndFailure(DecodeContext& context) {
+    const ExtractRequest& request = *context.request;
+    const ArchiveScan& scan = *context.scan;
     if (scan.complete)
         return kUnrarOk;
     // The walk stopped early: what follows the damage is unknown.
