@@ -320,6 +320,38 @@ TEST(StreamingScript, EncryptedStoredSetsStreamExactlyAndNoOtherProgramGetsThePa
     EXPECT_EQ(ReadFile(dir.file("streamed")), "");
 }
 
+TEST(StreamingScript, EncryptedCompressedSetsStreamExactlyAndNoOtherProgramGetsThePassword) {
+    QUORVAN_NEEDS_SHARED_DATA();
+    // Packed data of public archives (RAR 2.9 LZ with the x86 filter, RAR5 with the ARM one),
+    // encrypted and cut into volumes: the extractor decrypts and unpacks them itself. What it
+    // must give is what the extractor gives from the unencrypted archive (through unar or
+    // libarchive, not our own decompressors).
+    const std::string corpus = SharedDir() + "/testdata/rar-corpus/libarchive/";
+    struct Case {
+        const char* set;
+        const char* name;
+    };
+    for (const Case& c : {Case{"test_read_format_rar_filter.rar", "bsdcat.exe"},
+                          Case{"test_read_format_rar5_arm.rar", "elf-Linux-ARMv7-ls"}}) {
+        SCOPED_TRACE(c.set);
+        bool rar5 = false;
+        PackedFile packed = PackedFromArchive(corpus + c.set, c.name, &rar5);
+        ASSERT_FALSE(packed.data.empty());
+        std::string movie;
+        ASSERT_EQ(RunCommand({StageDir() + "/binary/unrar", "p", "-inul", corpus + c.set}, &movie),
+                  0);
+        ASSERT_EQ(movie.size(), packed.unpackedSize);
+        TempDir dir;
+        StageRealExtractorAndHeldPlayer(dir);
+        const std::string password = std::string("Quorvan-packed ") + c.name + " 71c2";
+        std::vector<std::string> volumes =
+            WriteEncryptedSet(dir.file(rar5 ? "film.part1.rar" : "film.rar"), "movie.avi", packed,
+                              password, {.format = rar5 ? 5 : 4, .dataPerVolume = 40000});
+        ASSERT_GE(volumes.size(), 2u);
+        StreamAndLookForThePassword(dir, volumes[0], movie, password);
+    }
+}
+
 TEST(RarDvdWarning, OnlyAFirstVolumeOfExactlyFiftyMillionBytes) {
     TempDir dir;
     RecorderPort port;

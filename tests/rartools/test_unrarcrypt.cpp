@@ -5,6 +5,7 @@
 #include "tests/support/testenv.h"
 
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -32,6 +33,34 @@ ToolRun OwnUnrar(const std::vector<std::string>& args, std::string* out) {
     return RunTool(argv, kLimitMs, nullptr, out);
 }
 
+// The packed data of `name` in a public single-volume set, with what its header says about it,
+// and the size and CRC32 an independent decoder extracts (expected.tsv).
+struct CorpusPacked {
+    PackedFile file;
+    bool rar5 = false;
+    uint64_t expectedSize = 0;
+    uint32_t expectedCrc = 0;
+};
+
+CorpusPacked PackedFromCorpus(const std::string& set, const std::string& name) {
+    const std::string corpus = SharedDir() + "/testdata/rar-corpus/";
+    CorpusPacked packed;
+    packed.file = PackedFromArchive(corpus + set, name, &packed.rar5);
+    std::ifstream tsv(corpus + "expected.tsv");
+    for (std::string line; std::getline(tsv, line);) {
+        std::vector<std::string> field;
+        for (size_t at = 0, tab; at <= line.size(); at = tab + 1) {
+            tab = std::min(line.find('\t', at), line.size());
+            field.push_back(line.substr(at, tab - at));
+        }
+        if (field.size() == 5 && field[0] == set && field[2] == name) {
+            packed.expectedSize = std::stoull(field[3]);
+            packed.expectedCrc = uint32_t(std::stoul(field[4], nullptr, 16));
+        }
+    }
+    return packed;
+}
+
 void FlipByte(const std::string& path, size_t at) {
     std::string data = ReadFile(path);
     data[at] = static_cast<char>(data[at] ^ 0x5A);
@@ -51,6 +80,11 @@ TEST(UnrarCrypt, PublicEncryptedArchivesOpenWithTheirPasswordAndRefuseAWrongOne)
         EXPECT_EQ(right.exitCode, 0) << right.errors;
         EXPECT_EQ(out.size(), 2048u);
         EXPECT_EQ(Crc(out), 0xc5b7e6a2u);
+        // stest1.txt, the same text, is compressed: decrypted and unpacked here too.
+        ToolRun packed = OwnUnrar({"-ppassword", CorpusFile(set)}, &out);
+        EXPECT_EQ(packed.exitCode, 0) << packed.errors;
+        ASSERT_EQ(out.size(), 4096u);
+        EXPECT_EQ(Crc(out.substr(0, 2048)), 0xc5b7e6a2u);
         ToolRun wrong = OwnUnrar({"-pPassword", CorpusFile(set), "stest2.txt"}, &out);
         EXPECT_EQ(wrong.exitCode, 11);
         EXPECT_EQ(out.size(), 0u) << "the check value refuses it before any byte";
@@ -148,5 +182,44 @@ TEST(UnrarCrypt, EncryptedStoredVolumeSetsOfBothFormatsComeOutExactly) {
         EXPECT_NE(damaged.errors.find(volumes[1]), std::string::npos) << damaged.errors;
         EXPECT_LE(out.size(), 2 * 70001u);
         EXPECT_TRUE(out.substr(0, 70001) == movie.substr(0, 70001));
+    }
+}
+
+TEST(UnrarCrypt, EncryptedCompressedVolumeSetsComeOutExactlyWithNoOtherProgram) {
+    QUORVAN_NEEDS_SHARED_DATA();
+    // Packed data of public archives (LZ with an x86 filter, the best method, a low-distance
+    // reset, incompressible data, RAR5, RAR5 with the ARM filter), encrypted as RAR writes it and
+    // cut into three volumes: our own decryption feeds our own decompressors across the volume
+    // boundaries.
+    const std::string password = "Tom & Jerry \"<1>\" zażółć";
+    struct Case {
+        const char* set;
+        const char* name;
+    };
+    for (const Case& c :
+         {Case{"libarchive/test_read_format_rar_filter.rar", "bsdcat.exe"},
+          Case{"libarchive/test_read_format_rar_compress_best.rar", "LibarchiveAddingTest.html"},
+          Case{"libarchive/test_read_format_rar3_lowdist_reset.rar", "lowdist-reset.bin"},
+          Case{"libarchive/test_read_format_rar_binary_data.rar", "random_data.bin"},
+          Case{"libarchive/test_read_format_rar5_compressed.rar", "test.bin"}}) {
+        SCOPED_TRACE(c.set);
+        CorpusPacked packed = PackedFromCorpus(c.set, c.name);
+        ASSERT_FALSE(packed.file.data.empty());
+        ASSERT_EQ(packed.file.unpackedSize, packed.expectedSize);
+        TempDir dir;
+        const size_t padded = (packed.file.data.size() + 15) / 16 * 16;
+        std::vector<std::string> volumes = WriteEncryptedSet(
+            dir.file(packed.rar5 ? "film.part1.rar" : "film.rar"), c.name, packed.file, password,
+            {.format = packed.rar5 ? 5 : 4, .dataPerVolume = padded / 3 + 1});
+        ASSERT_EQ(volumes.size(), 3u);
+        std::string out;
+        ToolRun own = OwnUnrar({"-p" + password, volumes[0]}, &out);
+        EXPECT_EQ(own.exitCode, 0) << own.errors;
+        EXPECT_EQ(out.size(), packed.expectedSize);
+        EXPECT_EQ(Crc(out), packed.expectedCrc);
+
+        ToolRun wrong = OwnUnrar({"-p" + password + "!", volumes[0]}, &out);
+        EXPECT_EQ(wrong.exitCode, 11) << wrong.errors;
+        EXPECT_NE(wrong.errors.find("password is wrong"), std::string::npos) << wrong.errors;
     }
 }

@@ -4,9 +4,12 @@
 #include "tests/support/testenv.h"
 #include "tools/rarwriter/rar5writer.h"
 #include "tools/rarwriter/rarblocks.h"
+#include "tools/unrar/filecheck.h"
 #include "tools/unrar/rarcrypt.h"
+#include "tools/unrar/rarscan.h"
 
 #include <algorithm>
+#include <bit>
 #include <mbedtls/sha256.h>
 #include <zlib.h>
 
@@ -33,10 +36,12 @@ std::string Pattern(size_t size, unsigned seed) {
 }
 
 // The RAR 2.9 header of one piece of an encrypted stored file.
-std::string Rar3FileHeader(const std::string& name, uint64_t fileSize, uint64_t pieceSize,
+std::string Rar3FileHeader(const std::string& name, const PackedFile& file, uint64_t pieceSize,
                            uint32_t crc, const std::string& salt, bool splitBefore,
                            bool splitAfter) {
-    uint16_t flags = rarwriter::kLongBlock | 0x0004 /* encrypted */ | 0x0400 /* salt */;
+    const uint64_t fileSize = file.unpackedSize;
+    uint16_t flags = rarwriter::kLongBlock | 0x0004 /* encrypted */ | 0x0400 /* salt */ |
+                     uint16_t((file.rar3WindowBits & 7) << 5);
     if (splitBefore)
         flags |= rarwriter::kFileSplitBefore;
     if (splitAfter)
@@ -52,7 +57,7 @@ std::string Rar3FileHeader(const std::string& name, uint64_t fileSize, uint64_t 
     Put32(h, crc);
     Put32(h, rarwriter::DosTime(1700000000));
     h.push_back(char(29)); // AES needs RAR 2.9
-    h.push_back(char(rarwriter::kMethodStore));
+    h.push_back(char(file.rar3Method));
     Put16(h, uint16_t(name.size()));
     Put32(h, 0100644);
     h += name + salt;
@@ -74,9 +79,10 @@ std::string Rar5EncryptionRecord(const std::string& salt, const std::string& iv,
     return EncodeVint(body.size()) + body;
 }
 
-std::string Rar5FileHeader(const std::string& name, uint64_t fileSize, uint64_t pieceSize,
+std::string Rar5FileHeader(const std::string& name, const PackedFile& file, uint64_t pieceSize,
                            uint32_t crc, const std::string& record, bool splitBefore,
                            bool splitAfter) {
+    const uint64_t fileSize = file.unpackedSize;
     uint64_t flags = 0x0001 /* extra */ | 0x0002 /* data */;
     if (splitBefore)
         flags |= 0x0008;
@@ -86,8 +92,8 @@ std::string Rar5FileHeader(const std::string& name, uint64_t fileSize, uint64_t 
                        rarwriter::PaddedVint(pieceSize, 9) + EncodeVint(0x0004 /* CRC */) +
                        rarwriter::PaddedVint(fileSize, 9) + EncodeVint(0100644);
     Put32(body, crc);
-    body += EncodeVint(0) /* stored */ + EncodeVint(1) /* Unix */ + EncodeVint(name.size()) + name +
-            record;
+    body += EncodeVint(file.rar5Compression) + EncodeVint(1) /* Unix */ + EncodeVint(name.size()) +
+            name + record;
     return rarwriter::Rar5Block(body);
 }
 
@@ -97,11 +103,22 @@ std::vector<std::string> WriteEncryptedStoredSet(const std::string& firstVolume,
                                                  const std::string& name, const std::string& data,
                                                  const std::string& password,
                                                  const EncryptedSetOptions& options) {
+    PackedFile file;
+    file.data = data;
+    file.unpackedSize = data.size();
+    file.crc = Crc(data);
+    return WriteEncryptedSet(firstVolume, name, file, password, options);
+}
+
+std::vector<std::string> WriteEncryptedSet(const std::string& firstVolume, const std::string& name,
+                                           const PackedFile& file, const std::string& password,
+                                           const EncryptedSetOptions& options) {
+    const std::string& data = file.data;
     const bool rar5 = options.format == 5;
     const unsigned seed = unsigned(Crc(firstVolume + name + password));
     const std::string salt = Pattern(rar5 ? 16 : 8, seed);
     const std::string iv = Pattern(16, seed + 1);
-    // Stored data is padded to whole AES blocks; RAR pads with zeros.
+    // The data is padded to whole AES blocks; RAR pads with zeros.
     std::string padded = data;
     padded.resize((data.size() + kAesBlock - 1) / kAesBlock * kAesBlock, '\0');
     std::string cipher;
@@ -130,26 +147,48 @@ std::vector<std::string> WriteEncryptedStoredSet(const std::string& firstVolume,
         // A piece continued in the next volume carries the CRC of its bytes as they lie; the
         // last one that of the whole file.
         const uint32_t crc =
-            after ? (options.keyedPieceCrcs ? keyed(Crc(piece)) : Crc(piece)) : keyed(Crc(data));
+            after ? (options.keyedPieceCrcs ? keyed(Crc(piece)) : Crc(piece)) : keyed(file.crc);
         std::string volume;
         std::string volumeName;
         if (rar5) {
             volumeName = rarwriter::Rar5VolumeName(firstVolume, v, count, false);
             volume = std::string("Rar!\x1a\x07\x01\x00", 8) +
                      rarwriter::Rar5MainHeader(count > 1, v) +
-                     Rar5FileHeader(name, data.size(), piece.size(), crc, record, before, after) +
-                     piece + rarwriter::Rar5EndHeader(!after);
+                     Rar5FileHeader(name, file, piece.size(), crc, record, before, after) + piece +
+                     rarwriter::Rar5EndHeader(!after);
         } else {
             volumeName = rarwriter::OldVolumeName(firstVolume, v);
             uint16_t mainFlags = count > 1 ? rarwriter::kMainVolume : 0;
             if (count > 1 && v == 0)
                 mainFlags |= rarwriter::kMainFirstVolume;
             volume = rarwriter::MarkerBlock() + rarwriter::MainHeader(mainFlags) +
-                     Rar3FileHeader(name, data.size(), piece.size(), crc, salt, before, after) +
-                     piece + rarwriter::EndArcBlock(!after, uint16_t(v));
+                     Rar3FileHeader(name, file, piece.size(), crc, salt, before, after) + piece +
+                     rarwriter::EndArcBlock(!after, uint16_t(v));
         }
         WriteFile(volumeName, volume);
         written.push_back(volumeName);
     }
     return written;
+}
+
+PackedFile PackedFromArchive(const std::string& archive, const std::string& name, bool* rar5) {
+    PackedFile packed;
+    ArchiveScan scan = ScanArchive({archive});
+    *rar5 = scan.format == 5;
+    for (const ScanFile& f : scan.files) {
+        if (f.name != name || f.pieces.size() != 1)
+            continue;
+        packed.data = ReadFile(archive).substr(f.pieces[0].dataAt, f.pieces[0].size);
+        packed.unpackedSize = f.unpackedSize;
+        WholeFileCrc(f, &packed.crc);
+        // The method is the best one (it tells nothing more to a decoder); the window as found.
+        if (*rar5)
+            packed.rar5Compression =
+                (3u << 7) | (unsigned(std::countr_zero(f.dictionary >> 17)) << 10);
+        else {
+            packed.rar3Method = 0x33;
+            packed.rar3WindowBits = unsigned(std::countr_zero(f.dictionary >> 16));
+        }
+    }
+    return packed;
 }
