@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang (libFuzzer + address and undefined sanitizers, through the
 # CMake option QUORVAN_FUZZ) and runs one of them.
 #   fuzz/run.sh [seconds=60] [target=rar_fuzz]     targets: rar_fuzz persist_fuzz fuzz_player_output subtitle_fuzz
-#                                                  thumbs_fuzz online_fuzz wrapper_fuzz
+#                                                  thumbs_fuzz online_fuzz wrapper_fuzz rar29_fuzz
 # The corpus lives in $QUORVAN_FUZZ_DIR (default /tmp/quorvan-fuzz), seeded from the shared RAR
 # test data and the shipped language files. Not part of ./test.sh: run by hand.
 set -euo pipefail
@@ -26,6 +26,7 @@ case "$target" in
     done ;;
   persist_fuzz) cp -f "$root"/resources/locale/*.ini "$corpus/" ;;
   fuzz_player_output) ;;
+  rar29_fuzz) printf '\x2f\x00\x00' >"$corpus/seed" ;;
   subtitle_fuzz) printf '1\n00:00:01,000 --> 00:00:02,000\n<i>x</i>\n' >"$corpus/seed.srt"
     printf '{1}{1}23.976\n{10}{20}a|b\n' >"$corpus/seed.sub" ;;
   online_fuzz) cp -f "$root"/resources/locale/opensubtitles*.txt "$corpus/"
