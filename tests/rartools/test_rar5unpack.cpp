@@ -1,6 +1,8 @@
 // Our own RAR5 decompressor on its own: the packed data of the public RAR5 sets (whole, solid,
 // across volumes, and damaged) straight into it, each file checked against its header's CRC32
 // or BLAKE2sp.
+#include "tests/rartools/toolrun.h"
+#include "tests/support/rar5packer.h"
 #include "tests/support/testenv.h"
 #include "tools/unrar/filecheck.h"
 #include "tools/unrar/rar5unpack.h"
@@ -275,4 +277,86 @@ TEST(Rar5Unpack, RefusesDictionariesOverOneGiBWithAMessage) {
     EXPECT_TRUE(empty.Unpack(
         source, 0, false, [](const unsigned char*, size_t) { return true; }, &error));
     EXPECT_EQ(error, "");
+}
+
+namespace {
+
+// Data of the kinds the filters are for, the same every run: text lines, x86-like code (with
+// many CALL, JMP and ARM BL opcodes) and noise that does not compress.
+std::string MadeUpData(int kind, size_t size, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::string data;
+    while (data.size() < size) {
+        if (kind == 0) {
+            data += "line " + std::to_string(random() % 5000) + " of the film's subtitles, " +
+                    std::to_string(data.size()) + "\n";
+        } else if (kind == 1) {
+            static const unsigned char opcodes[] = {0xe8, 0xe9, 0x8b, 0x48, 0x89, 0xeb};
+            data.push_back(char(opcodes[random() % 6]));
+            uint32_t target = random() % 3 == 0 ? random() : random() % 70000;
+            data.append(reinterpret_cast<const char*>(&target), 3 + random() % 2);
+        } else {
+            data.push_back(char(random()));
+        }
+    }
+    data.resize(size);
+    return data;
+}
+
+} // namespace
+
+TEST(Rar5Unpack, PackedFilesWithEveryFilterSolidAndAWrappingWindowComeBackExactly) {
+    struct Case {
+        Rar5Filter filter;
+        unsigned dictionaryLog;
+    };
+    for (const Case& c :
+         {Case{Rar5Filter::None, 17}, Case{Rar5Filter::Delta, 17}, Case{Rar5Filter::E8, 17},
+          Case{Rar5Filter::E8E9, 17}, Case{Rar5Filter::Arm, 17}, Case{Rar5Filter::E8E9, 22}}) {
+        SCOPED_TRACE(int(c.filter) * 100 + int(c.dictionaryLog));
+        Rar5Packer packer(c.dictionaryLog);
+        Rar5Unpacker unpacker(size_t(1) << c.dictionaryLog);
+        bool solid = false;
+        for (int kind : {0, 1, 2, 0, 1}) {
+            SCOPED_TRACE(kind);
+            std::string data = MadeUpData(kind, 400000, uint32_t(kind * 7 + 1));
+            std::string packed = packer.Pack(data, c.filter);
+            if (kind != 2) {
+                EXPECT_LT(packed.size(), data.size());
+            }
+            std::string out, error;
+            StringSource source(packed, 1 + data.size() % 9000);
+            EXPECT_TRUE(unpacker.Unpack(
+                source, data.size(), solid,
+                [&](const unsigned char* bytes, size_t n) {
+                    out.append(reinterpret_cast<const char*>(bytes), n);
+                    return true;
+                },
+                &error))
+                << error;
+            EXPECT_TRUE(out == data);
+            solid = true;
+        }
+    }
+}
+
+TEST(Rar5Unpack, BinaryUnrarAndLibarchiveAgreeOnASolidPackedArchive) {
+    TempDir dir;
+    std::vector<Rar5PackedFile> files = {{"subs.srt", MadeUpData(0, 300000, 3)},
+                                         {"player.exe", MadeUpData(1, 500000, 4)},
+                                         {"noise.bin", MadeUpData(2, 100000, 5)},
+                                         {"again.srt", MadeUpData(0, 300000, 3)}};
+    std::string expected;
+    for (const Rar5PackedFile& f : files)
+        expected += f.data;
+    WriteFile(dir.file("film.rar"), Rar5CompressedArchive(files, true, 18, Rar5Filter::E8E9));
+    for (const char* decoder : {"own", "libarchive"}) {
+        SCOPED_TRACE(decoder);
+        std::string out;
+        ToolRun run = RunTool({"/usr/bin/env", std::string("QUORVAN_UNRAR_DECODER=") + decoder,
+                               UnrarTool(), "p", "-inul", dir.file("film.rar")},
+                              60000, nullptr, &out);
+        EXPECT_EQ(run.exitCode, 0) << run.errors;
+        EXPECT_TRUE(out == expected) << out.size() << " bytes of " << expected.size();
+    }
 }

@@ -127,6 +127,11 @@ bool Rar5Unpacker::Unpack(PackedSource& source, uint64_t unpackedSize, bool soli
                  " MiB is larger than the 1024 MiB this program unpacks";
         return false;
     }
+    // No RAR5 file is near this large; a size that is (or one left unknown) is no size.
+    if (unpackedSize > (uint64_t(1) << 62)) {
+        *error = "its header gives the file a size of " + std::to_string(unpackedSize) + " bytes";
+        return false;
+    }
     if (solid && broken_) {
         *error = "an earlier file of the solid set it continues could not be unpacked";
         return false;
@@ -158,7 +163,7 @@ bool Rar5Unpacker::Unpack(PackedSource& source, uint64_t unpackedSize, bool soli
     }
     ok = ok && Flush(run, run.fileEnd);
     if (ok && run.emitted != unpackedSize)
-        ok = Fail(run, "damaged data: a filter reaches past the end of the file");
+        ok = Fail(run, "a filter reaches past the end of the file");
     if (!ok) {
         broken_ = true;
         *error = run.sinkRefused ? std::string() : run.error;
@@ -213,18 +218,19 @@ bool Rar5Unpacker::NextBlock(Run& run) {
     BitInput& in = run.in;
     if (run.started) {
         if (run.lastBlock)
-            return Fail(run, "damaged data: it ends before the file's " +
+            return Fail(run, "its last block ends before the file's " +
                                  std::to_string(run.fileEnd - run.fileStart) + " bytes");
         // A code that ran past its block's bytes would put the next header behind us.
         if (in.position() > run.nextHeader)
-            return Fail(run, "damaged data: a code runs past the end of its block");
-        in.Skip(unsigned(run.nextHeader - in.position()));
+            return Fail(run, "a code runs past the end of its block");
+        while (in.position() < run.nextHeader)
+            in.Skip(unsigned(std::min<uint64_t>(run.nextHeader - in.position(), 32)));
     }
     unsigned flags = in.Byte();
     unsigned check = in.Byte();
     unsigned sizeBytes = ((flags >> 3) & 3) + 1;
     if (sizeBytes == 4)
-        return Fail(run, "damaged data: a block header of an unknown form");
+        return Fail(run, "a block header of an unknown form");
     uint32_t size = 0;
     unsigned sum = 0x5a ^ flags;
     for (unsigned i = 0; i < sizeBytes; ++i) {
@@ -235,7 +241,7 @@ bool Rar5Unpacker::NextBlock(Run& run) {
     if (in.overrun())
         return Fail(run, "the compressed data ends before the file does");
     if (sum != check)
-        return Fail(run, "damaged data: a block header fails its check");
+        return Fail(run, "a block header fails its check");
     uint64_t headerEnd = in.position();
     unsigned lastByteBits = (flags & 7) + 1;
     run.nextHeader = headerEnd + uint64_t(size) * 8;
@@ -246,10 +252,10 @@ bool Rar5Unpacker::NextBlock(Run& run) {
         if (!ReadTables(run))
             return false;
     } else if (!tablesRead_) {
-        return Fail(run, "damaged data: its first block has no code tables");
+        return Fail(run, "its first block has no code tables");
     }
     if (in.position() > run.blockEnd)
-        return Fail(run, "damaged data: the code tables run past the end of their block");
+        return Fail(run, "the code tables run past the end of their block");
     if (in.overrun())
         return Fail(run, "the compressed data ends before the file does");
     return true;
@@ -290,7 +296,7 @@ bool Rar5Unpacker::ReadTables(Run& run) {
         unsigned count = (code & 1) == 0 ? in.Get(3) + 3 : in.Get(7) + 11;
         if (code < 18) {
             if (i == 0)
-                return Fail(run, "damaged data: its code tables repeat a length before the first");
+                return Fail(run, "its code tables repeat a length before the first");
             for (unsigned char previous = lengths[i - 1]; count > 0 && i < kAllSymbols; --count)
                 lengths[i++] = previous;
         } else {
@@ -412,14 +418,14 @@ bool Rar5Unpacker::ReadFilter(Run& run) {
     if (type == kDelta)
         filter.channels = in.Get(5) + 1;
     if (type > kArm)
-        return Fail(run, "damaged data: a filter of unknown type " + std::to_string(type));
+        return Fail(run, "a filter of unknown type " + std::to_string(type));
     filter.type = FilterType(type);
     if (filter.length < 4 || filter.length > kMaxFilterBlock)
-        return Fail(run, "damaged data: a filter of " + std::to_string(filter.length) + " bytes");
+        return Fail(run, "a filter block of " + std::to_string(filter.length) + " bytes");
     if (filter.start < lastFilterEnd_)
-        return Fail(run, "damaged data: filters overlap");
+        return Fail(run, "two filter blocks overlap");
     if (filters_.size() >= kMaxFilters)
-        return Fail(run, "damaged data: too many filters");
+        return Fail(run, "more than 8192 filters wait at once");
     lastFilterEnd_ = filter.start + filter.length;
     filters_.push_back(filter);
     return true;
