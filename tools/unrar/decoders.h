@@ -29,10 +29,10 @@ int ExtractStored(DecodeContext& context);
 int ExtractOwn(DecodeContext& context);
 // Whether our own decompressors unpack this file.
 bool OwnUnpacks(const ScanFile& file);
-// Compressed RAR5 files through libarchive.
+// Compressed RAR5 files through libarchive (self-extracting ones, and damaged sets).
 int ExtractWithLibarchive(DecodeContext& context);
-// Compressed RAR 1.5-4.x files, and encrypted files our own code does not decrypt, through
-// unar (which takes the password only in its command line).
+// Compressed RAR 1.5 / 2.0 files, damaged RAR 1.5-4.x sets, and files encrypted the way RAR 1.5
+// and 2.0 did it, through unar (which takes the password only in its command line).
 int ExtractWithUnar(DecodeContext& context);
 
 // The decryption of an encrypted file; `hashKey` is set where its checksums are keyed.

@@ -83,9 +83,14 @@ Way Choose(const ExtractRequest& request, const ArchiveScan& scan) {
     }
     if (scan.format == 0)
         return Way::Unar;
-    bool plainOnly = true, encrypted = false, ownDecrypts = true;
+    bool plainOnly = true, encrypted = false, ownDecrypts = true, ownUnpacks = true;
     for (const ScanFile& f : scan.files) {
-        if (f.directory || f.link || !MatchesMasks(request.masks, f.name))
+        if (f.directory || f.link)
+            continue;
+        // A solid set's files are unpacked in order, also those not asked for.
+        if (f.compressed)
+            ownUnpacks = ownUnpacks && OwnUnpacks(f);
+        if (!MatchesMasks(request.masks, f.name))
             continue;
         // Stored files encrypted with AES are decrypted by our own copy.
         plainOnly = plainOnly && (f.Plain() || f.StoredEncrypted());
@@ -104,8 +109,13 @@ Way Choose(const ExtractRequest& request, const ArchiveScan& scan) {
     // Encrypted headers: read here with the password, or only by unar.
     if (scan.headersEncrypted && !scan.headersDecrypted)
         return Way::Unar;
-    if (plainOnly && scan.damagedVolume < 0 && (scan.complete || scan.shortVolume >= 0))
+    const bool walkedWhole = scan.damagedVolume < 0 && (scan.complete || scan.shortVolume >= 0);
+    if (plainOnly && walkedWhole)
         return Way::Stored;
+    // Compressed RAR 2.9-4.x and RAR5 files: our own decompressors extract every public set
+    // of those formats exactly, and faster than unar.
+    if (!encrypted && ownUnpacks && walkedWhole)
+        return Way::Own;
     if (scan.headersEncrypted)
         return Way::Unar;
     if (encrypted || scan.format == 4)
