@@ -55,6 +55,22 @@ size_t WindowSize(size_t dictionaryBytes) {
     return size;
 }
 
+// Tells how many bytes the packed data held, which the bit reader does not.
+class CountingSource : public PackedSource {
+  public:
+    explicit CountingSource(PackedSource& source) : source_(source) {}
+    size_t Read(unsigned char* to, size_t size) override {
+        size_t n = source_.Read(to, size);
+        count_ += n;
+        return n;
+    }
+    uint64_t count() const { return count_; }
+
+  private:
+    PackedSource& source_;
+    uint64_t count_ = 0;
+};
+
 } // namespace
 
 struct Rar29Unpacker::Run {
@@ -100,10 +116,18 @@ bool Rar29Unpacker::Unpack(PackedSource& in, uint64_t unpackedSize, bool solid,
     filters_.DropPending();
     fileStart_ = written_ = pos_;
     fileEnd_ = pos_ + std::min(unpackedSize, UINT64_MAX / 2);
-    if (unpackedSize == 0)
-        return true;
-    BitInput bits(in);
+    // An empty file may still carry the end mark that tells the next file of a solid set
+    // whether new tables come; without packed data there is nothing to read.
+    CountingSource counted(in);
+    BitInput bits(counted);
     Run run{bits, sink, error};
+    if (unpackedSize == 0) {
+        bits.Peek16();
+        if (counted.count() != 0 && ((solid && tablesRead_) || ReadTables(run)))
+            FinishFileState(run);
+        error->clear();
+        return true;
+    }
     // A solid file goes on with the tables of the one before unless that one said new ones
     // come first.
     if ((!solid || !tablesRead_) && !ReadTables(run))
