@@ -29,8 +29,10 @@ class BitInput {
         held_ -= int(count);
         consumed_ += count;
     }
-    // Takes and returns `count` bits (1 to 32).
+    // Takes and returns `count` bits (at most 32).
     uint32_t Get(unsigned count) {
+        if (count == 0)
+            return 0;
         uint32_t value = Peek32() >> (32 - count);
         Skip(count);
         return value;
