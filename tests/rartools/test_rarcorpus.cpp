@@ -128,6 +128,26 @@ void CheckFiles(const std::vector<Expected>& want, const Splitter& split, const 
     EXPECT_EQ(split.extra(), 0u) << what << ": bytes after the last file";
 }
 
+// Runs binary/unrar (through `env` settings when given) over the set and cuts its output into
+// the files `want` names; whatever the set holds, the run must end by itself.
+ToolRun ExtractSet(const std::vector<std::string>& env, const std::string& first,
+                   const std::vector<Expected>& want, Splitter* split) {
+    std::vector<std::string> argv = {"/usr/bin/env"};
+    argv.insert(argv.end(), env.begin(), env.end());
+    // rarfile's encrypted sets use the password "password"; it changes nothing elsewhere.
+    argv.insert(argv.end(), {UnrarTool(), "p", "-inul", "-ppassword", first});
+    std::vector<uint64_t> sizes;
+    for (const Expected& e : want)
+        sizes.push_back(e.size);
+    *split = Splitter(sizes);
+    return RunTool(argv, kLimitMs, [&](const char* d, size_t n) { split->Feed(d, n); });
+}
+
+bool RefusedAgainstUnar(const std::string& path) {
+    return std::find(std::begin(kRefusedAgainstUnar), std::end(kRefusedAgainstUnar), path) !=
+           std::end(kRefusedAgainstUnar);
+}
+
 } // namespace
 
 TEST(RarCorpus, EveryFileExtractsAsUnarOrTheRunFailsClearly) {
@@ -149,19 +169,12 @@ TEST(RarCorpus, EveryFileExtractsAsUnarOrTheRunFailsClearly) {
                 ASSERT_TRUE(want.back().known) << name;
             }
         }
-        std::vector<uint64_t> sizes;
-        for (const Expected& e : want)
-            sizes.push_back(e.size);
-        Splitter split(sizes);
-        // rarfile's encrypted sets use the password "password"; it changes nothing elsewhere.
-        ToolRun run = RunTool({UnrarTool(), "p", "-inul", "-ppassword", Corpus() + "/" + set.path},
-                              kLimitMs, [&](const char* d, size_t n) { split.Feed(d, n); });
+        Splitter split({});
+        ToolRun run = ExtractSet({}, Corpus() + "/" + set.path, want, &split);
         // Whatever the set holds, the run ends by itself: no hang, no signal.
         ASSERT_FALSE(run.timedOut);
         ASSERT_LT(run.exitCode, 128) << run.errors;
-        bool refused = std::find(std::begin(kRefusedAgainstUnar), std::end(kRefusedAgainstUnar),
-                                 set.path) != std::end(kRefusedAgainstUnar);
-        if (refused) {
+        if (RefusedAgainstUnar(set.path)) {
             EXPECT_NE(run.exitCode, 0);
             EXPECT_FALSE(run.errors.empty());
             continue;
@@ -247,18 +260,12 @@ TEST(RarCorpus, OurOwnDecompressorsExtractEverySetTheyUnpackAsUnarDoes) {
             for (const std::string& name : kLibarchiveAsserted.at(set.path))
                 want.push_back(Elsewhere(sets, name));
         }
-        std::vector<uint64_t> sizes;
-        for (const Expected& e : want)
-            sizes.push_back(e.size);
-        Splitter split(sizes);
-        ToolRun run = RunTool({"/usr/bin/env", "QUORVAN_UNRAR_DECODER=own", UnrarTool(), "p",
-                               "-inul", "-ppassword", first},
-                              kLimitMs, [&](const char* d, size_t n) { split.Feed(d, n); });
+        Splitter split({});
+        ToolRun run = ExtractSet({"QUORVAN_UNRAR_DECODER=own"}, first, want, &split);
         ASSERT_FALSE(run.timedOut);
         ASSERT_LT(run.exitCode, 128) << run.errors;
-        bool refused = std::find(std::begin(kRefusedAgainstUnar), std::end(kRefusedAgainstUnar),
-                                 set.path) != std::end(kRefusedAgainstUnar);
-        if (ours && !refused && ((set.unarExit == 0 && !want.empty()) || asserted)) {
+        if (ours && !RefusedAgainstUnar(set.path) &&
+            ((set.unarExit == 0 && !want.empty()) || asserted)) {
             EXPECT_EQ(run.exitCode, 0) << run.errors;
             CheckFiles(want, split, "own decompressors");
             ++compared;

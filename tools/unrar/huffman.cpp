@@ -57,3 +57,23 @@ unsigned HuffmanTable::Decode(BitInput& in) const {
         return symbols_.empty() ? 0 : symbols_[0];
     return symbols_[at];
 }
+
+void ReadLevelTable(BitInput& in, HuffmanTable* level) {
+    constexpr size_t kLevelSymbols = 20;
+    unsigned char lengths[kLevelSymbols];
+    for (size_t i = 0; i < kLevelSymbols;) {
+        unsigned length = in.Get(4);
+        if (length != 15) {
+            lengths[i++] = uint8_t(length);
+            continue;
+        }
+        unsigned zeros = in.Get(4);
+        if (zeros == 0) {
+            lengths[i++] = 15;
+            continue;
+        }
+        for (zeros += 2; zeros > 0 && i < kLevelSymbols; --zeros)
+            lengths[i++] = 0;
+    }
+    level->Build(lengths, kLevelSymbols);
+}

@@ -26,3 +26,7 @@ class HuffmanTable {
     std::array<uint8_t, 1 << kQuickBits> quickLength_{};
     std::array<uint16_t, 1 << kQuickBits> quickSymbol_{};
 };
+
+// Both formats pack their code lengths with a code of 20 lengths, 4 bits each, where 15 is
+// followed by a count of zeros (0: the length 15 itself). Reads those lengths and builds it.
+void ReadLevelTable(BitInput& in, HuffmanTable* level);

@@ -205,24 +205,8 @@ bool Rar29Unpacker::ReadTables(Run& run) {
         lengths_.fill(0);
     in.Skip(2);
 
-    // The 20 lengths of the code that packs the table: 4 bits each, 15 then a count of zeros.
-    unsigned char levelLengths[20];
-    for (size_t i = 0; i < 20;) {
-        unsigned length = in.Get(4);
-        if (length != 15) {
-            levelLengths[i++] = uint8_t(length);
-            continue;
-        }
-        unsigned zeros = in.Get(4);
-        if (zeros == 0) {
-            levelLengths[i++] = 15;
-            continue;
-        }
-        for (zeros += 2; zeros > 0 && i < 20; --zeros)
-            levelLengths[i++] = 0;
-    }
     HuffmanTable level;
-    level.Build(levelLengths, 20);
+    ReadLevelTable(in, &level);
 
     // 0-15 add to the last table's length (modulo 16), 16/17 repeat the one before, 18/19 give
     // zeros, each with a short (3 bits + 3) and a long count (7 bits + 11).

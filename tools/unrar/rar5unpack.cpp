@@ -14,7 +14,6 @@ constexpr size_t kLowDistanceSymbols = 16;
 constexpr size_t kRepeatSymbols = 44;
 constexpr size_t kAllSymbols =
     kMainSymbols + kDistanceSymbols + kLowDistanceSymbols + kRepeatSymbols;
-constexpr size_t kLengthSymbols = 20;
 
 // Main-table symbols past the literals.
 constexpr unsigned kFilterSymbol = 256;
@@ -266,23 +265,8 @@ bool Rar5Unpacker::NextBlock(Run& run) {
 // length or give runs of zeros.
 bool Rar5Unpacker::ReadTables(Run& run) {
     BitInput& in = run.in;
-    std::array<unsigned char, kLengthSymbols> lengthBits{};
-    for (size_t i = 0; i < kLengthSymbols;) {
-        unsigned bits = in.Get(4);
-        if (bits != 15) {
-            lengthBits[i++] = uint8_t(bits);
-            continue;
-        }
-        unsigned zeros = in.Get(4);
-        if (zeros == 0) {
-            lengthBits[i++] = 15;
-            continue;
-        }
-        for (zeros += 2; zeros > 0 && i < kLengthSymbols; --zeros)
-            lengthBits[i++] = 0;
-    }
     HuffmanTable lengthTable;
-    lengthTable.Build(lengthBits.data(), lengthBits.size());
+    ReadLevelTable(in, &lengthTable);
 
     std::array<unsigned char, kAllSymbols> lengths{};
     for (size_t i = 0; i < kAllSymbols;) {
