@@ -208,8 +208,9 @@ std::string Md5Hex(const std::string& bytes) {
 }
 
 bool ProcessGone(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // A process that ends between the open and the read fails the read (ESRCH): ReadFile gives
+    // what it got, where a stream buffer iterator would throw.
+    std::string text = ReadFile("/proc/" + std::to_string(pid) + "/stat");
     size_t close = text.rfind(')');
     return close == std::string::npos || text.compare(close + 2, 1, "Z") == 0;
 }

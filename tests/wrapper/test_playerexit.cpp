@@ -12,12 +12,6 @@
 #include <sys/stat.h>
 
 namespace {
-bool ProcessAlive(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
-}
 
 class PlayerExit : public RealPlayerTest {
   protected:
@@ -51,7 +45,7 @@ class PlayerExit : public RealPlayerTest {
     }
     void ExpectNoneLeft() {
         for (pid_t pid : StartedProcesses())
-            EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(pid); }, 3000))
+            EXPECT_TRUE(WaitUntil([&] { return ProcessGone(pid); }, 3000))
                 << "process " << pid << " outlived the program";
     }
     TempDir dir_;

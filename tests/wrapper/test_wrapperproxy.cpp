@@ -74,14 +74,6 @@ WrapperRun RunWrapper(const TempDir& dir, const std::string& script,
     return run;
 }
 
-// Alive and not a zombie waiting for its parent.
-bool ProcessAlive(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    size_t close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z';
-}
-
 std::vector<std::string> Logged(const TempDir& dir, const std::string& prefix) {
     std::vector<std::string> out;
     for (const auto& line : ReadLines(dir.file("fake.log")))
@@ -171,7 +163,7 @@ TEST(WrapperProcess, APlayerThatIgnoresQuitAndSigtermIsEndedWithWhatItStarted) {
     ASSERT_EQ(pids.size(), 1u);
     ASSERT_EQ(children.size(), 1u);
     for (const auto& pid : {pids[0], children[0]})
-        EXPECT_TRUE(WaitUntil([&] { return !ProcessAlive(std::stoi(pid)); }, 3000)) << pid;
+        EXPECT_TRUE(WaitUntil([&] { return ProcessGone(std::stoi(pid)); }, 3000)) << pid;
     EXPECT_EQ(run.output.find("crashed"), std::string::npos) << "we ended it: no crash";
 }
 
