@@ -125,6 +125,8 @@ class Bytes : public PackedSource {
     explicit Bytes(std::vector<unsigned char> bytes) : bytes_(std::move(bytes)) {}
     size_t Read(unsigned char* to, size_t size) override {
         size_t n = std::min({size, bytes_.size() - at_, size_t(777)});
+        if (n == 0)
+            return 0; // an empty vector's data() may be null, which memcpy must not get
         std::memcpy(to, bytes_.data() + at_, n);
         at_ += n;
         return n;
