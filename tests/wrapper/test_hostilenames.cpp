@@ -128,9 +128,16 @@ TEST_F(HostileNames, EveryOtherSubtitleNameReachesMplayerAsItIs) {
         ASSERT_TRUE(ConsoleHas("ID_FILE_SUB_FILENAME=" + dir_.file(name) + "\r", 10000))
             << name << "\n"
             << Mp1.ConsoleTextSnapshot();
-        std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
-        ASSERT_FALSE(SubtitleList.empty());
-        EXPECT_EQ(SubtitleList.back().fileName, dir_.file(name));
+        // The console shows the line before the reader has filed the subtitle under its name.
+        std::string filed;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                std::lock_guard<std::recursive_mutex> lock(Mp1.mutex);
+                filed = SubtitleList.empty() ? "" : SubtitleList.back().fileName;
+                return filed == dir_.file(name);
+            },
+            10000))
+            << filed;
     }
     EXPECT_FALSE(Exists(dir_.file("P1")));
     EXPECT_FALSE(Exists(dir_.file("P2")));
