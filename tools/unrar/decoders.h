@@ -46,6 +46,14 @@ struct Decryption {
 int StartDecryption(DecodeContext& context, const ScanFile& file, Decryption* decryption);
 // Copies one stored file (plain, or encrypted with AES) from its pieces.
 int CopyStoredFile(DecodeContext& context, const ScanFile& file, std::vector<char>& buffer);
+// A piece continued in the next volume carries its own CRC (RAR 1.5-5 alike), of the bytes as
+// they lie in the volume. Where an encrypted file's sums are keyed, writers differ on whether
+// this one is: either form is taken. True also for pieces that carry none.
+bool PieceCrcMatches(const ScanPiece& piece, uint32_t crc, const Decryption& decryption);
+// The message for a whole file that fails its size or checksum (`wrong`, as FileCheck::Finish
+// says it); `maybePassword`: no check value took the password, so it may be the cause.
+int WholeFileFailure(DecodeContext& context, const ScanFile& file, const std::string& wrong,
+                     bool maybePassword);
 // Why a file's pieces stop before the file does.
 int PiecesRunOut(DecodeContext& context, const ScanFile& file);
 // After the last file: kUnrarOk when the walk read the whole set, else why the rest is unknown.

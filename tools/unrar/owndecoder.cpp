@@ -110,10 +110,7 @@ class PieceSource : public PackedSource {
             rc_ = FileFailure(context_, &file_, file_.name, "Data missing");
             return false;
         }
-        bool pieceOk = uint32_t(crc_) == piece.crc ||
-                       (decryption_.hashKey != nullptr &&
-                        Rar5KeyedCrc(uint32_t(crc_), *decryption_.hashKey) == piece.crc);
-        if (piece.hasCrc && piece.splitAfter && !pieceOk) {
+        if (!PieceCrcMatches(piece, uint32_t(crc_), decryption_)) {
             *context_.message = "CRC error in " + file_.name + " (volume " +
                                 context_.request->volumes[piece.volume] + "): the data is damaged" +
                                 (file_.encrypted ? " or the password is wrong" : "");
@@ -187,14 +184,8 @@ int UnpackFile(DecodeContext& context, Unpacker& unpacker, const ScanFile& file,
                                           : " (the data is damaged)");
         return maybePassword ? kUnrarPassword : kUnrarDamaged;
     }
-    std::string wrong = whole.Finish();
-    if (!wrong.empty()) {
-        std::string volume = context.request->volumes[file.pieces.back().volume];
-        *context.message = (wrong.find("error") != std::string::npos ? wrong : "Size error") +
-                           " in " + file.name + " (volume " + volume + "): the data is damaged" +
-                           (maybePassword ? " or the password is wrong" : "");
-        return maybePassword ? kUnrarPassword : kUnrarDamaged;
-    }
+    if (std::string wrong = whole.Finish(); !wrong.empty())
+        return WholeFileFailure(context, file, wrong, maybePassword);
     return kUnrarOk;
 }
 

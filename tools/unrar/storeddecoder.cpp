@@ -34,6 +34,22 @@ int PiecesRunOut(DecodeContext& context, const ScanFile& file) {
     return FileFailure(context, &file, file.name, "Data missing");
 }
 
+bool PieceCrcMatches(const ScanPiece& piece, uint32_t crc, const Decryption& decryption) {
+    if (!piece.hasCrc || !piece.splitAfter)
+        return true;
+    return crc == piece.crc ||
+           (decryption.hashKey != nullptr && Rar5KeyedCrc(crc, *decryption.hashKey) == piece.crc);
+}
+
+int WholeFileFailure(DecodeContext& context, const ScanFile& file, const std::string& wrong,
+                     bool maybePassword) {
+    const std::string& volume = context.request->volumes[file.pieces.back().volume];
+    *context.message = (wrong.find("error") != std::string::npos ? wrong : "Size error") + " in " +
+                       file.name + " (volume " + volume + "): the data is damaged" +
+                       (maybePassword ? " or the password is wrong" : "");
+    return maybePassword ? kUnrarPassword : kUnrarDamaged;
+}
+
 int StartDecryption(DecodeContext& context, const ScanFile& file, Decryption* decryption) {
     if (context.request->password.empty() || context.keys == nullptr)
         return PasswordFailure(context, file.name);
@@ -124,13 +140,7 @@ int CopyStoredFile(DecodeContext& context, const ScanFile& file, std::vector<cha
             closeVolume();
             return FileFailure(context, &file, file.name, "Data missing");
         }
-        // A piece continued in the next volume carries its own CRC (RAR 1.5-5 alike), of the
-        // bytes as they lie in the volume. Where an encrypted file's sums are keyed, writers
-        // differ on whether this one is: either form is taken.
-        bool pieceOk = uint32_t(crc) == piece.crc ||
-                       (decryption.hashKey != nullptr &&
-                        Rar5KeyedCrc(uint32_t(crc), *decryption.hashKey) == piece.crc);
-        if (piece.hasCrc && piece.splitAfter && !pieceOk) {
+        if (!PieceCrcMatches(piece, uint32_t(crc), decryption)) {
             closeVolume();
             *context.message = "CRC error in " + file.name + " (volume " +
                                request.volumes[piece.volume] + "): the data is damaged";
@@ -146,16 +156,10 @@ int CopyStoredFile(DecodeContext& context, const ScanFile& file, std::vector<cha
                            "): its encrypted data does not end on a whole block (damaged)";
         return kUnrarDamaged;
     }
-    std::string wrong = whole.Finish();
-    if (!wrong.empty()) {
-        std::string volume = request.volumes[file.pieces.back().volume];
-        // Without a check value a wrong password shows only here (RAR 2.9-4.x).
-        const bool maybePassword = file.encrypted && !decryption.passwordChecked;
-        *context.message = (wrong.find("error") != std::string::npos ? wrong : "Size error") +
-                           " in " + file.name + " (volume " + volume + "): the data is damaged" +
-                           (maybePassword ? " or the password is wrong" : "");
-        return maybePassword ? kUnrarPassword : kUnrarDamaged;
-    }
+    // Without a check value a wrong password shows only here (RAR 2.9-4.x).
+    if (std::string wrong = whole.Finish(); !wrong.empty())
+        return WholeFileFailure(context, file, wrong,
+                                file.encrypted && !decryption.passwordChecked);
     return kUnrarOk;
 }
 
